@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "ConversionSettings.h"
+
+namespace rastelle {
+
+// An image to convert: top-left origin, whatever the row order of the file it came from.
+class PixelSource {
+public:
+    virtual ~PixelSource() = default;
+
+    virtual std::int32_t Width() const = 0;
+    virtual std::int32_t Height() const = 0;
+    virtual Colour ColourAt(std::int32_t x, std::int32_t y) const = 0;
+
+    // Row y, left to right, into `row` (at least Width() entries). Sources override this
+    // when they can do better than one virtual call per pixel.
+    virtual void ReadRow(std::int32_t y, std::span<Colour> row) const {
+        const std::int32_t width = Width();
+        for (std::int32_t x = 0; x < width; ++x) {
+            row[static_cast<std::size_t>(x)] = ColourAt(x, y);
+        }
+    }
+};
+
+}  // namespace rastelle

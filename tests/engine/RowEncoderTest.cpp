@@ -1,0 +1,5 @@
+#include "RowEncoder.h"
+
+#include <gtest/gtest.h>
+
+TEST(RowEncoder, Placeholder) { SUCCEED(); }
