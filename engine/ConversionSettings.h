@@ -10,9 +10,15 @@ using Colour = std::uint32_t;
 constexpr Colour MakeColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     return Colour{red} | (Colour{green} << 8) | (Colour{blue} << 16);
 }
-constexpr std::uint8_t RedOf(Colour colour) { return static_cast<std::uint8_t>(colour); }
-constexpr std::uint8_t GreenOf(Colour colour) { return static_cast<std::uint8_t>(colour >> 8); }
-constexpr std::uint8_t BlueOf(Colour colour) { return static_cast<std::uint8_t>(colour >> 16); }
+constexpr std::uint8_t RedOf(Colour colour) {
+    return static_cast<std::uint8_t>(colour);
+}
+constexpr std::uint8_t GreenOf(Colour colour) {
+    return static_cast<std::uint8_t>(colour >> 8);
+}
+constexpr std::uint8_t BlueOf(Colour colour) {
+    return static_cast<std::uint8_t>(colour >> 16);
+}
 
 // The values match the dialog's radio buttons and the fill digit ('0' + value).
 enum class FillMode : std::int32_t { None = -1, Zeros = 0, Ones = 1 };

@@ -9,7 +9,7 @@ namespace rastelle {
 
 // An image to convert: top-left origin, whatever the row order of the file it came from.
 class PixelSource {
-public:
+  public:
     virtual ~PixelSource() = default;
 
     virtual std::int32_t Width() const = 0;

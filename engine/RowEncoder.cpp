@@ -25,10 +25,9 @@ std::int64_t DecimalLength(std::int64_t value) {
 std::uint64_t RowLength(std::int64_t rowBits) {
     const std::int64_t groups = (rowBits + 7) / 8;
     const std::int64_t separators = groups > 0 ? groups - 1 : 0;
-    return static_cast<std::uint64_t>(static_cast<std::int64_t>(kLineEnd.size()) +
-                                      static_cast<std::int64_t>(kRowStart.size()) + rowBits +
-                                      separators *
-                                          static_cast<std::int64_t>(kGroupSeparator.size()));
+    return static_cast<std::uint64_t>(
+        static_cast<std::int64_t>(kLineEnd.size()) + static_cast<std::int64_t>(kRowStart.size()) +
+        rowBits + separators * static_cast<std::int64_t>(kGroupSeparator.size()));
 }
 
 }  // namespace
@@ -36,8 +35,8 @@ std::uint64_t RowLength(std::int64_t rowBits) {
 std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, FillMode fill) {
     const std::int64_t rowBits = RowBits(width, fill);
     // Header: "\t.db " + width number + "," + height; the bits form is never shorter.
-    const auto header = static_cast<std::uint64_t>(5 + DecimalLength(rowBits) + 1 +
-                                                   DecimalLength(height));
+    const auto header =
+        static_cast<std::uint64_t>(5 + DecimalLength(rowBits) + 1 + DecimalLength(height));
     const auto rows = height > 0 ? static_cast<std::uint64_t>(height) : 0U;
     return header + rows * RowLength(rowBits) + kLineEnd.size();
 }
@@ -53,7 +52,8 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height,
     limit_ = 3U * settings.threshold;
     row_.assign(width > 0 ? static_cast<std::size_t>(width) : 0U, Colour{0});
 
-    const std::int32_t widthNumber = settings.widthUnit == WidthUnit::Bytes ? rowBits / 8 : rowBits;
+    const bool inBytes = settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
+    const std::int32_t widthNumber = inBytes ? rowBits / 8 : rowBits;
     text_.clear();
     text_.reserve(static_cast<std::size_t>(TextSize(width, height, settings.fill)));
     text_ += "\t.db ";
@@ -70,8 +70,10 @@ void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
     text_.resize(start + static_cast<std::size_t>(RowLength(rowBits)));
     char* out = text_.data() + start;
 
-    for (const char c : kLineEnd) *out++ = c;
-    for (const char c : kRowStart) *out++ = c;
+    for (const char c : kLineEnd)
+        *out++ = c;
+    for (const char c : kRowStart)
+        *out++ = c;
 
     std::int32_t position = 0;
     const auto put = [&](char digit) {
@@ -82,14 +84,18 @@ void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
         *out++ = digit;
         ++position;
     };
-    for (std::int32_t i = 0; i < lead_; ++i) put(fillDigit_);
+    for (std::int32_t i = 0; i < lead_; ++i)
+        put(fillDigit_);
     for (const Colour colour : row_) {
         const std::uint32_t sum = std::uint32_t{RedOf(colour)} + GreenOf(colour) + BlueOf(colour);
         put(sum < limit_ ? '1' : '0');
     }
-    for (std::int32_t i = 0; i < tail_; ++i) put(fillDigit_);
+    for (std::int32_t i = 0; i < tail_; ++i)
+        put(fillDigit_);
 }
 
-void RowEncoder::Finish() { text_ += kLineEnd; }
+void RowEncoder::Finish() {
+    text_ += kLineEnd;
+}
 
 }  // namespace rastelle

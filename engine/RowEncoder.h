@@ -13,8 +13,9 @@ namespace rastelle {
 // "\t.db %bbbbbbbb,%..." line per pixel row, then a final line end. The text grows in
 // place and can be read between any two calls.
 class RowEncoder {
-public:
-    // Empties the text and writes the header line.
+  public:
+    // Empties the text and writes the header line. A width in bytes needs whole bytes, so
+    // without fill the width is always given in bits.
     void Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings);
     // Appends row y of `source`; rows are expected top to bottom.
     void AppendRow(const PixelSource& source, std::int32_t y);
@@ -30,7 +31,7 @@ public:
     // not fit in memory before any work is done.
     static std::uint64_t TextSize(std::int64_t width, std::int64_t height, FillMode fill);
 
-private:
+  private:
     std::string text_;
     std::vector<Colour> row_;
     std::int32_t width_ = 0;
@@ -39,5 +40,8 @@ private:
     char fillDigit_ = '0';
     std::uint32_t limit_ = 0;  // three times the threshold
 };
+
+// The whole text of an image in one call.
+std::string EncodeImage(const PixelSource& source, const ConversionSettings& settings);
 
 }  // namespace rastelle
