@@ -98,4 +98,14 @@ void RowEncoder::Finish() {
     text_ += kLineEnd;
 }
 
+std::string EncodeImage(const PixelSource& source, const ConversionSettings& settings) {
+    RowEncoder encoder;
+    encoder.Begin(source.Width(), source.Height(), settings);
+    for (std::int32_t y = 0; y < source.Height(); ++y) {
+        encoder.AppendRow(source, y);
+    }
+    encoder.Finish();
+    return encoder.TakeText();
+}
+
 }  // namespace rastelle
