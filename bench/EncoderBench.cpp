@@ -1,0 +1,83 @@
+// Encoder throughput on an in-memory image, apart from any decoding.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "RowEncoder.h"
+
+namespace {
+
+using rastelle::Colour;
+
+// Computed per pixel through ColourAt: the slowest path a source can offer.
+class SyntheticImage final : public rastelle::PixelSource {
+  public:
+    SyntheticImage(std::int32_t width, std::int32_t height) : width_(width), height_(height) {}
+
+    std::int32_t Width() const override { return width_; }
+    std::int32_t Height() const override { return height_; }
+    Colour ColourAt(std::int32_t x, std::int32_t y) const override {
+        const auto value = static_cast<std::uint8_t>((x * 37 + y * 101) ^ (x >> 3));
+        return rastelle::MakeColour(value, static_cast<std::uint8_t>(value + 17), value);
+    }
+
+  private:
+    std::int32_t width_;
+    std::int32_t height_;
+};
+
+class FixedRowImage final : public rastelle::PixelSource {
+  public:
+    FixedRowImage(std::int32_t width, std::int32_t height) : width_(width), height_(height) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const auto value = static_cast<std::uint8_t>((x * 37) ^ (x >> 3));
+            row_.push_back(rastelle::MakeColour(value, value, value));
+        }
+    }
+    std::int32_t Width() const override { return width_; }
+    std::int32_t Height() const override { return height_; }
+    Colour ColourAt(std::int32_t x, std::int32_t) const override {
+        return row_[static_cast<std::size_t>(x)];
+    }
+    void ReadRow(std::int32_t, std::span<Colour> row) const override {
+        std::copy(row_.begin(), row_.end(), row.begin());
+    }
+
+  private:
+    std::int32_t width_;
+    std::int32_t height_;
+    std::vector<Colour> row_;
+};
+
+void EncodeFixedRows(benchmark::State& state) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const FixedRowImage image(side, side);
+    const rastelle::ConversionSettings settings{rastelle::FillMode::Zeros, true,
+                                                rastelle::WidthUnit::Bits, 128};
+    for (auto _ : state) {
+        std::string text = rastelle::EncodeImage(image, settings);
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(EncodeFixedRows)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
+
+void EncodeComputedPixels(benchmark::State& state) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const SyntheticImage image(side, side);
+    const rastelle::ConversionSettings settings{rastelle::FillMode::None, false,
+                                                rastelle::WidthUnit::Bits, 100};
+    for (auto _ : state) {
+        std::string text = rastelle::EncodeImage(image, settings);
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(EncodeComputedPixels)->Arg(4096)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Times rastelle-cli against ImageMagick on the same 4096 x 4096 24-bit BMP, side by side.
+
+ImageMagick's `convert in.bmp -colorspace gray -threshold 50% xbm:-` is the nearest common
+tool doing the same job (a 1-bit rendering as source text). Prints the best of several runs
+of each, their ratio, and the CLI's peak memory against its budget: file size + twice the
+text + 64 MB.
+"""
+import argparse
+import os
+import resource
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def write_test_image(path, side):
+    """A 24-bit bottom-up BMP with a pattern that gives both digits everywhere."""
+    stride = (side * 3 + 3) & ~3
+    header = struct.pack("<2sIHHI", b"BM", 54 + stride * side, 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, side, side, 1, 24, 0, stride * side, 2835, 2835, 0, 0)
+    with open(path, "wb") as out:
+        out.write(header + info)
+        padding = b"\0" * (stride - side * 3)
+        for y in range(side):
+            row = bytearray(side * 3)
+            for x in range(0, side * 3, 3):
+                value = ((x // 3) * 7 + y * 13) & 0xFF
+                row[x:x + 3] = bytes((value, value ^ 0x55, value))
+            out.write(bytes(row) + padding)
+
+
+def run(command, runs):
+    """Best wall time over `runs` runs, and the peak resident size of the run that took it."""
+    best = None
+    for _ in range(runs):
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        _, status, usage = os.wait4(process.pid, 0)
+        elapsed = time.perf_counter() - start
+        if os.waitstatus_to_exitcode(status) != 0:
+            sys.exit(f"failed: {' '.join(command)}: {process.stderr.read().decode()}")
+        process.stderr.close()
+        peak_kib = usage.ru_maxrss  # KiB on Linux
+        if best is None or elapsed < best[0]:
+            best = (elapsed, peak_kib)
+    return best
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--cli", default="build/native/rastelle-cli")
+    parser.add_argument("--side", type=int, default=4096)
+    parser.add_argument("--runs", type=int, default=3)
+    args = parser.parse_args()
+
+    convert = shutil.which("convert")
+    if not convert:
+        sys.exit("ImageMagick's convert is missing (apt-get install imagemagick)")
+
+    with tempfile.TemporaryDirectory() as work:
+        image = os.path.join(work, "in.bmp")
+        write_test_image(image, args.side)
+        text_path = os.path.join(work, "out.asm")
+        subprocess.run([args.cli, "-o", text_path, image], check=True)
+        file_size = os.path.getsize(image)
+        text_size = os.path.getsize(text_path)
+
+        cli_time, cli_peak_kib = run([args.cli, image], args.runs)
+        magick_time, _ = run([convert, image, "-colorspace", "gray", "-threshold", "50%", "xbm:-"],
+                             args.runs)
+
+    mib = 1024 * 1024
+    budget = file_size + 2 * text_size + 64 * mib
+    peak = cli_peak_kib * 1024
+    print(f"image: {args.side} x {args.side}, 24 bits per pixel, {file_size / mib:.1f} MiB; "
+          f"text {text_size / mib:.1f} MiB")
+    print(f"rastelle-cli: {cli_time * 1000:.0f} ms (best of {args.runs})")
+    print(f"ImageMagick convert: {magick_time * 1000:.0f} ms (best of {args.runs})")
+    print(f"ratio: rastelle-cli takes {cli_time / magick_time:.3f} of ImageMagick's time "
+          f"(target at most 0.100)")
+    print(f"rastelle-cli peak memory: {peak / mib:.1f} MiB; budget {budget / mib:.1f} MiB "
+          f"(file + 2 x text + 64 MiB)")
+    ok = cli_time <= magick_time / 10 and peak <= budget
+    print("targets met" if ok else "TARGETS MISSED")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

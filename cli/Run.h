@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace rastelle::cli {
+
+enum ExitCode : int { kSuccess = 0, kFailure = 1, kUsage = 2 };
+
+// The whole command-line tool; `out` and `err` stand for standard output and error.
+int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FILE* err);
+
+}  // namespace rastelle::cli
