@@ -1,0 +1,140 @@
+#include "ImageSource.h"
+
+#include <fstream>
+#include <new>
+#include <string>
+#include <system_error>
+
+#include "bmp/BmpLimits.h"
+
+namespace rastelle {
+
+namespace {
+
+DecodeError Unreadable(std::string message) {
+    return MakeError(DecodeErrorKind::Unreadable, std::move(message));
+}
+
+struct Attempt {
+    std::unique_ptr<BmpImage> image;
+    bool missing = false;
+    DecodeError error;
+};
+
+Attempt Load(const std::filesystem::path& path) {
+    Attempt attempt;
+    FileBytes file = ReadFileBytes(path);
+    if (file.error.kind != DecodeErrorKind::None) {
+        attempt.missing = file.missing;
+        attempt.error = std::move(file.error);
+        return attempt;
+    }
+    auto decoded = DecodeBmp(std::move(file.bytes));
+    if (!decoded.ok()) {
+        attempt.error = decoded.error();
+        return attempt;
+    }
+    try {
+        attempt.image = std::make_unique<BmpImage>(std::move(decoded.value()));
+    } catch (const std::bad_alloc&) {
+        attempt.error = MakeError(DecodeErrorKind::TooLarge, "not enough memory for the image");
+    }
+    return attempt;
+}
+
+}  // namespace
+
+FileBytes ReadFileBytes(const std::filesystem::path& path) {
+    FileBytes result;
+    std::error_code code;
+    const auto status = std::filesystem::status(path, code);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        result.missing = true;
+        result.error = Unreadable("no such file");
+        return result;
+    }
+    if (code) {
+        result.error = Unreadable("cannot read the file: " + code.message());
+        return result;
+    }
+    if (std::filesystem::is_directory(status)) {
+        result.error = Unreadable("it is a folder, not a file");
+        return result;
+    }
+    // Devices and pipes could block or never end.
+    if (!std::filesystem::is_regular_file(status)) {
+        result.error = Unreadable("not a regular file");
+        return result;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, code);
+    if (code) {
+        result.error = Unreadable("cannot read the file: " + code.message());
+        return result;
+    }
+    if (size > limits::kMaxFileBytes) {
+        result.error =
+            MakeError(DecodeErrorKind::TooLarge, "file of " + std::to_string(size) +
+                                                     " bytes is larger than the cap of " +
+                                                     std::to_string(limits::kMaxFileBytes));
+        return result;
+    }
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) {
+        result.error = Unreadable("cannot open the file for reading");
+        return result;
+    }
+    try {
+        result.bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        result.error = MakeError(DecodeErrorKind::TooLarge, "not enough memory to read the file");
+        return result;
+    }
+    stream.read(reinterpret_cast<char*>(result.bytes.data()),
+                static_cast<std::streamsize>(result.bytes.size()));
+    // A file that changed size under us is read as far as it goes.
+    result.bytes.resize(static_cast<std::size_t>(stream.gcount()));
+    if (stream.bad()) {
+        result.bytes = {};
+        result.error = Unreadable("reading the file failed");
+    }
+    return result;
+}
+
+ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path) {
+    Close();
+    OpenResult result;
+    Attempt typed = Load(path);
+    if (typed.image) {
+        image_ = std::move(typed.image);
+        result.opened = true;
+        return result;
+    }
+    auto completed = path;
+    completed += ".bmp";
+    Attempt second = Load(completed);
+    if (second.image) {
+        image_ = std::move(second.image);
+        result.opened = true;
+        result.completedPath = true;
+        return result;
+    }
+    // The typed name's reason matters most, unless only the completed name exists.
+    result.error = typed.missing && !second.missing ? second.error : typed.error;
+    return result;
+}
+
+void ImageSource::Close() {
+    image_.reset();
+}
+
+Colour ImageSource::ColourAt(std::int32_t x, std::int32_t y) const {
+    return image_ ? image_->ColourAt(x, y) : 0;
+}
+
+void ImageSource::ReadRow(std::int32_t y, std::span<Colour> row) const {
+    if (image_) {
+        image_->ReadRow(y, row);
+    }
+}
+
+}  // namespace rastelle

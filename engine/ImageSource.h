@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+
+#include "PixelSource.h"
+#include "bmp/BmpImage.h"
+#include "bmp/DecodeError.h"
+
+namespace rastelle {
+
+// The image a conversion reads: a BMP file loaded by name, closed again on destruction.
+class ImageSource final : public PixelSource {
+  public:
+    struct OpenResult {
+        bool opened = false;
+        bool completedPath = false;  // loaded from the name with ".bmp" added
+        DecodeError error;           // why not, when !opened
+    };
+
+    ImageSource() = default;
+    ImageSource(const ImageSource&) = delete;
+    ImageSource& operator=(const ImageSource&) = delete;
+    ~ImageSource() override = default;
+
+    // Loads `path` as typed, else `path` + ".bmp". Whatever was open before is closed first;
+    // on failure the source stays closed.
+    OpenResult Open(const std::filesystem::path& path);
+    void Close();
+    bool IsOpen() const { return image_ != nullptr; }
+
+    // An empty image while closed.
+    std::int32_t Width() const override { return image_ ? image_->Width() : 0; }
+    std::int32_t Height() const override { return image_ ? image_->Height() : 0; }
+    Colour ColourAt(std::int32_t x, std::int32_t y) const override;
+    void ReadRow(std::int32_t y, std::span<Colour> row) const override;
+
+  private:
+    std::unique_ptr<BmpImage> image_;
+};
+
+// Reads a whole file, refusing one larger than limits::kMaxFileBytes.
+// Missing files give DecodeErrorKind::Unreadable with `missing` set.
+struct FileBytes {
+    std::vector<std::uint8_t> bytes;
+    bool missing = false;
+    DecodeError error;
+};
+FileBytes ReadFileBytes(const std::filesystem::path& path);
+
+}  // namespace rastelle

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+namespace rastelle::limits {
+
+// Every cap the decoder enforces, checked before anything is allocated. They are generous
+// enough for a 16384 x 16384 image in any supported format, and small enough that a
+// hostile header cannot make the program ask for more memory than a 32-bit process has.
+
+// The whole file is read into memory; a 16384 x 16384 32-bit image is just over 1 GiB.
+constexpr std::uint64_t kMaxFileBytes = 1280ULL * 1024 * 1024;
+
+// Neither side may exceed this; the encoder keeps one row of 32-bit colours.
+constexpr std::int64_t kMaxSide = std::int64_t{1} << 24;
+
+// The assembler text for the image (worst case: rows filled to whole bytes).
+constexpr std::uint64_t kMaxTextBytes = 1024ULL * 1024 * 1024;
+
+// RLE images are expanded up front: one byte per pixel plus one bit saying whether the
+// stream defined it.
+constexpr std::uint64_t kMaxDecodeBufferBytes = 320ULL * 1024 * 1024;
+
+}  // namespace rastelle::limits
