@@ -1,0 +1,63 @@
+#!/bin/sh
+# Runs a Windows program under Wine for CTest: wine-run.sh [--default-prefix DIR] PROGRAM ARGS...
+# wine-run.sh --prepare only sets up the prefix.
+#
+# WINEPREFIX wins over --default-prefix. A prefix is prepared once (no window manager
+# handshake, no crash debugger). Without a DISPLAY the program runs inside its own
+# scripts/wine-session.sh (private Xvfb and wineserver, taken down afterwards).
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+default_prefix=
+if [ "${1:-}" = "--default-prefix" ]; then
+    default_prefix=$2
+    shift 2
+fi
+prepare_only=
+if [ "${1:-}" = "--prepare" ]; then
+    prepare_only=1
+    shift
+elif [ $# -eq 0 ]; then
+    echo "usage: $0 [--default-prefix DIR] PROGRAM [ARGS...]" >&2
+    exit 2
+fi
+
+: "${WINEPREFIX:=${default_prefix:-$HOME/.wine}}"
+: "${WINEDEBUG:=-all}"
+export WINEPREFIX WINEDEBUG
+# Keep Wine from offering to install Mono or Gecko while it creates a prefix.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+if [ -z "$prepare_only" ] && [ -z "${DISPLAY:-}" ] && [ -z "${RASTELLE_WINE_SESSION:-}" ]; then
+    exec "$here/../scripts/wine-session.sh" "$0" "$@"
+fi
+
+wine_reg() {
+    wine reg add "$@" /f >/dev/null 2>&1
+}
+
+# Called with the prefix lock held.
+prepare_prefix() {
+    [ -f "$WINEPREFIX/.rastelle-ready" ] && return 0
+    mkdir -p "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1 || true
+    # Without a window manager Wine waits about 2 s for every top-level window that closes.
+    wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+    # A crash must end the program, not leave it waiting in a debugger or a crash dialog.
+    wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1
+    wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d ''
+    wine_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+    wineserver -w
+    touch "$WINEPREFIX/.rastelle-ready"
+}
+
+if [ ! -f "$WINEPREFIX/.rastelle-ready" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        prepare_prefix
+    ) 9>"$WINEPREFIX.lock"
+fi
+
+[ -n "$prepare_only" ] && exit 0
+exec wine "$@"

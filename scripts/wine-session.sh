@@ -1,0 +1,88 @@
+#!/bin/sh
+# wine-session.sh COMMAND [ARGS...]
+#
+# Runs COMMAND with a private X display (Xvfb) and a private Wine prefix and wineserver, then
+# takes both down again, whatever happens, and exits with COMMAND's status. Both are started
+# with their output in a log file: a background process holding the caller's output open
+# would keep a CI pipe from ever closing.
+#
+# WINEPREFIX: the prefix to use (default build/windows/wineprefix in this checkout). Sessions
+# on one prefix take turns, since `wineserver -k` would end the other session's programs.
+# RASTELLE_SESSION_LOG: where Xvfb and wineserver write (default next to the prefix).
+set -eu
+
+if [ $# -eq 0 ]; then
+    echo "usage: $0 COMMAND [ARGS...]" >&2
+    exit 2
+fi
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+: "${WINEPREFIX:=$root/build/windows/wineprefix}"
+: "${WINEDEBUG:=-all}"
+export WINEPREFIX WINEDEBUG
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+mkdir -p "$(dirname "$WINEPREFIX")"
+log=${RASTELLE_SESSION_LOG:-$WINEPREFIX.session.log}
+
+for tool in Xvfb wine wineserver flock; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "wine-session.sh: $tool is missing; run scripts/install-deps.sh --windows" >&2
+        exit 127
+    fi
+done
+
+# One session per prefix at a time; the lock goes with this shell and its children.
+exec 8>"$WINEPREFIX.session.lock"
+if ! flock -w 600 8; then
+    echo "wine-session.sh: another session kept $WINEPREFIX busy for 10 minutes" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+xvfb_pid=
+stopped=
+
+stop() {
+    [ -n "$stopped" ] && return 0
+    stopped=1
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap 'stop' EXIT
+trap 'stop; exit 130' INT
+trap 'stop; exit 143' TERM
+
+: >"$log"
+# -displayfd makes Xvfb pick a free display itself and report it once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+    </dev/null >>"$log" 2>&1 &
+xvfb_pid=$!
+waited=0
+while [ ! -s "$work/display" ]; do
+    if ! kill -0 "$xvfb_pid" 2>/dev/null || [ "$waited" -ge 100 ]; then
+        echo "wine-session.sh: Xvfb did not start; see $log" >&2
+        exit 1
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+done
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
+
+"$root/cmake/wine-run.sh" --prepare
+
+# A wineserver of our own, kept until `wineserver -k`, so no program of COMMAND starts one
+# that inherits COMMAND's output.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+wineserver -p </dev/null >>"$log" 2>&1
+
+export RASTELLE_WINE_SESSION=1
+status=0
+"$@" || status=$?
+exit "$status"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "win32/Dialog.h"
+#include "win32/Handles.h"
+#include "win32/TrackbarControl.h"
+
+// The main window: input path, options, threshold and output text.
+class CConverterDlg : public win32::Dialog {
+  public:
+    explicit CConverterDlg(HWND parent = nullptr);
+    ~CConverterDlg() override;
+
+    // The last worker started; empty while none runs.
+    win32::ThreadHandle m_hWorker;
+    DWORD m_dwWorkerId = 0;
+
+    // Exchanged with the controls, in this order.
+    win32::TrackbarControl m_sliderThreshold;
+    std::wstring m_strInputFile;
+    std::wstring m_strOutput;
+    int m_nWidthUnit = -1;
+    int m_bUseAutoComplete = 0;
+    int m_bCenterImage = 0;
+    int m_nFillZeros = -1;
+    int m_nFillOnes = -1;
+    std::uint8_t m_nThreshold = 0;
+
+    win32::IconHandle m_hIcon;
+
+  protected:
+    void DoDataExchange(win32::DataExchange& exchange) override;
+    bool OnInitDialog() override;
+
+    win32::MessageResult OnSysCommand(WPARAM command, LPARAM lParam);
+    win32::MessageResult OnPaint(WPARAM, LPARAM);
+    win32::MessageResult OnQueryDragIcon(WPARAM, LPARAM);
+    void OnConvert();
+    void OnBrowse();
+    void OnUseAutoComplete();
+    void OnFillZeros();
+    void OnFillOnes();
+    void OnThresholdChange();
+    void OnThresholdSetFocus();
+    void OnClear();
+
+  private:
+    void AddAboutItem() const;
+};
