@@ -52,7 +52,9 @@ struct RleCanvas {
     std::vector<std::uint8_t> indices;
     std::vector<std::uint8_t> defined;
 
-    bool IsDefined(std::size_t pixel) const { return (defined[pixel >> 3] >> (pixel & 7)) & 1U; }
+    bool IsDefined(std::size_t pixel) const {
+        return ((unsigned{defined[pixel >> 3]} >> (pixel & 7U)) & 1U) != 0;
+    }
 };
 
 // Runs and moves past the right edge are clipped; a stream that ends early, or moves
