@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -457,6 +460,35 @@ TEST(BmpDecoder, EdgeSizesWithinTheCaps) {
     const auto big = DecodeBmp(Rle(8, 16384, 16384, {0, 1}).Build());
     ASSERT_TRUE(big.ok()) << big.error().message;
     EXPECT_EQ(big.value().ColourAt(16383, 0), 0U);
+}
+
+}  // namespace
+}  // namespace rastelle
+
+namespace rastelle {
+namespace {
+
+// The fixtures seed the fuzzer and the command-line tests; make sure each folder holds
+// what its name says.
+TEST(BmpDecoder, FixtureFoldersMatchTheirNames) {
+    const std::filesystem::path root = RASTELLE_FIXTURES_DIR;
+    if (!std::filesystem::is_directory(root)) {
+        GTEST_SKIP() << "no fixtures at " << root;
+    }
+    for (const char* folder : {"good", "questionable", "bad"}) {
+        const bool accepted = std::string(folder) != "bad";
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(root / folder)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const ByteVector bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+            const auto decoded = DecodeBmp(bytes);
+            EXPECT_EQ(decoded.ok(), accepted)
+                << entry.path() << ": " << (decoded.ok() ? "" : decoded.error().message);
+            ++count;
+        }
+        EXPECT_GT(count, 0) << folder;
+    }
 }
 
 }  // namespace

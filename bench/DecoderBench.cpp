@@ -1,0 +1,128 @@
+// Decoder throughput, alone and followed by the encoder, on in-memory BMP files.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "RowEncoder.h"
+#include "bmp/BmpImage.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Put32(Bytes& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+// A square bottom-up BMP of `side` pixels with a noisy pattern. compression 1 gives RLE8
+// made of short runs.
+Bytes MakeBmp(std::int32_t side, std::uint16_t bits, std::uint32_t compression) {
+    const std::uint32_t paletteEntries = bits <= 8 ? 1U << bits : 0U;
+    const std::uint32_t maskBytes = compression == 3 ? 12 : 0;
+    const std::uint32_t offset = 14 + 40 + maskBytes + paletteEntries * 4;
+    Bytes pixels;
+    const auto width = static_cast<std::uint64_t>(side);
+    if (compression == 1) {
+        for (std::int32_t y = 0; y < side; ++y) {
+            for (std::int32_t x = 0; x < side; x += 4) {
+                pixels.push_back(4);
+                pixels.push_back(static_cast<std::uint8_t>(x ^ y));
+            }
+            pixels.push_back(0);
+            pixels.push_back(0);
+        }
+    } else {
+        const std::uint64_t stride = (width * bits + 31) / 32 * 4;
+        pixels.resize(stride * width);
+        std::uint32_t seed = 12345;
+        for (auto& byte : pixels) {
+            seed = seed * 1103515245U + 12345U;
+            byte = static_cast<std::uint8_t>(seed >> 16);
+        }
+    }
+    Bytes file = {'B', 'M'};
+    Put32(file, static_cast<std::uint32_t>(offset + pixels.size()));
+    Put32(file, 0);
+    Put32(file, offset);
+    Put32(file, 40);
+    Put32(file, static_cast<std::uint32_t>(side));
+    Put32(file, static_cast<std::uint32_t>(side));
+    file.push_back(1);
+    file.push_back(0);
+    file.push_back(static_cast<std::uint8_t>(bits));
+    file.push_back(0);
+    Put32(file, compression);
+    for (int i = 0; i < 5; ++i) {
+        Put32(file, 0);
+    }
+    if (compression == 3) {
+        Put32(file, 0xF800);
+        Put32(file, 0x07E0);
+        Put32(file, 0x001F);
+    }
+    for (std::uint32_t i = 0; i < paletteEntries; ++i) {
+        Put32(file, i * 0x010101U);
+    }
+    file.insert(file.end(), pixels.begin(), pixels.end());
+    return file;
+}
+
+void Configure(benchmark::State& state, std::int64_t side) {
+    state.SetItemsProcessed(state.iterations() * side * side);
+    state.counters["pixels"] = static_cast<double>(side * side);
+}
+
+// Decoding every row through ReadRow, as the encoder does.
+void ReadRows(benchmark::State& state, std::uint16_t bits, std::uint32_t compression) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    auto decoded = rastelle::DecodeBmp(MakeBmp(side, bits, compression));
+    if (!decoded.ok()) {
+        state.SkipWithError(decoded.error().message.c_str());
+        return;
+    }
+    const rastelle::BmpImage& image = decoded.value();
+    std::vector<rastelle::Colour> row(static_cast<std::size_t>(side));
+    for (auto _ : state) {
+        for (std::int32_t y = 0; y < side; ++y) {
+            image.ReadRow(y, row);
+        }
+        benchmark::DoNotOptimize(row.data());
+    }
+    Configure(state, side);
+}
+
+// File bytes to finished text.
+void Pipeline(benchmark::State& state, std::uint16_t bits, std::uint32_t compression) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const Bytes file = MakeBmp(side, bits, compression);
+    for (auto _ : state) {
+        auto decoded = rastelle::DecodeBmp(file);
+        if (!decoded.ok()) {
+            state.SkipWithError(decoded.error().message.c_str());
+            return;
+        }
+        rastelle::RowEncoder encoder;
+        encoder.Begin(side, side, rastelle::ConversionSettings{});
+        for (std::int32_t y = 0; y < side; ++y) {
+            encoder.AppendRow(decoded.value(), y);
+        }
+        encoder.Finish();
+        benchmark::DoNotOptimize(encoder.Text().data());
+    }
+    Configure(state, side);
+}
+
+BENCHMARK_CAPTURE(ReadRows, Bits1, 1, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadRows, Bits8, 8, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadRows, Rgb565, 16, 3)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadRows, Bgr24, 24, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadRows, Bgrx32, 32, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadRows, Rle8, 8, 1)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pipeline, Bits1, 1, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pipeline, Bgr24, 24, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pipeline, Rle8, 8, 1)->Arg(4096)->Unit(benchmark::kMillisecond);
+
+}  // namespace
