@@ -1,9 +1,84 @@
 #include "ConversionWorker.h"
 
+#include <filesystem>
+#include <memory>
+
 #include "ConverterDlg.h"
+#include "ImageSource.h"
+#include "RowEncoder.h"
+
+namespace {
+
+void Publish(ConversionRun& run, const std::string& text) {
+    if (run.board.Publish(text)) {
+        ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
+    }
+}
+
+void Convert(ConversionRun& run) {
+    rastelle::ImageSource source;
+    const rastelle::ImageSource::OpenResult opened =
+        source.Open(std::filesystem::path(run.inputFile));
+
+    // The dialog shows the completed path, or the failure, and reads the width unit. It
+    // answers 0 once the run is cancelled, and so does a window that no longer exists.
+    OpenReport report{opened.opened, opened.completedPath};
+    const LRESULT goOn =
+        ::SendMessageW(run.dialog, WM_CONVERSION_OPENED, reinterpret_cast<WPARAM>(&run),
+                       reinterpret_cast<LPARAM>(&report));
+    if (!opened.opened || goOn == 0 || run.cancelled) {
+        return;
+    }
+    run.settings.widthUnit = report.widthUnit;
+
+    // Each row is published before it is appended, so the field shows the header alone
+    // first and the complete text last.
+    rastelle::RowEncoder encoder;
+    encoder.Begin(source.Width(), source.Height(), run.settings);
+    for (std::int32_t y = 0; y < source.Height(); ++y) {
+        if (run.cancelled) {
+            return;
+        }
+        Publish(run, encoder.Text());
+        encoder.AppendRow(source, y);
+    }
+    encoder.Finish();
+    if (!run.cancelled) {
+        Publish(run, encoder.Text());
+    }
+}
+
+// Waits for `thread` to end. A worker may be blocked sending to this thread, so sent
+// messages are served meanwhile; posted ones stay queued for the modal loop.
+void WaitServingSentMessages(HANDLE thread) {
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+}  // namespace
+
+DWORD WINAPI ConvertThreadProc(LPVOID parameter) noexcept {
+    const std::unique_ptr<std::shared_ptr<ConversionRun>> run(
+        static_cast<std::shared_ptr<ConversionRun>*>(parameter));
+    try {
+        Convert(**run);
+    } catch (...) {
+        // Out of memory for the text, most likely: the run ends with what it has published.
+    }
+    return 0;
+}
 
 void StopWorker(CConverterDlg& dialog) {
-    // No run is ever started yet (Convert does nothing), so there is nothing to end.
+    if (dialog.m_run) {
+        dialog.m_run->cancelled = true;
+    }
+    if (dialog.m_hWorker) {
+        WaitServingSentMessages(dialog.m_hWorker.Get());
+    }
     dialog.m_hWorker.Reset();
     dialog.m_dwWorkerId = 0;
+    dialog.m_run.reset();
 }

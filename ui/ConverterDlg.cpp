@@ -1,9 +1,12 @@
 #include "ConverterDlg.h"
 
+#include "ConversionWorker.h"
+
 #include "resource.h"
 #include "win32/Application.h"
 #include "win32/DataExchange.h"
 #include "win32/FileOpenDialog.h"
+#include "win32/MessageBox.h"
 #include "win32/Resources.h"
 
 CConverterDlg::CConverterDlg(HWND parent)
@@ -21,6 +24,8 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindEditChange(IDC_THRESHOLD, &CConverterDlg::OnThresholdChange);
     BindEditSetFocus(IDC_THRESHOLD, &CConverterDlg::OnThresholdSetFocus);
     BindClick(IDC_CLEAR, &CConverterDlg::OnClear);
+    BindMessage(WM_CONVERSION_OPENED, &CConverterDlg::OnConversionOpened);
+    BindMessage(WM_CONVERSION_PUBLISHED, &CConverterDlg::OnConversionPublished);
 }
 
 CConverterDlg::~CConverterDlg() = default;
@@ -105,7 +110,92 @@ win32::MessageResult CConverterDlg::OnQueryDragIcon(WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>(m_hIcon.Get());
 }
 
-void CConverterDlg::OnConvert() {}
+// A run still going is cancelled: two runs never write the output field.
+void CConverterDlg::OnConvert() {
+    StopWorker(*this);
+
+    // The trackbar is the authority when a run starts.
+    UpdateData(true);
+    m_nThreshold = static_cast<std::uint8_t>(m_sliderThreshold.Position() & 0xFF);
+    UpdateData(false);
+
+    auto run = std::make_shared<ConversionRun>();
+    run->dialog = Window();
+    run->inputFile = m_strInputFile;
+    using rastelle::FillMode;
+    run->settings.fill = m_bUseAutoComplete == 0 ? FillMode::None
+                         : m_nFillOnes == 0      ? FillMode::Ones
+                                                 : FillMode::Zeros;
+    run->settings.centre = m_bCenterImage != 0;
+    run->settings.threshold = m_nThreshold;
+
+    auto* parameter = new std::shared_ptr<ConversionRun>(run);
+    DWORD threadId = 0;
+    HANDLE thread = ::CreateThread(nullptr, 0, ConvertThreadProc, parameter, 0, &threadId);
+    if (thread == nullptr) {
+        delete parameter;
+        return;
+    }
+    m_run = std::move(run);
+    m_nOutputShown = 0;
+    m_hWorker.Reset(thread);
+    m_dwWorkerId = threadId;
+}
+
+win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
+                                                       LPARAM reportParameter) {
+    const auto* run = reinterpret_cast<const ConversionRun*>(runParameter);
+    auto* report = reinterpret_cast<OpenReport*>(reportParameter);
+    if (run != m_run.get() || run->cancelled) {
+        return 0;
+    }
+    if (!report->opened) {
+        win32::ShowMessageBox(Window(), L"Could not open file", MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    UpdateData(true);
+    if (report->completedPath) {
+        // The field shows the file being converted, whatever was typed since.
+        m_strInputFile = run->inputFile + L".bmp";
+    }
+    if (run->settings.fill == rastelle::FillMode::None) {
+        m_nWidthUnit = 0;  // a width in bytes needs whole bytes
+    }
+    UpdateData(false);
+    report->widthUnit = m_nWidthUnit == 1 ? rastelle::WidthUnit::Bytes : rastelle::WidthUnit::Bits;
+    return 1;
+}
+
+// Shows the newest publication of the current run. Each update of a multi-line edit costs
+// far more than a row of text, so only what is new is appended while the field still shows
+// the previous publication; after the user has edited or cleared it, the text is replaced.
+win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM, LPARAM) {
+    if (!m_run) {
+        return 0;
+    }
+    HWND output = Item(IDC_OUTPUT);
+    const bool showsPrevious =
+        m_nOutputShown != 0 && m_strOutput.size() == m_nOutputShown &&
+        ::SendMessageW(output, EM_GETMODIFY, 0, 0) == 0 &&
+        static_cast<std::size_t>(::GetWindowTextLengthW(output)) == m_nOutputShown;
+    const std::string added = m_run->board.TakeSince(showsPrevious ? m_nOutputShown : 0);
+    if (showsPrevious && added.empty()) {
+        return 0;
+    }
+    const std::wstring wide(added.begin(), added.end());  // the text is plain ASCII
+    if (showsPrevious) {
+        m_strOutput += wide;
+        const auto end = static_cast<WPARAM>(m_nOutputShown);
+        ::SendMessageW(output, EM_SETSEL, end, static_cast<LPARAM>(end));
+        ::SendMessageW(output, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+    } else {
+        m_strOutput = wide;
+        ::SetWindowTextW(output, m_strOutput.c_str());
+    }
+    ::SendMessageW(output, EM_SETMODIFY, FALSE, 0);
+    m_nOutputShown = m_strOutput.size();
+    return 0;
+}
 
 void CConverterDlg::OnBrowse() {
     UpdateData(true);

@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "win32/Dialog.h"
 #include "win32/Handles.h"
 #include "win32/TrackbarControl.h"
+
+struct ConversionRun;
 
 // The main window: input path, options, threshold and output text.
 class CConverterDlg : public win32::Dialog {
@@ -32,6 +35,10 @@ class CConverterDlg : public win32::Dialog {
 
     win32::IconHandle m_hIcon;
 
+    // The run in the worker slot, and how much of its text the output field shows.
+    std::shared_ptr<ConversionRun> m_run;
+    std::size_t m_nOutputShown = 0;
+
   protected:
     void DoDataExchange(win32::DataExchange& exchange) override;
     bool OnInitDialog() override;
@@ -47,6 +54,9 @@ class CConverterDlg : public win32::Dialog {
     void OnThresholdChange();
     void OnThresholdSetFocus();
     void OnClear();
+
+    win32::MessageResult OnConversionOpened(WPARAM run, LPARAM report);
+    win32::MessageResult OnConversionPublished(WPARAM, LPARAM);
 
   private:
     void AddAboutItem() const;
