@@ -9,7 +9,7 @@
 namespace {
 
 // Encoding big images is slow and finds nothing new.
-constexpr std::int64_t kMaxEncodedPixels = 1 << 20;
+constexpr std::int64_t kMaxEncodedPixels = 1 << 16;
 
 }  // namespace
 
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // RLE images are expanded whatever their stream holds; huge ones only slow the search.
     const auto layout = rastelle::ParseHeaders({data, size});
     if (layout.ok() &&
-        std::int64_t{layout.value().width} * layout.value().height > 4 * kMaxEncodedPixels) {
+        std::int64_t{layout.value().width} * layout.value().height > 16 * kMaxEncodedPixels) {
         return 0;
     }
     std::vector<std::uint8_t> bytes(data, data + size);
