@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Prints every performance figure of the project: engine throughput (Google Benchmark),
+# rastelle-cli against ImageMagick with its peak memory, and conversions through the window
+# under Wine. Exits non-zero when a target is missed.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+status=0
+
+cmake --preset native >/dev/null
+cmake --build --preset native >/dev/null
+echo "== Engine throughput (target: at least 100 million pixels per second)"
+build/native/bench/engine_bench --benchmark_counters_tabular=true
+
+echo
+echo "== rastelle-cli against ImageMagick on a 4096 x 4096 24-bit BMP"
+python3 bench/compare-imagemagick.py --cli build/native/rastelle-cli || status=1
+
+echo
+echo "== Conversions through the window under Wine"
+cmake --preset windows >/dev/null
+cmake --build --preset windows >/dev/null
+bash scripts/wine-session.sh wine build/windows/bench/window_bench.exe || status=1
+
+exit "$status"
