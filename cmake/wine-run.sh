@@ -3,8 +3,8 @@
 # wine-run.sh --prepare only sets up the prefix.
 #
 # WINEPREFIX wins over --default-prefix. A prefix is prepared once (no window manager
-# handshake, no crash debugger). Without a DISPLAY the program runs inside its own
-# scripts/wine-session.sh (private Xvfb and wineserver, taken down afterwards).
+# handshake, no crash debugger). Outside scripts/wine-session.sh the program runs inside a
+# session of its own (private Xvfb and wineserver, taken down afterwards).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,7 +28,9 @@ export WINEPREFIX WINEDEBUG
 # Keep Wine from offering to install Mono or Gecko while it creates a prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
-if [ -z "$prepare_only" ] && [ -z "${DISPLAY:-}" ] && [ -z "${RASTELLE_WINE_SESSION:-}" ]; then
+# Outside a session each program gets one of its own: the tests then never take over the
+# user's screen, and no Wine process outlives the program holding CTest's output open.
+if [ -z "$prepare_only" ] && [ -z "${RASTELLE_WINE_SESSION:-}" ]; then
     exec "$here/../scripts/wine-session.sh" "$0" "$@"
 fi
 

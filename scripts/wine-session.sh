@@ -81,6 +81,9 @@ export DISPLAY
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true
 wineserver -p </dev/null >>"$log" 2>&1
+# The first program also starts Wine's own services and desktop, which live on with the
+# server: start them here, with their output in the log, not in COMMAND's.
+wine cmd /c exit 0 </dev/null >>"$log" 2>&1 || true
 
 export RASTELLE_WINE_SESSION=1
 status=0
