@@ -119,44 +119,6 @@ TEST_F(ShellTest, ProgramIconIsTheWindowsBigAndSmallIcon) {
     ::DeleteObject(info.hbmColor);
 }
 
-std::wstring VersionString(const std::vector<char>& block, const wchar_t* name) {
-    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-    void* value = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueW(block.data(), key.c_str(), &value, &length) || length == 0) {
-        return {};
-    }
-    return std::wstring(static_cast<const wchar_t*>(value));
-}
-
-TEST(Version, ResourceDescribesTheProgram) {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const DWORD size = ::GetFileVersionInfoSizeW(path, nullptr);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(::GetFileVersionInfoW(path, 0, size, block.data()));
-
-    void* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", &fixed, &length));
-    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-    EXPECT_EQ(info->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(info->dwFileVersionLS, 0x00000001u);
-    EXPECT_EQ(info->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(info->dwProductVersionLS, 0x00000001u);
-    EXPECT_EQ(info->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
-    EXPECT_EQ(info->dwFileType, static_cast<DWORD>(VFT_APP));
-
-    EXPECT_EQ(VersionString(block, L"FileDescription"), L"Rastelle MFC Application");
-    EXPECT_EQ(VersionString(block, L"FileVersion"), L"1, 0, 0, 1");
-    EXPECT_EQ(VersionString(block, L"ProductVersion"), L"1, 0, 0, 1");
-    EXPECT_EQ(VersionString(block, L"InternalName"), L"Rastelle");
-    EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Rastelle.EXE");
-    EXPECT_EQ(VersionString(block, L"ProductName"), L"Rastelle Application");
-    EXPECT_EQ(VersionString(block, L"CompanyName"), L"");
-}
-
 TEST(Application, RunsTheMainDialogUntilItCloses) {
     CConverterApp application;
     UiThread ui;

@@ -202,18 +202,4 @@ TEST_F(LayerTest, HandlerExceptionEndsTheDialogAndSurfacesFromRunModal) {
     }
 }
 
-TEST_F(LayerTest, OkTakesTheControlsAndEnds) {
-    ::SetWindowTextW(Item(IDC_LT_TEXT), L"taken");
-    ::PostMessageW(dialog_.Window(), WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(dialog_.WaitEnded());
-    EXPECT_EQ(dialog_.Result(), IDOK);
-    EXPECT_EQ(dialog_.Members([](LayerDialog& d) { return d.text; }), L"taken");
-}
-
-TEST_F(LayerTest, EscapeCancels) {
-    PostKey(FocusedWindow(ui_.Id()), VK_ESCAPE);
-    ASSERT_TRUE(dialog_.WaitEnded());
-    EXPECT_EQ(dialog_.Result(), IDCANCEL);
-}
-
 }  // namespace
