@@ -1,18 +1,21 @@
 #!/bin/sh
-# Takes docs/dialog.png: the main dialog as it opens, under Wine on a private display.
-# Needs a built build/windows/Rastelle.exe.
+# dialog-screenshot.sh [TARGET [WINDOWS-PATH]]
+# Takes docs/dialog.png: the main dialog as it opens, under Wine on a private display; or,
+# given a BMP's Windows path (e.g. 'Z:\work\main\docs\ghost'), the dialog after typing it
+# and pressing Enter (docs/conversion.png). Needs a built build/windows/Rastelle.exe.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:-$root/docs/dialog.png}
+convert_path=${2:-}
 
 if [ -z "${RASTELLE_WINE_SESSION:-}" ]; then
-    exec "$root/scripts/wine-session.sh" "$0" "$target"
+    exec "$root/scripts/wine-session.sh" "$0" "$target" "$convert_path"
 fi
 
-for tool in xwininfo import; do
+for tool in xwininfo import ${convert_path:+xdotool}; do
     if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "dialog-screenshot.sh: needs $tool (packages x11-utils, imagemagick)" >&2
+        echo "dialog-screenshot.sh: needs $tool (packages x11-utils, imagemagick, xdotool)" >&2
         exit 1
     fi
 done
@@ -28,6 +31,12 @@ until geometry=$(xwininfo -name Rastelle 2>/dev/null) && echo "$geometry" | grep
     fi
     sleep 0.2
 done
+if [ -n "$convert_path" ]; then
+    xdotool search --name '^Rastelle$' windowactivate --sync >/dev/null 2>&1 || true
+    xdotool type --delay 20 "$convert_path"
+    xdotool key Return
+    sleep 2
+fi
 value() { echo "$geometry" | sed -n "s/^ *$1: *//p"; }
 x=$(value "Absolute upper-left X")
 y=$(value "Absolute upper-left Y")
