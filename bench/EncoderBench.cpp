@@ -50,11 +50,10 @@ class FixedRowImage final : public rastelle::PixelSource {
     std::vector<Colour> row_;
 };
 
-void EncodeFixedRows(benchmark::State& state) {
+template <class Image>
+void Encode(benchmark::State& state, const rastelle::ConversionSettings& settings) {
     const auto side = static_cast<std::int32_t>(state.range(0));
-    const FixedRowImage image(side, side);
-    const rastelle::ConversionSettings settings{rastelle::FillMode::Zeros, true,
-                                                rastelle::WidthUnit::Bits, 128};
+    const Image image(side, side);
     for (auto _ : state) {
         std::string text = rastelle::EncodeImage(image, settings);
         benchmark::DoNotOptimize(text.data());
@@ -62,19 +61,15 @@ void EncodeFixedRows(benchmark::State& state) {
     state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
+
+void EncodeFixedRows(benchmark::State& state) {
+    Encode<FixedRowImage>(state, {rastelle::FillMode::Zeros, true, rastelle::WidthUnit::Bits, 128});
+}
 BENCHMARK(EncodeFixedRows)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
 
 void EncodeComputedPixels(benchmark::State& state) {
-    const auto side = static_cast<std::int32_t>(state.range(0));
-    const SyntheticImage image(side, side);
-    const rastelle::ConversionSettings settings{rastelle::FillMode::None, false,
-                                                rastelle::WidthUnit::Bits, 100};
-    for (auto _ : state) {
-        std::string text = rastelle::EncodeImage(image, settings);
-        benchmark::DoNotOptimize(text.data());
-    }
-    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
-                                                    benchmark::Counter::kIsIterationInvariantRate);
+    Encode<SyntheticImage>(state,
+                           {rastelle::FillMode::None, false, rastelle::WidthUnit::Bits, 100});
 }
 BENCHMARK(EncodeComputedPixels)->Arg(4096)->Unit(benchmark::kMillisecond);
 
