@@ -64,10 +64,10 @@ rastelle_install_deps() {
     fi
     export DEBIAN_FRONTEND=noninteractive
     apt-get update
-    # wine pulls in its 32-bit half only through recommends it cannot resolve otherwise,
-    # so wine32 is named explicitly above and the whole set installs without recommends.
+    # With recommends: Wine's X11 driver and its fonts (libxrender1, fonts-wine) come only
+    # that way. wine32 is named explicitly because nothing depends on it.
     # shellcheck disable=SC2086
-    apt-get install -y --no-install-recommends $missing
+    apt-get install -y $missing
 }
 
 # Run directly (not sourced): install and exit with the result.
