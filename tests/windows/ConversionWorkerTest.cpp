@@ -88,11 +88,7 @@ class ConversionTest : public testing::Test {
     HWND Item(int id) const { return dialog_.Item(id); }
     std::wstring Output() const { return Text(Item(IDC_OUTPUT)); }
 
-    void TypeInto(int id, const std::wstring& text) {
-        Focus(Window(), Item(id));
-        SelectAll(Item(id));
-        Type(Item(id), text);
-    }
+    void TypeInto(int id, const std::wstring& text) { TypeOver(Window(), Item(id), text); }
     // Converts the file with the options the dialog shows and waits for `expected`.
     void ConvertAndExpect(const fs::path& path, const std::string& expected) {
         TypeInto(IDC_INPUT_FILE, path.wstring());

@@ -28,11 +28,7 @@ class ConverterDialogTest : public testing::Test {
         return static_cast<int>(::SendMessageW(Item(IDC_THRESHOLD_SLIDER), TBM_GETPOS, 0, 0));
     }
     // Focuses the threshold field and types over its whole text.
-    void TypeThreshold(std::wstring_view text) {
-        Focus(Window(), Item(IDC_THRESHOLD));
-        SelectAll(Item(IDC_THRESHOLD));
-        Type(Item(IDC_THRESHOLD), text);
-    }
+    void TypeThreshold(std::wstring_view text) { TypeOver(Window(), Item(IDC_THRESHOLD), text); }
     // Waits for the exchange's complaint about the threshold field and confirms it.
     void ConfirmNumberMessage() {
         HWND box = WaitForDialogBox(ui_.Id(), Window(), win32::ApplicationName());

@@ -72,6 +72,12 @@ void SelectAll(HWND edit) {
     ::SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
+void TypeOver(HWND dialog, HWND control, std::wstring_view text) {
+    Focus(dialog, control);
+    SelectAll(control);
+    Type(control, text);
+}
+
 void Focus(HWND dialog, HWND control) {
     ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
