@@ -18,6 +18,7 @@
 #include "ui/ConversionWorker.h"
 #include "ui/ConverterDlg.h"
 #include "win32/Application.h"
+#include "win32/Window.h"
 
 namespace {
 
@@ -69,13 +70,6 @@ void Click(HWND dialog, int id) {
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
-std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 // Returns false when the text did not appear within 60 s.
 bool Measure(HWND dialog, Job& job) {
     HWND output = ::GetDlgItem(dialog, IDC_OUTPUT);
@@ -93,7 +87,7 @@ bool Measure(HWND dialog, Job& job) {
     }
     const auto elapsed = Clock::now() - start;
     job.milliseconds.push_back(std::chrono::duration<double, std::milli>(elapsed).count());
-    return TextOf(output) == job.expected;
+    return win32::WindowText(output) == job.expected;
 }
 
 struct Bench {

@@ -14,14 +14,6 @@ std::int64_t RowBits(std::int64_t width, FillMode fill) {
     return fill == FillMode::None ? width : (width + 7) / 8 * 8;
 }
 
-std::int64_t DecimalLength(std::int64_t value) {
-    std::int64_t length = value < 0 ? 2 : 1;
-    for (value = value < 0 ? -(value / 10) : value / 10; value != 0; value /= 10) {
-        ++length;
-    }
-    return length;
-}
-
 std::uint64_t RowLength(std::int64_t rowBits) {
     const std::int64_t groups = (rowBits + 7) / 8;
     const std::int64_t separators = groups > 0 ? groups - 1 : 0;
@@ -35,8 +27,8 @@ std::uint64_t RowLength(std::int64_t rowBits) {
 std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, FillMode fill) {
     const std::int64_t rowBits = RowBits(width, fill);
     // Header: "\t.db " + width number + "," + height; the bits form is never shorter.
-    const auto header =
-        static_cast<std::uint64_t>(5 + DecimalLength(rowBits) + 1 + DecimalLength(height));
+    const auto header = static_cast<std::uint64_t>(5 + std::to_string(rowBits).size() + 1 +
+                                                   std::to_string(height).size());
     const auto rows = height > 0 ? static_cast<std::uint64_t>(height) : 0U;
     return header + rows * RowLength(rowBits) + kLineEnd.size();
 }
