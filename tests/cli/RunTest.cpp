@@ -17,8 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(std::FILE* stream) {
-    std::rewind(stream);
+std::string ReadStream(std::FILE* stream) {
     std::string text;
     char buffer[4096];
     for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, stream)) > 0;) {
@@ -62,8 +61,10 @@ class RunTest : public testing::Test {
         std::FILE* errStream = std::tmpfile();
         std::vector<std::string_view> views(arguments.begin(), arguments.end());
         const int status = cli::Run(views, outStream, errStream);
-        out = ReadAll(outStream);
-        err = ReadAll(errStream);
+        std::rewind(outStream);
+        std::rewind(errStream);
+        out = ReadStream(outStream);
+        err = ReadStream(errStream);
         std::fclose(outStream);
         std::fclose(errStream);
         return status;
@@ -151,11 +152,7 @@ TEST(RastelleCli, ConvertsEveryFixture) {
                                         entry.path().string() + "' 2>/dev/null";
             std::FILE* pipe = popen(command.c_str(), "r");
             ASSERT_NE(pipe, nullptr);
-            std::string text;
-            char buffer[4096];
-            for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-                text.append(buffer, count);
-            }
+            const std::string text = ReadStream(pipe);
             const int status = pclose(pipe);
 
             ImageSource source;

@@ -135,11 +135,7 @@ TEST_F(ConversionTest, TypedThreshold) {
 
 TEST_F(ConversionTest, TrackbarAloneSetsTheThresholdAndShowsInTheField) {
     HWND trackbar = Item(IDC_THRESHOLD_SLIDER);
-    Focus(Window(), trackbar);
-    ::SendMessageW(trackbar, WM_KEYDOWN, VK_HOME, 0);
-    for (int i = 0; i < 10; ++i) {
-        ::SendMessageW(trackbar, WM_KEYDOWN, VK_RIGHT, 0);
-    }
+    MoveTrackbarWithKeys(Window(), trackbar, 10);
     ASSERT_EQ(Text(Item(IDC_THRESHOLD)), L"128");
     const fs::path path = folder_ / "ramp.bmp";
     ConvertAndExpect(path, ExpectedText(path, {FillMode::Zeros, false, WidthUnit::Bits, 10}));
@@ -189,7 +185,7 @@ LRESULT CALLBACK RecordOutput(int code, WPARAM wParam, LPARAM lParam) {
 
 TEST_F(ConversionTest, OutputGrowsInWholeRowsAndEndsComplete) {
     const fs::path path = Write("tall.bmp", GreyRamp(64, 3000));
-    const std::wstring expected = Widen(ExpectedText(path, {}));
+    const std::string expected = ExpectedText(path, {});
     std::vector<std::wstring> shown;
     g_shown = &shown;
     g_output = Item(IDC_OUTPUT);
@@ -197,17 +193,18 @@ TEST_F(ConversionTest, OutputGrowsInWholeRowsAndEndsComplete) {
         [&] { return ::SetWindowsHookExW(WH_CALLWNDPROCRET, RecordOutput, nullptr, ui_.Id()); });
     ASSERT_NE(hook, nullptr);
 
-    ConvertAndExpect(path, ExpectedText(path, {}));
+    ConvertAndExpect(path, expected);
     ui_.Invoke([&] { ::UnhookWindowsHookEx(hook); });
 
+    const std::wstring whole = Widen(expected);
     ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown.back(), expected);
+    EXPECT_EQ(shown.back(), whole);
     for (const std::wstring& text : shown) {
-        ASSERT_LE(text.size(), expected.size());
-        EXPECT_EQ(expected.compare(0, text.size(), text), 0);
+        ASSERT_LE(text.size(), whole.size());
+        EXPECT_EQ(whole.compare(0, text.size(), text), 0);
         // Header plus whole rows: the next character of the full text starts a line end.
-        if (text.size() < expected.size()) {
-            EXPECT_EQ(expected[text.size()], L'\r') << "cut inside a row at " << text.size();
+        if (text.size() < whole.size()) {
+            EXPECT_EQ(whole[text.size()], L'\r') << "cut inside a row at " << text.size();
         }
     }
 }
@@ -218,13 +215,14 @@ TEST_F(ConversionTest, SecondConvertReplacesTheRunningOne) {
     TypeInto(IDC_INPUT_FILE, big.wstring());
     Click(Item(IDC_CONVERT));
     Click(Item(IDC_FILL_ONES));
-    ConvertAndExpect(small, ExpectedText(small, {FillMode::Ones, false, WidthUnit::Bits, 128}));
+    const std::string expected = ExpectedText(small, {FillMode::Ones, false, WidthUnit::Bits, 128});
+    ConvertAndExpect(small, expected);
 
     // Whatever the first run had published and is still queued stays out of the field.
     std::atomic<bool> queueDrained{false};
     ui_.Post([&] { queueDrained = true; });
     ASSERT_TRUE(WaitUntil([&] { return queueDrained.load(); }));
-    EXPECT_EQ(Output(), Widen(ExpectedText(small, {FillMode::Ones, false, WidthUnit::Bits, 128})));
+    EXPECT_EQ(Output(), Widen(expected));
 }
 
 TEST_F(ConversionTest, ClosingDuringARunStopsItPromptly) {

@@ -229,11 +229,7 @@ TEST_F(ConverterDialogTest, TypedThresholdMovesTheTrackbarKeystrokeByKeystroke) 
 
 TEST_F(ConverterDialogTest, MovedTrackbarShowsInTheFieldWhenItGainsTheFocus) {
     HWND trackbar = Item(IDC_THRESHOLD_SLIDER);
-    Focus(Window(), trackbar);
-    ::SendMessageW(trackbar, WM_KEYDOWN, VK_HOME, 0);
-    for (int i = 0; i < 40; ++i) {
-        ::SendMessageW(trackbar, WM_KEYDOWN, VK_RIGHT, 0);
-    }
+    MoveTrackbarWithKeys(Window(), trackbar, 40);
     ASSERT_EQ(TrackbarPosition(), 40);
     EXPECT_EQ(Text(Item(IDC_THRESHOLD)), L"128");
 

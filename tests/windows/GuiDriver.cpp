@@ -72,6 +72,14 @@ void SelectAll(HWND edit) {
     ::SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
+void MoveTrackbarWithKeys(HWND dialog, HWND trackbar, int position) {
+    Focus(dialog, trackbar);
+    ::SendMessageW(trackbar, WM_KEYDOWN, VK_HOME, 0);
+    for (int i = 0; i < position; ++i) {
+        ::SendMessageW(trackbar, WM_KEYDOWN, VK_RIGHT, 0);
+    }
+}
+
 void TypeOver(HWND dialog, HWND control, std::wstring_view text) {
     Focus(dialog, control);
     SelectAll(control);

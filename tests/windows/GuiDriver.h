@@ -36,6 +36,8 @@ void PostType(HWND target, std::wstring_view text);
 // manager sees it, as it sees the keyboard).
 void PostKey(HWND target, UINT virtualKey);
 void SelectAll(HWND edit);
+// Focuses the trackbar of `dialog` and moves it to `position` with Home and Right arrow keys.
+void MoveTrackbarWithKeys(HWND dialog, HWND trackbar, int position);
 // Focuses the edit `control` of `dialog` and types over its whole text.
 void TypeOver(HWND dialog, HWND control, std::wstring_view text);
 // Moves the focus to `control` as the dialog manager does for Tab.
