@@ -1,29 +1,19 @@
 #!/usr/bin/env bash
-# Fuzzes the decoder and encoder for SECONDS (default 30), seeded with the BMP fixtures.
-# Exits non-zero when the fuzzer finds a crash; the crashing input is left in the work
-# directory it prints.
+# Fuzzes the decoder and encoder for SECONDS (default 30), starting from the BMP fixtures and
+# the refused files in corpus/. Exits non-zero when the fuzzer finds a crash, leaving the
+# crashing input in the work directory it prints.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 
 seconds="${1:-30}"
-binary=build/fuzz/tests/fuzz/fuzz_decoder
-
-if [[ ! -f build/fuzz/build.ninja ]]; then
-    cmake --preset fuzz
-fi
+[[ -f build/fuzz/build.ninja ]] || cmake --preset fuzz
 cmake --build --preset fuzz --target fuzz_decoder
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/rastelle-fuzz.XXXXXX")"
-mkdir -p "$work/corpus"
-cp tests/fixtures/good/* tests/fixtures/questionable/* tests/fixtures/bad/* "$work/corpus/" 2>/dev/null || true
-
-status=0
-"$binary" "$work/corpus" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
-    -artifact_prefix="$work/" -print_final_stats=1 || status=$?
-
-if [[ $status -ne 0 ]]; then
-    echo "fuzzer failed (status $status); inputs in $work" >&2
-    exit "$status"
-fi
+mkdir "$work/corpus"
+cp tests/fixtures/good/* tests/fixtures/questionable/* tests/fuzz/corpus/* "$work/corpus/"
+build/fuzz/tests/fuzz/fuzz_decoder "$work/corpus" -max_total_time="$seconds" -max_len=65536 \
+    -rss_limit_mb=2048 -artifact_prefix="$work/" -print_final_stats=1 ||
+    { echo "the fuzzer failed; inputs in $work" >&2; exit 1; }
 rm -rf "$work"
 echo "fuzzing for ${seconds} s found nothing"
