@@ -34,3 +34,6 @@ step "Windows program and tests under Wine"
 cmake --preset windows
 cmake --build --preset windows
 bash scripts/wine-session.sh ctest --preset windows
+
+step "Test code against product code (for information)"
+bash scripts/test-ratio.sh || true

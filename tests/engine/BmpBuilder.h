@@ -30,31 +30,28 @@ struct BmpBuilder {
     std::uint32_t pixelOffset = 0;  // 0: right after the palette
 
     ByteVector Build() const {
+        const int side = headerSize == 12 ? 2 : 4;  // OS/2 1.x sizes are 16-bit
         ByteVector body;
         Put(body, headerSize);
-        const int side = headerSize == 12 ? 2 : 4;
         Put(body, static_cast<std::uint32_t>(width), side);
         Put(body, static_cast<std::uint32_t>(height), side);
         Put(body, planes, 2);
         Put(body, bits, 2);
-        if (headerSize != 12) {
-            const auto imageSize = static_cast<std::uint32_t>(pixels.size());
-            for (const std::uint32_t field :
-                 {compression, imageSize, 2835U, 2835U, colorsUsed, 0U}) {
-                Put(body, field);
-            }
-        }
-        for (const std::uint32_t mask : masks) {
-            Put(body, mask);
+        std::vector<std::uint32_t> fields = {
+            compression, static_cast<std::uint32_t>(pixels.size()), 2835, 2835, colorsUsed, 0};
+        fields.insert(fields.end(), masks.begin(), masks.end());
+        for (const std::uint32_t field : fields) {
+            Put(body, field);
         }
         if (headerSize != 40) {
-            body.resize(headerSize, 0);  // masks stay only in headers that hold them
+            body.resize(headerSize, 0);  // after a 40-byte header, the masks follow it
         }
         body.insert(body.end(), palette.begin(), palette.end());
+        const auto headersEnd = static_cast<std::uint32_t>(14 + body.size());
         ByteVector file = {'B', 'M'};
-        Put(file, static_cast<std::uint32_t>(14 + body.size() + pixels.size()));
+        Put(file, headersEnd + static_cast<std::uint32_t>(pixels.size()));
         Put(file, 0);
-        Put(file, pixelOffset != 0 ? pixelOffset : static_cast<std::uint32_t>(14 + body.size()));
+        Put(file, pixelOffset != 0 ? pixelOffset : headersEnd);
         file.insert(file.end(), body.begin(), body.end());
         file.insert(file.end(), pixels.begin(), pixels.end());
         return file;

@@ -9,10 +9,7 @@
 namespace rastelle {
 namespace {
 
-using test::BmpBuilder;
-using test::ByteVector;
-using test::PaddedRows;
-using test::PaletteOf;
+using namespace test;
 using Rows = std::vector<std::vector<Colour>>;
 
 constexpr Colour C(std::uint32_t rgb) {  // from 0xRRGGBB
@@ -25,7 +22,7 @@ constexpr Colour W = C(0xFFFFFF), K = 0, R = C(0xFF0000), G = C(0x00FF00), B = C
 ByteVector Words(int bytes, std::initializer_list<std::uint32_t> values) {
     ByteVector row;
     for (const std::uint32_t value : values) {
-        test::Put(row, value, bytes);
+        Put(row, value, bytes);
     }
     return PaddedRows({row});
 }
@@ -159,6 +156,7 @@ TEST(BmpDecoder, Refusals) {
         EXPECT_FALSE(decoded.error().message.empty());
     }
     EXPECT_EQ(DecodeBmp({'G', 'I', 'F', '8', '9', 'a'}).error().kind, Invalid);
+    EXPECT_TRUE(DecodeBmp(Rle(8, 16384, 16384, {0, 1}).Build()).ok());  // just within the cap
     EXPECT_EQ(DecodeBmp(BmpBuilder{.height = 200}.Build()).error().message,
               "pixel data truncated: need 800 bytes at offset 54, file has 58");
 }
@@ -173,13 +171,6 @@ TEST(BmpDecoder, EveryTruncationIsRefused) {
             EXPECT_FALSE(DecodeBmp(ByteVector(file.begin(), end)).ok()) << end - file.begin();
         }
     }
-}
-
-TEST(BmpDecoder, LargestRleImage) {
-    // The stream is just an end of bitmap: the pixels stay black.
-    const auto rle = DecodeBmp(Rle(8, 16384, 16384, {0, 1}).Build());
-    ASSERT_TRUE(rle.ok()) << rle.error().message;
-    EXPECT_EQ(rle.value().ColourAt(16383, 0), K);
 }
 
 }  // namespace

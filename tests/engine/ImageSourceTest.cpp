@@ -33,27 +33,21 @@ TEST(ImageSource, OpensTheTypedNameElseItWithBmp) {
                                                            {"notes.txt", {'h', 'i'}},
                                                            {"half.bmp", {'B', 'M'}}};
     for (const auto& [name, bytes] : files) {
-        std::ofstream(dir / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(dir / name, std::ios::binary) << std::string(bytes.begin(), bytes.end());
     }
     using enum DecodeErrorKind;
+    // clang-format off
     const struct {
-        fs::path name;
-        bool completed;
-        std::uint8_t level;     // of the left pixel, when opened
-        DecodeErrorKind error;  // None when opened
+        fs::path name; bool completed; std::uint8_t level; DecodeErrorKind error;  // None: opened
     } cases[] = {
         {u8"pictüre ☃.bmp", false, 0x10, None},
         {"notes.txt", false, 0, Invalid},  // a failure closes what was open
-        {"sprite", true, 0x20, None},
-        {"nothing", false, 0, Unreadable},
-        {"twice.bmp", true, 0x30, None},
-        {"both", false, 0x40, None},
+        {"sprite", true, 0x20, None}, {"nothing", false, 0, Unreadable},
+        {"twice.bmp", true, 0x30, None}, {"both", false, 0x40, None},
         {"half", false, 0, Truncated},  // the only file there gives the reason
-        {"bad", true, 0x60, None},
-        {"", false, 0, Unreadable},  // the folder itself
+        {"bad", true, 0x60, None}, {"", false, 0, Unreadable},  // the folder itself
     };
+    // clang-format on
     ImageSource source;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);

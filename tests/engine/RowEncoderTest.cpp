@@ -37,15 +37,10 @@ class TestImage final : public PixelSource {
     std::vector<std::string> rows_;
 };
 
-struct Case {
-    std::int32_t width;
-    std::vector<std::string> rows;
-    ConversionSettings settings;
-    std::string text;
-};
-
 // clang-format off
-const Case kCases[] = {
+const struct {
+    std::int32_t width; std::vector<std::string> rows; ConversionSettings settings; std::string text;
+} kCases[] = {
     {10, {"0000000000"}, {Ones, false, Bytes, 128}, "\t.db 2,1\r\n\t.db %00000000,%00111111\r\n"},
     {10, {"1111111111"}, {Zeros, true, Bits, 128}, "\t.db 16,1\r\n\t.db %00011111,%11111000\r\n"},
     {12, {"111111111111", "111111111111"}, {None, false, Bits, 128},
@@ -72,7 +67,7 @@ const Case kCases[] = {
 
 TEST(RowEncoder, WholeTexts) {
     RowEncoder encoder;  // shared: every Begin starts a new text
-    for (const Case& test : kCases) {
+    for (const auto& test : kCases) {
         SCOPED_TRACE(test.text);
         const TestImage image(test.width, test.rows);
         EXPECT_EQ(EncodeImage(image, test.settings), test.text);
