@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
-# Fuzzes the decoder and encoder for SECONDS (default 30), starting from the BMP fixtures and
-# the refused files in corpus/. Exits non-zero when the fuzzer finds a crash, leaving the
-# crashing input in the work directory it prints.
+# Fuzzes the decoder and encoder for SECONDS (default 30) from the BMP fixtures and the refused
+# files in corpus/. Exits non-zero when it finds a crash, leaving the input in the work folder.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
-
 seconds="${1:-30}"
 [[ -f build/fuzz/build.ninja ]] || cmake --preset fuzz
 cmake --build --preset fuzz --target fuzz_decoder
-
 work="$(mktemp -d "${TMPDIR:-/tmp}/rastelle-fuzz.XXXXXX")"
 mkdir "$work/corpus"
 cp tests/fixtures/good/* tests/fixtures/questionable/* tests/fuzz/corpus/* "$work/corpus/"
