@@ -97,7 +97,7 @@ TEST(BmpDecoder, Variants) {
         {"rle8 delta from x 2", Rle(8, 5, 1, {2, 1, 0, 2, 1, 0, 1, 1, 0, 1}), {{R, R, K, R, K}}},
         {"rle8 past the right edge, no end", Rle(8, 3, 3, {200, 1, 0, 0, 0, 5, 2, 2, 2, 2, 2, 0}),
          {{K, K, K}, {G, G, G}, {R, R, R}}},
-        {"rle8 run past the edge of the top row", Rle(8, 3, 2, {0, 0, 4, 1, 0, 1}),
+        {"rle8 run past the edge, not the last row in memory", Rle(8, 3, 2, {0, 0, 4, 1, 0, 1}),
          {{R, R, R}, {K, K, K}}},
         {"rle8 bytes after the end", Rle(8, 4, 1, {0, 1, 4, 1}), {{K, K, K, K}}},
         {"rle8 delta off the image", Rle(8, 3, 2, {0, 2, 255, 255, 1, 1}), {{K, K, K}, {K, K, K}}},

@@ -23,15 +23,13 @@ TEST(ImageSource, OpensTheTypedNameElseItWithBmp) {
     const fs::path dir =
         fs::temp_directory_path() / ("rastelle-" + std::to_string(std::random_device()()));
     fs::create_directories(dir);
-    const std::pair<fs::path, test::ByteVector> files[] = {{u8"pictüre ☃.bmp", TwoPixels(0x10)},
-                                                           {"sprite.bmp", TwoPixels(0x20)},
-                                                           {"twice.bmp.bmp", TwoPixels(0x30)},
-                                                           {"both", TwoPixels(0x40)},
-                                                           {"both.bmp", TwoPixels(0x50)},
-                                                           {"bad", {'B', 'M', 1, 2}},
-                                                           {"bad.bmp", TwoPixels(0x60)},
-                                                           {"notes.txt", {'h', 'i'}},
-                                                           {"half.bmp", {'B', 'M'}}};
+    // clang-format off
+    const std::pair<fs::path, test::ByteVector> files[] = {
+        {u8"pictüre ☃.bmp", TwoPixels(0x10)}, {"sprite.bmp", TwoPixels(0x20)},
+        {"twice.bmp.bmp", TwoPixels(0x30)}, {"both", TwoPixels(0x40)},
+        {"both.bmp", TwoPixels(0x50)}, {"bad", {'B', 'M', 1, 2}}, {"bad.bmp", TwoPixels(0x60)},
+        {"notes.txt", {'h', 'i'}}, {"half.bmp", {'B', 'M'}}};
+    // clang-format on
     for (const auto& [name, bytes] : files) {
         std::ofstream(dir / name, std::ios::binary) << std::string(bytes.begin(), bytes.end());
     }

@@ -39,7 +39,8 @@ class TestImage final : public PixelSource {
 
 // clang-format off
 const struct {
-    std::int32_t width; std::vector<std::string> rows; ConversionSettings settings; std::string text;
+    std::int32_t width; std::vector<std::string> rows;
+    ConversionSettings settings; std::string text;
 } kCases[] = {
     {10, {"0000000000"}, {Ones, false, Bytes, 128}, "\t.db 2,1\r\n\t.db %00000000,%00111111\r\n"},
     {10, {"1111111111"}, {Zeros, true, Bits, 128}, "\t.db 16,1\r\n\t.db %00011111,%11111000\r\n"},
