@@ -108,7 +108,11 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         } else {
             if (value->empty())
                 return Fail("the output file name is empty");
-            commandLine.output = std::filesystem::path(std::string(*value));
+            // "-" is standard output, as in most tools.
+            if (*value == "-")
+                commandLine.output.reset();
+            else
+                commandLine.output = std::filesystem::path(std::string(*value));
         }
     }
 
@@ -128,7 +132,8 @@ std::string_view UsageText() {
            "  --centre, --center     put part of the fill before the pixels\n"
            "  --width-unit bits|bytes  unit of the header's width (default bits; always bits\n"
            "                         with --fill none)\n"
-           "  -o, --output OUT       write the text to OUT instead of standard output\n"
+           "  -o, --output OUT       write the text to OUT instead of standard output (\"-\");\n"
+           "                         a file is replaced only once the whole text is written\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"

@@ -1,5 +1,6 @@
 #include "RowEncoder.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace rastelle {
@@ -47,7 +48,10 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height,
     const bool inBytes = settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
     const std::int32_t widthNumber = inBytes ? rowBits / 8 : rowBits;
     text_.clear();
-    text_.reserve(static_cast<std::size_t>(TextSize(width, height, settings.fill)));
+    sinkFailed_ = false;
+    const std::uint64_t size = TextSize(width, height, settings.fill);
+    text_.reserve(static_cast<std::size_t>(
+        sink_ != nullptr ? std::min<std::uint64_t>(size, kSinkBlock + RowLength(rowBits)) : size));
     text_ += "\t.db ";
     text_ += std::to_string(widthNumber);
     text_ += ',';
@@ -84,10 +88,24 @@ void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
     }
     for (std::int32_t i = 0; i < tail_; ++i)
         put(fillDigit_);
+
+    if (sink_ != nullptr && text_.size() >= kSinkBlock) {
+        HandOver();
+    }
 }
 
 void RowEncoder::Finish() {
     text_ += kLineEnd;
+    if (sink_ != nullptr) {
+        HandOver();
+    }
+}
+
+void RowEncoder::HandOver() {
+    if (!sinkFailed_ && !sink_->Write(text_)) {
+        sinkFailed_ = true;
+    }
+    text_.clear();
 }
 
 std::string EncodeImage(const PixelSource& source, const ConversionSettings& settings) {
@@ -98,6 +116,16 @@ std::string EncodeImage(const PixelSource& source, const ConversionSettings& set
     }
     encoder.Finish();
     return encoder.TakeText();
+}
+
+bool WriteImage(const PixelSource& source, const ConversionSettings& settings, TextSink& sink) {
+    RowEncoder encoder(&sink);
+    encoder.Begin(source.Width(), source.Height(), settings);
+    for (std::int32_t y = 0; y < source.Height() && !encoder.SinkFailed(); ++y) {
+        encoder.AppendRow(source, y);
+    }
+    encoder.Finish();
+    return !encoder.SinkFailed();
 }
 
 }  // namespace rastelle

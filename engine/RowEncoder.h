@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ConversionSettings.h"
@@ -9,19 +10,36 @@
 
 namespace rastelle {
 
+// Takes the text piece by piece as the encoder makes it.
+class TextSink {
+  public:
+    virtual ~TextSink() = default;
+    // False when the text can't be taken; the encoder then stops handing it more.
+    virtual bool Write(std::string_view text) = 0;
+};
+
 // Builds the assembler text of one image: a header line "\t.db W,H", then one
 // "\t.db %bbbbbbbb,%..." line per pixel row, then a final line end. The text grows in
-// place and can be read between any two calls.
+// place and can be read between any two calls; with a sink it is handed over in blocks of
+// about kSinkBlock bytes instead, so memory stays small whatever the image.
 class RowEncoder {
   public:
+    static constexpr std::size_t kSinkBlock = 64 * 1024;
+
+    RowEncoder() = default;
+    explicit RowEncoder(TextSink* sink) : sink_(sink) {}
+
     // Empties the text and writes the header line. A width in bytes needs whole bytes, so
     // without fill the width is always given in bits.
     void Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings);
     // Appends row y of `source`; rows are expected top to bottom.
     void AppendRow(const PixelSource& source, std::int32_t y);
-    // Appends the final line end.
+    // Appends the final line end and, with a sink, hands over the rest of the text.
     void Finish();
+    // The sink refused some text; what follows is dropped.
+    bool SinkFailed() const { return sinkFailed_; }
 
+    // With a sink: what has not been handed over yet.
     const std::string& Text() const { return text_; }
     // Hands the finished text over, leaving the encoder empty.
     std::string TakeText() { return std::move(text_); }
@@ -32,6 +50,10 @@ class RowEncoder {
     static std::uint64_t TextSize(std::int64_t width, std::int64_t height, FillMode fill);
 
   private:
+    void HandOver();
+
+    TextSink* sink_ = nullptr;
+    bool sinkFailed_ = false;
     std::string text_;
     std::vector<Colour> row_;
     std::int32_t width_ = 0;
@@ -43,5 +65,8 @@ class RowEncoder {
 
 // The whole text of an image in one call.
 std::string EncodeImage(const PixelSource& source, const ConversionSettings& settings);
+
+// The text of an image handed to `sink` as it is made; false when the sink refused it.
+bool WriteImage(const PixelSource& source, const ConversionSettings& settings, TextSink& sink);
 
 }  // namespace rastelle
