@@ -35,6 +35,20 @@ std::string OutputName(const CommandLine& commandLine) {
     return commandLine.output ? commandLine.output->string() : "standard output";
 }
 
+// A header number above 255 does not fit the byte the directive makes: some assemblers
+// cut it silently, so the user hears of it, though the text stays as it is.
+void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
+                       const PixelSource& source, const ConversionSettings& settings) {
+    const std::pair<const char*, std::int64_t> numbers[] = {
+        {"width", RowEncoder::HeaderWidth(source.Width(), settings)}, {"height", source.Height()}};
+    for (const auto& [name, value] : numbers) {
+        if (value > 255) {
+            Print(err, "rastelle-cli: " + input.string() + ": " + name + " " +
+                           std::to_string(value) + " does not fit in a byte\n");
+        }
+    }
+}
+
 int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     const std::string outputName = OutputName(commandLine);
     const auto writeFailed = [&](std::string_view reason) {
@@ -50,19 +64,30 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         return writeFailed(output.Reason());
     }
 
-    const auto& input = commandLine.input;
     InputFileReader reader;
-    ImageSource source;
-    const ImageSource::OpenResult opened = source.Open(input, std::ref(reader));
-    if (!opened.opened) {
-        Print(err, "rastelle-cli: Could not open file " + input.string() + ": " +
-                       opened.error.message + "\n");
-        return kFailure;
+    for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
+        const std::filesystem::path& input = commandLine.inputs[i];
+        ImageSource source;
+        const ImageSource::OpenResult opened = source.Open(input, std::ref(reader));
+        if (!opened.opened) {
+            Print(err, "rastelle-cli: Could not open file " + input.string() + ": " +
+                           opened.error.message + "\n");
+            if (output.IsStandardOutput() && output.WroteAnything()) {
+                Print(err, "rastelle-cli: standard output holds only part of the text\n");
+            }
+            return kFailure;
+        }
+        if (output.Replaces(reader.LastRead())) {
+            return writeFailed("the output would overwrite the input " + input.string());
+        }
+        WarnOfWideNumbers(err, input, source, commandLine.settings);
+        if ((i > 0 && !output.Write("\r\n")) ||
+            !WriteImage(source, commandLine.settings, commandLine.syntax, commandLine.labels[i],
+                        output)) {
+            return writeFailed(output.Reason());
+        }
     }
-    if (output.Replaces(reader.LastRead())) {
-        return writeFailed("the output would overwrite the input " + input.string());
-    }
-    if (!WriteImage(source, commandLine.settings, output) || !output.Commit()) {
+    if (!output.Commit()) {
         return writeFailed(output.Reason());
     }
     return kSuccess;
@@ -83,13 +108,15 @@ int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FIL
             return PrintAll(out, err, UsageText());
         case CommandLine::Action::ShowVersion:
             return PrintAll(out, err, kVersion);
+        case CommandLine::Action::ListSyntaxes:
+            return PrintAll(out, err, SyntaxTable());
         case CommandLine::Action::Convert:
             break;
     }
     try {
         return Convert(commandLine, out, err);
     } catch (const std::bad_alloc&) {
-        Print(err, "rastelle-cli: not enough memory for " + commandLine.input.string() + "\n");
+        Print(err, "rastelle-cli: not enough memory\n");
         return kFailure;
     }
 }
