@@ -80,7 +80,7 @@ def main():
         image = os.path.join(work, "in.bmp")
         write_test_image(image, args.side)
         text_path = os.path.join(work, "out.asm")
-        subprocess.run([args.cli, "-o", text_path, image], check=True)
+        subprocess.run([args.cli, "-o", text_path, image], check=True, stderr=subprocess.DEVNULL)
         file_size = os.path.getsize(image)
         text_size = os.path.getsize(text_path)
 
