@@ -8,7 +8,8 @@ namespace rastelle {
 
 // How a family of assemblers spells a list of bytes and a label. The text keeps a tab at
 // the start of every directive line: several assemblers read column 1 as a label.
-// Defaults: the window's text ("\t.db %00111100,%11000011").
+// Defaults: the window's text ("\t.db %00111100,%11000011"). The views must outlive the
+// encoders given the syntax; the presets' are static.
 struct AssemblerSyntax {
     std::string_view directive = ".db";  // before the numbers of every line
     std::string_view literalPrefix = "%";

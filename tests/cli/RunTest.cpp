@@ -296,6 +296,7 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
     // short last literal is a plain number (%10 is 2, %01 is 1).
     const std::string zeros("\x10\x02\xB3\x80\x4C\x40", 6);
     const std::string none("\x0A\x02\xB3\x02\x4C\x01", 6);
+    const std::string centred("\x10\x02\x16\x70\x09\x88", 6);  // 000 + pixels + 000
     const std::string gnuAs =
         "z80-unknown-coff-as -o in.o in.s && z80-unknown-coff-objcopy -O binary in.o out.bin";
     WriteFile(dir_ / "both.s", "%include \"in.s\"\n\tdb pic,_8x8_dot\n");
@@ -311,7 +312,7 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
         {{"--syntax", "nasm", "--fill", "none"}, "nasm -f bin -o out.bin in.s", none},
         {{"--syntax", "cc65"}, "ca65 -o in.o in.s && ld65 -t none -o out.bin in.o", zeros},
         {{"--syntax", "acme", "--fill", "none"}, "acme --setpc 0 -f plain -o out.bin in.s", none},
-        {{"--syntax", "as31"}, "as31 -Fbin -Oout.bin in.s", zeros},
+        {{"--syntax", "as31", "--centre"}, "as31 -Fbin -Oout.bin in.s", centred},
         {{"--syntax", "gas", "--fill", "none"}, gnuAs, none},
         {{"--syntax", "intel", "pic.bmp", "8x8-dot.bmp"},
          "nasm -f bin -o out.bin both.s",
