@@ -115,8 +115,17 @@ bool OutputFile::Open(const std::filesystem::path& target) {
         return Fail(EISDIR);
     }
     if (exists && !S_ISREG(status.st_mode)) {
-        descriptor_ = ::open(current.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
-        return descriptor_ >= 0 || Fail(errno);
+        // Without O_TRUNC: should a regular file have taken the name meanwhile, it is
+        // replaced whole like any other, not cut and overwritten.
+        descriptor_ = ::open(current.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) {
+            return Fail(errno);
+        }
+        if (!S_ISREG(status.st_mode)) {
+            return true;
+        }
+        ::close(descriptor_);
+        descriptor_ = -1;
     }
     return PrepareReplacement(current, exists ? &status : nullptr);
 }

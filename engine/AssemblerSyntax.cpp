@@ -21,8 +21,7 @@ constexpr std::array kPresets{
     SyntaxPreset{"acme", {"!byte", "%", "", ":"}, "acme", ""},
     SyntaxPreset{"sdas",
                  {".db", "0b", "", ":"},
-                 "sdasz80 and the other sdas assemblers (sdcc), avra, as31; Microchip AVR "
-                 "assembler",
+                 "as31, sdasz80 and the other sdas (sdcc), avra; Microchip's AVR assembler",
                  "sdasz80 sdasgb sdas6808 sdas8051 sdas390 sdasrab sdasstm8 sdastlcs90 "
                  "sdaspdk13 sdaspdk14 sdaspdk15 avra as31"},
     SyntaxPreset{
