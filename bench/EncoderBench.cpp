@@ -51,11 +51,12 @@ class FixedRowImage final : public rastelle::PixelSource {
 };
 
 template <class Image>
-void Encode(benchmark::State& state, const rastelle::ConversionSettings& settings) {
+void Encode(benchmark::State& state, const rastelle::ConversionSettings& settings,
+            const rastelle::AssemblerSyntax& syntax = {}) {
     const auto side = static_cast<std::int32_t>(state.range(0));
     const Image image(side, side);
     for (auto _ : state) {
-        std::string text = rastelle::EncodeImage(image, settings);
+        std::string text = rastelle::EncodeImage(image, settings, syntax);
         benchmark::DoNotOptimize(text.data());
     }
     state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
@@ -72,6 +73,39 @@ void EncodeComputedPixels(benchmark::State& state) {
                            {rastelle::FillMode::None, false, rastelle::WidthUnit::Bits, 100});
 }
 BENCHMARK(EncodeComputedPixels)->Arg(4096)->Unit(benchmark::kMillisecond);
+
+// Every syntax preset, centred (fill digits in front) and without fill (a short last literal).
+void EncodePreset(benchmark::State& state) {
+    const auto& preset = rastelle::SyntaxPresets()[static_cast<std::size_t>(state.range(1))];
+    state.SetLabel(std::string(preset.name));
+    Encode<FixedRowImage>(state, {rastelle::FillMode::Zeros, true, rastelle::WidthUnit::Bits, 128},
+                          preset.syntax);
+}
+BENCHMARK(EncodePreset)
+    ->ArgsProduct({{4096}, benchmark::CreateDenseRange(0, 6, 1)})
+    ->Unit(benchmark::kMillisecond);
+
+// Streamed in blocks to a sink that only counts, as the command line writes.
+void StreamToSink(benchmark::State& state) {
+    struct CountingSink final : rastelle::TextSink {
+        bool Write(std::string_view text) override {
+            bytes += text.size();
+            return true;
+        }
+        std::size_t bytes = 0;
+    } sink;
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const FixedRowImage image(side, side);
+    for (auto _ : state) {
+        rastelle::WriteImage(image,
+                             {rastelle::FillMode::None, false, rastelle::WidthUnit::Bits, 128},
+                             rastelle::SyntaxPresets()[2].syntax, {}, sink);
+        benchmark::DoNotOptimize(sink.bytes);
+    }
+    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(StreamToSink)->Arg(4096)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <charconv>
+#include <map>
 
 namespace rastelle::cli {
 
@@ -42,16 +43,13 @@ std::optional<WidthUnit> ParseWidthUnit(std::string_view text) {
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     CommandLine commandLine;
-    bool haveInput = false;
+    std::optional<std::string> label;
     bool optionsEnded = false;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
         if (optionsEnded || argument == "-" || !argument.starts_with('-')) {
-            if (haveInput)
-                return Fail("more than one input file");
-            commandLine.input = std::filesystem::path(std::string(argument));
-            haveInput = true;
+            commandLine.inputs.emplace_back(std::string(argument));
             continue;
         }
         if (argument == "--") {
@@ -79,7 +77,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             value = argument.substr(equals + 1);
         }
         if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
-            name != "--output") {
+            name != "--output" && name != "--syntax" && name != "--label") {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         if (!value) {
@@ -87,52 +85,120 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                 return Fail("option " + std::string(name) + " needs a value");
             value = arguments[++i];
         }
+        const std::string text(*value);
 
         if (name == "--threshold") {
-            const auto threshold = ParseThreshold(*value);
-            if (!threshold) {
-                return Fail("threshold must be a whole number from 0 to 255, not '" +
-                            std::string(*value) + "'");
-            }
+            const auto threshold = ParseThreshold(text);
+            if (!threshold)
+                return Fail("threshold must be a whole number from 0 to 255, not '" + text + "'");
             commandLine.settings.threshold = *threshold;
         } else if (name == "--fill") {
-            const auto fill = ParseFill(*value);
+            const auto fill = ParseFill(text);
             if (!fill)
-                return Fail("fill must be none, zeros or ones, not '" + std::string(*value) + "'");
+                return Fail("fill must be none, zeros or ones, not '" + text + "'");
             commandLine.settings.fill = *fill;
         } else if (name == "--width-unit") {
-            const auto unit = ParseWidthUnit(*value);
+            const auto unit = ParseWidthUnit(text);
             if (!unit)
-                return Fail("width unit must be bits or bytes, not '" + std::string(*value) + "'");
+                return Fail("width unit must be bits or bytes, not '" + text + "'");
             commandLine.settings.widthUnit = *unit;
+        } else if (name == "--syntax") {
+            if (text == "list") {
+                commandLine.action = CommandLine::Action::ListSyntaxes;
+                return {commandLine, {}};
+            }
+            const SyntaxPreset* preset = FindSyntaxPreset(text);
+            if (preset == nullptr)
+                return Fail("unknown syntax '" + text + "'; the syntaxes are listed below");
+            commandLine.syntax = preset->syntax;
+        } else if (name == "--label") {
+            if (!IsValidLabel(text)) {
+                return Fail("label '" + text +
+                            "' must be letters, digits and _, not starting with a digit");
+            }
+            label = text;
         } else {
-            if (value->empty())
+            if (text.empty())
                 return Fail("the output file name is empty");
-            commandLine.output = std::filesystem::path(std::string(*value));
+            // "-" is standard output, as in most tools.
+            if (text == "-")
+                commandLine.output.reset();
+            else
+                commandLine.output = std::filesystem::path(text);
         }
     }
 
-    if (!haveInput)
+    if (commandLine.inputs.empty())
         return Fail("no input file");
+    if (commandLine.inputs.size() == 1) {
+        commandLine.labels.push_back(label.value_or(""));
+        return {commandLine, {}};
+    }
+    if (label)
+        return Fail("--label names one image; with several files each is labelled by its name");
+    std::map<std::string, const std::filesystem::path*> owners;
+    for (const std::filesystem::path& input : commandLine.inputs) {
+        std::string made = LabelFromStem(input.stem().string());
+        const auto [owner, isNew] = owners.emplace(made, &input);
+        if (!isNew) {
+            return Fail(owner->second->string() + " and " + input.string() +
+                        " would both get the label " + made);
+        }
+        commandLine.labels.push_back(std::move(made));
+    }
     return {commandLine, {}};
 }
 
-std::string_view UsageText() {
-    return "Usage: rastelle-cli [OPTIONS] FILE\n"
-           "Turns a BMP image into assembler source: one \".db\" line of binary literals per\n"
-           "pixel row, after a header line with the width and the height.\n"
+std::string SyntaxTable() {
+    std::string table;
+    for (const SyntaxPreset& preset : SyntaxPresets()) {
+        const AssemblerSyntax& syntax = preset.syntax;
+        std::string name(preset.name);
+        if (&preset == SyntaxPresets().data())
+            name += " (default)";
+        name.resize(17, ' ');
+        const auto literal = [&](std::string_view digits) {
+            return std::string(syntax.literalPrefix) + std::string(digits) +
+                   std::string(syntax.literalSuffix);
+        };
+        table += "  " + name + std::string(syntax.directive) + " 16,2 / " +
+                 std::string(syntax.directive) + " " + literal("00111100") + "," +
+                 literal("11000011") + "\n";
+        table += std::string(19, ' ') + std::string(preset.assemblers) + "\n";
+    }
+    return table;
+}
+
+std::string UsageText() {
+    return "Usage: rastelle-cli [OPTIONS] FILE...\n"
+           "Turns BMP images into assembler source: one line of binary literals per pixel\n"
+           "row, after a header line with the width and the height.\n"
            "\n"
            "  --threshold N          black/white limit, 0 to 255 (default 128): a pixel is 1\n"
            "                         when R+G+B < 3 x N\n"
-           "  --fill none|zeros|ones complete rows to whole bytes with 0s or 1s (default zeros)\n"
+           "  --fill none|zeros|ones complete rows to whole bytes with 0s or 1s (default\n"
+           "                         zeros); with none a last literal of fewer than 8 digits\n"
+           "                         (%101) is the plain number 5: its pixels land in the low\n"
+           "                         bits\n"
            "  --centre, --center     put part of the fill before the pixels\n"
            "  --width-unit bits|bytes  unit of the header's width (default bits; always bits\n"
            "                         with --fill none)\n"
-           "  -o, --output OUT       write the text to OUT instead of standard output\n"
+           "  --syntax NAME          the assembler's spelling (below); NAME may also be one of\n"
+           "                         the assemblers named; --syntax list shows the table\n"
+           "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
+           "  -o, --output OUT       write the text to OUT instead of standard output (\"-\");\n"
+           "                         a file is replaced only once the whole text is written\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"
-           "FILE is tried as given, then with \".bmp\" appended.\n";
+           "Each FILE is tried as given, then with \".bmp\" appended. Several FILEs make one\n"
+           "text, the images in order with an empty line between them, each after a label\n"
+           "made from its file name (\"8x8-ball.bmp\" gives \"_8x8_ball:\"). Every line\n"
+           "starts with a tab; lines end with CR LF. A width or height above 255 does not\n"
+           "fit in the header's byte: it is written all the same, with a warning.\n"
+           "\n"
+           "Syntaxes (the header line / a row line; then the assemblers they serve):\n" +
+           SyntaxTable();
 }
 
 }  // namespace rastelle::cli

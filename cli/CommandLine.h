@@ -6,17 +6,21 @@
 #include <string_view>
 #include <vector>
 
+#include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
 
 namespace rastelle::cli {
 
 // What the user asked for on the command line.
 struct CommandLine {
-    enum class Action { Convert, ShowHelp, ShowVersion };
+    enum class Action { Convert, ShowHelp, ShowVersion, ListSyntaxes };
 
     Action action = Action::Convert;
     ConversionSettings settings;  // defaults are the window's initial state
-    std::filesystem::path input;
+    AssemblerSyntax syntax;       // the default is the window's text
+    std::vector<std::filesystem::path> inputs;
+    // One per input, empty for none: --label for one file; each file's stem for several.
+    std::vector<std::string> labels;
     std::optional<std::filesystem::path> output;  // standard output when empty
 };
 
@@ -27,6 +31,8 @@ struct ParseResult {
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments);
 
-std::string_view UsageText();
+std::string UsageText();
+// The presets, each with an example of its lines and the assemblers it serves.
+std::string SyntaxTable();
 
 }  // namespace rastelle::cli

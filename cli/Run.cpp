@@ -1,12 +1,14 @@
 #include "Run.h"
 
-#include <fstream>
-#include <random>
+#include <cerrno>
+#include <cstring>
+#include <new>
 #include <string>
-#include <system_error>
 
 #include "CommandLine.h"
 #include "ImageSource.h"
+#include "InputFile.h"
+#include "OutputFile.h"
 #include "RowEncoder.h"
 
 namespace rastelle::cli {
@@ -19,31 +21,76 @@ void Print(std::FILE* stream, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
-// Writes beside the target and renames, so OUT is either the whole text or untouched.
-bool WriteWhole(const std::filesystem::path& target, const std::string& text, std::string& error) {
-    std::filesystem::path partial = target;
-    partial += ".partial-" + std::to_string(std::random_device{}());
-    {
-        std::ofstream stream(partial, std::ios::binary | std::ios::trunc);
-        stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-        stream.flush();
-        if (!stream) {
-            stream.close();
-            std::error_code ignored;
-            std::filesystem::remove(partial, ignored);
-            error = "could not write " + partial.string();
-            return false;
+// Help and version go to standard output, which may be a full disk or a closed pipe.
+int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
+        Print(err, std::string("rastelle-cli: Could not write standard output: ") +
+                       std::strerror(errno) + "\n");
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+std::string OutputName(const CommandLine& commandLine) {
+    return commandLine.output ? commandLine.output->string() : "standard output";
+}
+
+// A header number above 255 does not fit the byte the directive makes: some assemblers
+// cut it silently, so the user hears of it, though the text stays as it is.
+void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
+                       const PixelSource& source, const ConversionSettings& settings) {
+    const std::pair<const char*, std::int64_t> numbers[] = {
+        {"width", RowEncoder::HeaderWidth(source.Width(), settings)}, {"height", source.Height()}};
+    for (const auto& [name, value] : numbers) {
+        if (value > 255) {
+            Print(err, "rastelle-cli: " + input.string() + ": " + name + " " +
+                           std::to_string(value) + " does not fit in a byte\n");
         }
     }
-    std::error_code renameError;
-    std::filesystem::rename(partial, target, renameError);
-    if (renameError) {
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
-        error = renameError.message();
-        return false;
+}
+
+int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
+    const std::string outputName = OutputName(commandLine);
+    const auto writeFailed = [&](std::string_view reason) {
+        Print(err,
+              "rastelle-cli: Could not write " + outputName + ": " + std::string(reason) + "\n");
+        return kFailure;
+    };
+
+    OutputFile output;
+    if (!commandLine.output) {
+        output.OpenStandardOutput(out);
+    } else if (!output.Open(*commandLine.output)) {
+        return writeFailed(output.Reason());
     }
-    return true;
+
+    InputFileReader reader;
+    for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
+        const std::filesystem::path& input = commandLine.inputs[i];
+        ImageSource source;
+        const ImageSource::OpenResult opened = source.Open(input, std::ref(reader));
+        if (!opened.opened) {
+            Print(err, "rastelle-cli: Could not open file " + input.string() + ": " +
+                           opened.error.message + "\n");
+            if (output.IsStandardOutput() && output.WroteAnything()) {
+                Print(err, "rastelle-cli: standard output holds only part of the text\n");
+            }
+            return kFailure;
+        }
+        if (output.Replaces(reader.LastRead())) {
+            return writeFailed("the output would overwrite the input " + input.string());
+        }
+        WarnOfWideNumbers(err, input, source, commandLine.settings);
+        if ((i > 0 && !output.Write("\r\n")) ||
+            !WriteImage(source, commandLine.settings, commandLine.syntax, commandLine.labels[i],
+                        output)) {
+            return writeFailed(output.Reason());
+        }
+    }
+    if (!output.Commit()) {
+        return writeFailed(output.Reason());
+    }
+    return kSuccess;
 }
 
 }  // namespace
@@ -58,47 +105,20 @@ int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FIL
     const CommandLine& commandLine = *parsed.commandLine;
     switch (commandLine.action) {
         case CommandLine::Action::ShowHelp:
-            Print(out, UsageText());
-            return kSuccess;
+            return PrintAll(out, err, UsageText());
         case CommandLine::Action::ShowVersion:
-            Print(out, kVersion);
-            return kSuccess;
+            return PrintAll(out, err, kVersion);
+        case CommandLine::Action::ListSyntaxes:
+            return PrintAll(out, err, SyntaxTable());
         case CommandLine::Action::Convert:
             break;
     }
-
-    ImageSource source;
-    const ImageSource::OpenResult opened = source.Open(commandLine.input);
-    if (!opened.opened) {
-        Print(err, "rastelle-cli: Could not open file " + commandLine.input.string() + ": " +
-                       opened.error.message + "\n");
-        return kFailure;
-    }
-
-    std::string text;
     try {
-        text = EncodeImage(source, commandLine.settings);
+        return Convert(commandLine, out, err);
     } catch (const std::bad_alloc&) {
-        Print(err, "rastelle-cli: not enough memory for the text of " + commandLine.input.string() +
-                       "\n");
+        Print(err, "rastelle-cli: not enough memory\n");
         return kFailure;
     }
-    source.Close();
-
-    if (commandLine.output) {
-        std::string error;
-        if (!WriteWhole(*commandLine.output, text, error)) {
-            Print(err, "rastelle-cli: Could not write " + commandLine.output->string() + ": " +
-                           error + "\n");
-            return kFailure;
-        }
-        return kSuccess;
-    }
-    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
-        Print(err, "rastelle-cli: could not write the text to standard output\n");
-        return kFailure;
-    }
-    return kSuccess;
 }
 
 }  // namespace rastelle::cli

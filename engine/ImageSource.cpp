@@ -21,9 +21,9 @@ struct Attempt {
     DecodeError error;
 };
 
-Attempt Load(const std::filesystem::path& path) {
+Attempt Load(const std::filesystem::path& path, const FileReader& read) {
     Attempt attempt;
-    FileBytes file = ReadFileBytes(path);
+    FileBytes file = read(path);
     if (file.error.kind != DecodeErrorKind::None) {
         attempt.missing = file.missing;
         attempt.error = std::move(file.error);
@@ -100,10 +100,11 @@ FileBytes ReadFileBytes(const std::filesystem::path& path) {
     return result;
 }
 
-ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path) {
+ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path,
+                                          const FileReader& read) {
     Close();
     OpenResult result;
-    Attempt typed = Load(path);
+    Attempt typed = Load(path, read);
     if (typed.image) {
         image_ = std::move(typed.image);
         result.opened = true;
@@ -111,7 +112,7 @@ ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path) {
     }
     auto completed = path;
     completed += ".bmp";
-    Attempt second = Load(completed);
+    Attempt second = Load(completed, read);
     if (second.image) {
         image_ = std::move(second.image);
         result.opened = true;

@@ -2,14 +2,29 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "PixelSource.h"
 #include "bmp/BmpImage.h"
 #include "bmp/DecodeError.h"
 
 namespace rastelle {
+
+// Reads a whole file, refusing one larger than limits::kMaxFileBytes.
+// Missing files give DecodeErrorKind::Unreadable with `missing` set.
+struct FileBytes {
+    std::vector<std::uint8_t> bytes;
+    bool missing = false;
+    DecodeError error;
+};
+FileBytes ReadFileBytes(const std::filesystem::path& path);
+
+// How the image source gets a file's bytes; a program may bring its own, e.g. one that
+// refuses what is not a regular file on the open descriptor.
+using FileReader = std::function<FileBytes(const std::filesystem::path&)>;
 
 // The image a conversion reads: a BMP file loaded by name, closed again on destruction.
 class ImageSource final : public PixelSource {
@@ -27,7 +42,7 @@ class ImageSource final : public PixelSource {
 
     // Loads `path` as typed, else `path` + ".bmp". Whatever was open before is closed first;
     // on failure the source stays closed.
-    OpenResult Open(const std::filesystem::path& path);
+    OpenResult Open(const std::filesystem::path& path, const FileReader& read = ReadFileBytes);
     void Close();
     bool IsOpen() const { return image_ != nullptr; }
 
@@ -40,14 +55,5 @@ class ImageSource final : public PixelSource {
   private:
     std::unique_ptr<BmpImage> image_;
 };
-
-// Reads a whole file, refusing one larger than limits::kMaxFileBytes.
-// Missing files give DecodeErrorKind::Unreadable with `missing` set.
-struct FileBytes {
-    std::vector<std::uint8_t> bytes;
-    bool missing = false;
-    DecodeError error;
-};
-FileBytes ReadFileBytes(const std::filesystem::path& path);
 
 }  // namespace rastelle

@@ -1,5 +1,7 @@
 #include "RowEncoder.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace rastelle {
@@ -7,49 +9,86 @@ namespace rastelle {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kRowStart = "\t.db %";
-constexpr std::string_view kGroupSeparator = ",%";
 
 std::int64_t RowBits(std::int64_t width, FillMode fill) {
     return fill == FillMode::None ? width : (width + 7) / 8 * 8;
 }
 
-std::uint64_t RowLength(std::int64_t rowBits) {
-    const std::int64_t groups = (rowBits + 7) / 8;
-    const std::int64_t separators = groups > 0 ? groups - 1 : 0;
+// Line end, tab, directive, space, then the literals: prefix, up to 8 digits, suffix,
+// separated by commas (an empty row still has one literal's prefix and suffix).
+std::uint64_t RowLength(std::int64_t rowBits, const AssemblerSyntax& syntax) {
+    const std::int64_t literals = rowBits > 0 ? (rowBits + 7) / 8 : 1;
+    const auto perLiteral =
+        static_cast<std::int64_t>(syntax.literalPrefix.size() + syntax.literalSuffix.size() + 1);
     return static_cast<std::uint64_t>(
-        static_cast<std::int64_t>(kLineEnd.size()) + static_cast<std::int64_t>(kRowStart.size()) +
-        rowBits + separators * static_cast<std::int64_t>(kGroupSeparator.size()));
+        static_cast<std::int64_t>(kLineEnd.size() + 2 + syntax.directive.size()) +
+        literals * perLiteral - 1 + rowBits);
 }
 
 }  // namespace
 
-std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, FillMode fill) {
-    const std::int64_t rowBits = RowBits(width, fill);
-    // Header: "\t.db " + width number + "," + height; the bits form is never shorter.
-    const auto header = static_cast<std::uint64_t>(5 + std::to_string(rowBits).size() + 1 +
-                                                   std::to_string(height).size());
-    const auto rows = height > 0 ? static_cast<std::uint64_t>(height) : 0U;
-    return header + rows * RowLength(rowBits) + kLineEnd.size();
+std::int64_t RowEncoder::HeaderWidth(std::int64_t width, const ConversionSettings& settings) {
+    const std::int64_t rowBits = RowBits(width, settings.fill);
+    const bool inBytes = settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
+    return inBytes ? rowBits / 8 : rowBits;
 }
 
-void RowEncoder::Begin(std::int32_t width, std::int32_t height,
-                       const ConversionSettings& settings) {
-    width_ = width;
+std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, FillMode fill,
+                                   const AssemblerSyntax& syntax) {
+    const std::int64_t rowBits = RowBits(width, fill);
+    // Header: tab, directive, space, width number, comma, height; the bits form is never
+    // shorter.
+    const auto header =
+        static_cast<std::uint64_t>(2 + syntax.directive.size() + std::to_string(rowBits).size() +
+                                   1 + std::to_string(height).size());
+    const auto rows = height > 0 ? static_cast<std::uint64_t>(height) : 0U;
+    return header + rows * RowLength(rowBits, syntax) + kLineEnd.size();
+}
+
+void RowEncoder::Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
+                       std::string_view label) {
     const auto rowBits = static_cast<std::int32_t>(RowBits(width, settings.fill));
     const std::int32_t spare = rowBits - width;
     lead_ = settings.centre ? spare / 2 : 0;
-    tail_ = spare - lead_;
-    fillDigit_ = static_cast<char>('0' + static_cast<std::int32_t>(settings.fill));
     limit_ = 3U * settings.threshold;
     row_.assign(width > 0 ? static_cast<std::size_t>(width) : 0U, Colour{0});
 
-    const bool inBytes = settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
-    const std::int32_t widthNumber = inBytes ? rowBits / 8 : rowBits;
+    const char fillDigit = static_cast<char>('0' + static_cast<std::int32_t>(settings.fill));
+    rowTemplate_.assign(kLineEnd);
+    rowTemplate_ += '\t';
+    rowTemplate_ += syntax_.directive;
+    rowTemplate_ += ' ';
+    rowTemplate_ += syntax_.literalPrefix;
+    firstDigit_ = rowTemplate_.size();
+    for (std::int32_t position = 0; position < rowBits; ++position) {
+        if (position != 0 && position % 8 == 0) {
+            rowTemplate_ += syntax_.literalSuffix;
+            rowTemplate_ += ',';
+            rowTemplate_ += syntax_.literalPrefix;
+        }
+        const bool fill = position < lead_ || position >= lead_ + width;
+        rowTemplate_ += fill ? fillDigit : '0';
+    }
+    rowTemplate_ += syntax_.literalSuffix;
+    groupStride_ = 8 + syntax_.literalSuffix.size() + 1 + syntax_.literalPrefix.size();
+
     text_.clear();
-    text_.reserve(static_cast<std::size_t>(TextSize(width, height, settings.fill)));
-    text_ += "\t.db ";
-    text_ += std::to_string(widthNumber);
+    sinkFailed_ = false;
+    const std::uint64_t size = TextSize(width, height, settings.fill, syntax_);
+    text_.reserve(static_cast<std::size_t>(
+                      sink_ != nullptr
+                          ? std::min<std::uint64_t>(size, kSinkBlock + rowTemplate_.size())
+                          : size) +
+                  label.size() + syntax_.labelSuffix.size() + kLineEnd.size());
+    if (!label.empty()) {
+        text_ += label;
+        text_ += syntax_.labelSuffix;
+        text_ += kLineEnd;
+    }
+    text_ += '\t';
+    text_ += syntax_.directive;
+    text_ += ' ';
+    text_ += std::to_string(HeaderWidth(width, settings));
     text_ += ',';
     text_ += std::to_string(height);
 }
@@ -57,47 +96,75 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height,
 void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
     source.ReadRow(y, row_);
 
-    const std::int32_t rowBits = lead_ + width_ + tail_;
     const std::size_t start = text_.size();
-    text_.resize(start + static_cast<std::size_t>(RowLength(rowBits)));
-    char* out = text_.data() + start;
+    text_ += rowTemplate_;
+    char* const text = text_.data();
+    std::size_t group = start + firstDigit_;  // the current group's first digit
 
-    for (const char c : kLineEnd)
-        *out++ = c;
-    for (const char c : kRowStart)
-        *out++ = c;
-
-    std::int32_t position = 0;
-    const auto put = [&](char digit) {
-        if (position != 0 && position % 8 == 0) {
-            *out++ = kGroupSeparator[0];
-            *out++ = kGroupSeparator[1];
-        }
-        *out++ = digit;
-        ++position;
-    };
-    for (std::int32_t i = 0; i < lead_; ++i)
-        put(fillDigit_);
-    for (const Colour colour : row_) {
+    const std::uint32_t limit = limit_;
+    const auto digit = [limit](Colour colour) {
         const std::uint32_t sum = std::uint32_t{RedOf(colour)} + GreenOf(colour) + BlueOf(colour);
-        put(sum < limit_ ? '1' : '0');
+        return static_cast<char>('0' + static_cast<int>(sum < limit));
+    };
+    const Colour* pixel = row_.data();
+    const Colour* const end = pixel + row_.size();
+    // The first group may begin with fill digits; after it, whole groups of 8 pixels.
+    if (lead_ > 0) {
+        for (std::size_t i = static_cast<std::size_t>(lead_); i < 8 && pixel != end; ++i) {
+            text[group + i] = digit(*pixel++);
+        }
+        group += groupStride_;
     }
-    for (std::int32_t i = 0; i < tail_; ++i)
-        put(fillDigit_);
+    for (; end - pixel >= 8; pixel += 8, group += groupStride_) {
+        char digits[8];
+        for (std::size_t i = 0; i < 8; ++i) {
+            digits[i] = digit(pixel[i]);
+        }
+        std::memcpy(text + group, digits, sizeof digits);
+    }
+    for (std::size_t i = 0; pixel != end; ++i) {
+        text[group + i] = digit(*pixel++);
+    }
+
+    if (sink_ != nullptr && text_.size() >= kSinkBlock) {
+        HandOver();
+    }
 }
 
 void RowEncoder::Finish() {
     text_ += kLineEnd;
+    if (sink_ != nullptr) {
+        HandOver();
+    }
 }
 
-std::string EncodeImage(const PixelSource& source, const ConversionSettings& settings) {
-    RowEncoder encoder;
+void RowEncoder::HandOver() {
+    if (!sinkFailed_ && !sink_->Write(text_)) {
+        sinkFailed_ = true;
+    }
+    text_.clear();
+}
+
+std::string EncodeImage(const PixelSource& source, const ConversionSettings& settings,
+                        const AssemblerSyntax& syntax) {
+    RowEncoder encoder(syntax);
     encoder.Begin(source.Width(), source.Height(), settings);
     for (std::int32_t y = 0; y < source.Height(); ++y) {
         encoder.AppendRow(source, y);
     }
     encoder.Finish();
     return encoder.TakeText();
+}
+
+bool WriteImage(const PixelSource& source, const ConversionSettings& settings,
+                const AssemblerSyntax& syntax, std::string_view label, TextSink& sink) {
+    RowEncoder encoder(syntax, &sink);
+    encoder.Begin(source.Width(), source.Height(), settings, label);
+    for (std::int32_t y = 0; y < source.Height() && !encoder.SinkFailed(); ++y) {
+        encoder.AppendRow(source, y);
+    }
+    encoder.Finish();
+    return !encoder.SinkFailed();
 }
 
 }  // namespace rastelle

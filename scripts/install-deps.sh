@@ -8,8 +8,9 @@
 #
 # Other scripts may source this file and call rastelle_install_deps with the same options.
 
+# The assemblers check the command-line tool's text in every syntax.
 RASTELLE_NATIVE_PACKAGES="cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
-libclang-rt-14-dev imagemagick python3"
+libclang-rt-14-dev imagemagick python3 binutils-z80 z80asm nasm cc65 acme as31 xa65 pasmo"
 RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386 xvfb"
 
 rastelle_missing_packages() {

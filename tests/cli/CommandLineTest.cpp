@@ -9,24 +9,12 @@ ParseResult Parse(std::vector<std::string_view> arguments) {
     return ParseCommandLine(arguments);
 }
 
-TEST(CommandLine, DefaultsAreTheWindowsInitialState) {
-    const ParseResult result = Parse({"sprite.bmp"});
-    ASSERT_TRUE(result.commandLine) << result.error;
-    const ConversionSettings& settings = result.commandLine->settings;
-    EXPECT_EQ(settings.threshold, 128);
-    EXPECT_EQ(settings.fill, FillMode::Zeros);
-    EXPECT_FALSE(settings.centre);
-    EXPECT_EQ(settings.widthUnit, WidthUnit::Bits);
-    EXPECT_EQ(result.commandLine->input, "sprite.bmp");
-    EXPECT_FALSE(result.commandLine->output);
-}
-
 TEST(CommandLine, EveryOptionInBothSpellings) {
     for (const auto& arguments : std::vector<std::vector<std::string_view>>{
              {"--threshold", "0", "--fill", "ones", "--centre", "--width-unit", "bytes", "-o",
-              "out.asm", "in"},
+              "out.asm", "--syntax", "nasm", "--label", "_Ok9", "in"},
              {"--threshold=0", "--fill=ones", "--center", "--width-unit=bytes", "--output=out.asm",
-              "in"}}) {
+              "--syntax=NASM", "--label=_Ok9", "in"}}) {
         const ParseResult result = Parse(arguments);
         ASSERT_TRUE(result.commandLine) << result.error;
         const ConversionSettings& settings = result.commandLine->settings;
@@ -35,12 +23,21 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
         EXPECT_TRUE(settings.centre);
         EXPECT_EQ(settings.widthUnit, WidthUnit::Bytes);
         EXPECT_EQ(result.commandLine->output, "out.asm");
-        EXPECT_EQ(result.commandLine->input, "in");
+        EXPECT_EQ(result.commandLine->syntax.literalSuffix, "b");
+        EXPECT_EQ(result.commandLine->labels, std::vector<std::string>{"_Ok9"});
     }
     EXPECT_EQ(Parse({"--fill", "none", "x"}).commandLine->settings.fill, FillMode::None);
     EXPECT_EQ(Parse({"--threshold", "255", "x"}).commandLine->settings.threshold, 255);
     // A file whose name starts with a dash, after "--".
-    EXPECT_EQ(Parse({"--", "-odd.bmp"}).commandLine->input, "-odd.bmp");
+    EXPECT_EQ(Parse({"--", "-odd.bmp"}).commandLine->inputs[0], "-odd.bmp");
+}
+
+TEST(CommandLine, LabelsFromFileNames) {
+    const ParseResult result =
+        Parse({"dir/8x8.bmp", "my-sprite.v2.bmp", "sprite", "\xC3\xA9t\xC3\xA9.bmp", "-"});
+    ASSERT_TRUE(result.commandLine) << result.error;
+    EXPECT_EQ(result.commandLine->labels,
+              (std::vector<std::string>{"_8x8", "my_sprite_v2", "sprite", "_t_", "_"}));
 }
 
 TEST(CommandLine, RefusesBadInput) {
@@ -55,17 +52,21 @@ TEST(CommandLine, RefusesBadInput) {
                                                     {"--width-unit", "nibbles", "x"},
                                                     {"--colour", "x"},
                                                     {"-o"},
-                                                    {"a", "b"},
-                                                    {"--threshold"}}) {
+                                                    {"-o", "", "x"},
+                                                    {"--threshold"},
+                                                    {"--syntax", "masm", "x"},
+                                                    {"--label", "9lives", "x"},
+                                                    {"--label", "a-b", "x"},
+                                                    {"--label", "", "x"},
+                                                    {"--label", "a", "x", "y"},
+                                                    {"a-b.bmp", "a_b"},
+                                                    {"x/1.bmp", "y/_1.bmp"}}) {
         const ParseResult result = Parse(arguments);
         EXPECT_FALSE(result.commandLine);
         EXPECT_FALSE(result.error.empty());
     }
-}
-
-TEST(CommandLine, HelpAndVersionNeedNoFile) {
-    EXPECT_EQ(Parse({"--help"}).commandLine->action, CommandLine::Action::ShowHelp);
-    EXPECT_EQ(Parse({"--version"}).commandLine->action, CommandLine::Action::ShowVersion);
+    EXPECT_EQ(Parse({"p/a-b.bmp", "a_b.gif"}).error,
+              "p/a-b.bmp and a_b.gif would both get the label a_b");
 }
 
 }  // namespace

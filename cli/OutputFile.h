@@ -1,0 +1,59 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "InputFile.h"
+#include "RowEncoder.h"
+
+namespace rastelle::cli {
+
+// Where the text goes. A regular file (or a new name) is replaced whole: the text goes to a
+// temporary file beside it, which takes the old file's permissions and is renamed over it
+// only once every byte is safely written. A symbolic link is followed to its target.
+// Anything else that exists (a device, a FIFO) is written directly, as a shell redirection
+// would. Reasons of failures are the system's (strerror), never naming the temporary file.
+class OutputFile final : public TextSink {
+  public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile() override { Discard(); }
+
+    void OpenStandardOutput(std::FILE* stream) { stream_ = stream; }
+    bool Open(const std::filesystem::path& target);
+
+    bool Write(std::string_view text) override;
+    // Flushes and, for a replaced file, syncs, closes and renames; checks every step.
+    bool Commit();
+    // Removes the temporary file: whatever was there stays as it was.
+    void Discard();
+
+    // The file that would be replaced is `file`.
+    bool Replaces(const FileIdentity& file) const;
+    bool IsStandardOutput() const { return stream_ != nullptr; }
+    bool WroteAnything() const { return wroteAnything_; }
+    const std::string& Reason() const { return reason_; }
+
+  private:
+    bool Fail(int error);
+    bool PrepareReplacement(const std::filesystem::path& target, const struct stat* existing);
+
+    std::FILE* stream_ = nullptr;
+    int descriptor_ = -1;
+    std::filesystem::path target_;     // after following links
+    std::filesystem::path temporary_;  // empty when writing directly
+    FileIdentity replaced_;
+    mode_t mode_ = 0;
+    uid_t owner_ = 0;
+    gid_t group_ = 0;
+    bool wroteAnything_ = false;
+    std::string reason_;
+};
+
+}  // namespace rastelle::cli

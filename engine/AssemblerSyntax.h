@@ -1,0 +1,38 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace rastelle {
+
+// How a family of assemblers spells a list of bytes and a label. The text keeps a tab at
+// the start of every directive line: several assemblers read column 1 as a label.
+// Defaults: the window's text ("\t.db %00111100,%11000011"). The views must outlive the
+// encoders given the syntax; the presets' are static.
+struct AssemblerSyntax {
+    std::string_view directive = ".db";  // before the numbers of every line
+    std::string_view literalPrefix = "%";
+    std::string_view literalSuffix;
+    std::string_view labelSuffix = ":";  // a label line is the name, then this, at column 1
+};
+
+struct SyntaxPreset {
+    std::string_view name;
+    AssemblerSyntax syntax;
+    std::string_view assemblers;  // those it was checked with, then others that use it
+    std::string_view aliases;     // further names it answers to, separated by spaces
+};
+
+// tasm (the default), zilog, intel, ca65, acme, sdas, gas.
+std::span<const SyntaxPreset> SyntaxPresets();
+// By the preset's name or one of its assemblers, in any case; null when unknown.
+const SyntaxPreset* FindSyntaxPreset(std::string_view name);
+
+// Letters, digits and '_', not starting with a digit: an identifier in every assembler.
+bool IsValidLabel(std::string_view label);
+// A valid label from a file name's stem: each character (a UTF-8 sequence counts as one)
+// that can't be in a label becomes '_', and a leading digit gets a '_' in front.
+std::string LabelFromStem(std::string_view stem);
+
+}  // namespace rastelle
