@@ -9,8 +9,8 @@
 # Other scripts may source this file and call rastelle_install_deps with the same options.
 
 RASTELLE_NATIVE_PACKAGES="cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
-libclang-rt-14-dev imagemagick python3"
-RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386 xvfb"
+libclang-rt-14-dev imagemagick python3 libstb-dev"
+RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386 xvfb libstb-dev"
 
 rastelle_missing_packages() {
     for package in "$@"; do

@@ -1,0 +1,201 @@
+#include "StbImage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "StbLibrary.h"
+#include "bmp/BmpLimits.h"
+
+namespace rastelle {
+
+namespace {
+
+struct GifScan {
+    std::int32_t frames = 0;
+    bool truncated = false;
+};
+
+// Walks a GIF's blocks without decoding them: how many complete frames it holds, and
+// whether it ends inside one (the library would show that frame half drawn).
+GifScan ScanGif(std::span<const std::uint8_t> file) {
+    constexpr std::size_t kScreenDescriptorEnd = 13;
+    GifScan scan;
+    const auto tableBytes = [](std::uint8_t flags) {
+        return (flags & 0x80) != 0 ? std::size_t{3} << ((flags & 7U) + 1) : 0;
+    };
+    const auto skipSubBlocks = [&file](std::size_t& at) {
+        while (at < file.size()) {
+            const std::size_t length = file[at];
+            at += 1 + length;
+            if (length == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (file.size() < kScreenDescriptorEnd) {
+        scan.truncated = true;
+        return scan;
+    }
+    std::size_t at = kScreenDescriptorEnd + tableBytes(file[10]);
+    while (at < file.size()) {
+        const std::uint8_t tag = file[at++];
+        bool complete = false;
+        if (tag == 0x21) {  // extension: label, then sub-blocks
+            ++at;
+            complete = skipSubBlocks(at);
+        } else if (tag == 0x2C) {  // image: descriptor, local table, code size, sub-blocks
+            if (at + 9 <= file.size()) {
+                at += 9 + tableBytes(file[at + 8]) + 1;
+                complete = skipSubBlocks(at);
+                scan.frames += complete ? 1 : 0;
+            }
+        } else {
+            return scan;  // the trailer, or something the decoder refuses when it gets there
+        }
+        if (!complete) {
+            scan.truncated = true;
+            return scan;
+        }
+    }
+    return scan;
+}
+
+DecodeError TooLarge(std::string message) {
+    return MakeError(DecodeErrorKind::TooLarge, std::move(message));
+}
+
+DecodeError CheckSize(std::int64_t width, std::int64_t height) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width <= 0 || height <= 0) {
+        return MakeError(DecodeErrorKind::Invalid, "image of " + size + " pixels");
+    }
+    if (width > limits::kMaxSide || height > limits::kMaxSide) {
+        return TooLarge("image of " + size + " pixels: a side is larger than the cap of " +
+                        std::to_string(limits::kMaxSide));
+    }
+    if (static_cast<std::uint64_t>(width * height) > limits::kMaxDecodedPixels) {
+        return TooLarge("image of " + size + " pixels is larger than the cap of " +
+                        std::to_string(limits::kMaxDecodedPixels) + " pixels");
+    }
+    return {};
+}
+
+bool IsGif(std::span<const std::uint8_t> file) {
+    return file.size() >= 4 && std::memcmp(file.data(), "GIF8", 4) == 0;
+}
+
+}  // namespace
+
+StbImage::~StbImage() = default;
+
+Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> file) {
+    const stb::Info info = stb::ReadInfo(file);
+    if (info.error.kind != DecodeErrorKind::None) {
+        return info.error;
+    }
+    if (DecodeError error = CheckSize(info.width, info.height);
+        error.kind != DecodeErrorKind::None) {
+        return error;
+    }
+    try {
+        std::unique_ptr<StbImage> image(new StbImage);
+        image->width_ = static_cast<std::int32_t>(info.width);
+        image->height_ = static_cast<std::int32_t>(info.height);
+        if (!IsGif(file)) {
+            const stb::Still still = stb::DecodeStill(file);
+            if (still.pixels.Data() == nullptr) {
+                return still.error;
+            }
+            image->ShowCanvas(still.pixels.Data());
+            return image;
+        }
+        const GifScan scan = ScanGif(file);
+        if (scan.truncated) {
+            return MakeError(DecodeErrorKind::Truncated,
+                             "the GIF ends inside frame " + std::to_string(scan.frames + 1));
+        }
+        if (scan.frames == 0) {
+            return MakeError(DecodeErrorKind::Invalid, "the GIF holds no frame");
+        }
+        image->frameCount_ = scan.frames;
+        image->selected_ = -1;
+        image->gif_ = std::make_unique<stb::GifFrames>(std::move(file));
+        if (DecodeError error = image->SelectFrame(0); error.kind != DecodeErrorKind::None) {
+            return error;
+        }
+        if (image->frameCount_ == 1) {
+            image->gif_.reset();  // nothing more to decode: give back the file and canvases
+        }
+        return image;
+    } catch (const std::bad_alloc&) {
+        return TooLarge("not enough memory to decode the image");
+    }
+}
+
+void StbImage::ShowCanvas(const std::uint8_t* rgba) {
+    const auto count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+    pixels_.resize(count);
+    for (std::size_t pixel = 0; pixel < count; ++pixel, rgba += 4) {
+        const std::uint32_t alpha = rgba[3];
+        pixels_[pixel] = MakeColour(OverWhite(rgba[0], alpha), OverWhite(rgba[1], alpha),
+                                    OverWhite(rgba[2], alpha));
+    }
+}
+
+DecodeError StbImage::SelectFrame(std::int32_t index) {
+    if (index < 0 || index >= frameCount_) {
+        return MakeError(
+            DecodeErrorKind::Invalid,
+            "no frame " + std::to_string(index) + ": the image has " + std::to_string(frameCount_));
+    }
+    if (index == selected_) {
+        return {};
+    }
+    try {
+        if (index < framesDrawn_) {
+            gif_->Restart();
+            framesDrawn_ = 0;
+        }
+        while (framesDrawn_ <= index) {
+            if (DecodeError error = gif_->Next(); error.kind != DecodeErrorKind::None) {
+                gif_->Restart();
+                framesDrawn_ = 0;
+                error.message = "frame " + std::to_string(index) + ": " + error.message;
+                return error;
+            }
+            ++framesDrawn_;
+        }
+        ShowCanvas(gif_->Canvas());
+    } catch (const std::bad_alloc&) {
+        gif_->Restart();
+        framesDrawn_ = 0;
+        return TooLarge("not enough memory to decode frame " + std::to_string(index));
+    }
+    selected_ = index;
+    return {};
+}
+
+Colour StbImage::ColourAt(std::int32_t x, std::int32_t y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
+        return 0;
+    }
+    return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+                   static_cast<std::size_t>(x)];
+}
+
+void StbImage::ReadRow(std::int32_t y, std::span<Colour> row) const {
+    const auto count = std::min(row.size(), static_cast<std::size_t>(width_));
+    if (y < 0 || y >= height_) {
+        std::fill_n(row.begin(), count, Colour{0});
+        return;
+    }
+    const auto start =
+        pixels_.begin() +
+        static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * static_cast<std::size_t>(width_));
+    std::copy_n(start, count, row.begin());
+}
+
+}  // namespace rastelle
