@@ -114,27 +114,32 @@ void StartCall() {
     stbi__g_failure_reason = nullptr;
 }
 
-std::string_view FormatName(std::span<const std::uint8_t> file) {
+struct Format {
+    std::string_view name;
+    int (*info)(stbi__context*, int*, int*, int*);  // null: no signature, ask every format
+};
+
+Format FormatOf(std::span<const std::uint8_t> file) {
     const auto startsWith = [&file](std::string_view signature) {
         return file.size() >= signature.size() &&
                std::memcmp(file.data(), signature.data(), signature.size()) == 0;
     };
     if (startsWith("\x89PNG")) {
-        return "PNG";
+        return {"PNG", stbi__png_info};
     }
     if (startsWith("GIF8")) {
-        return "GIF";
+        return {"GIF", stbi__gif_info};
     }
     if (startsWith("\xFF\xD8")) {
-        return "JPEG";
+        return {"JPEG", stbi__jpeg_info};
     }
     if (startsWith("8BPS")) {
-        return "PSD";
+        return {"PSD", stbi__psd_info};
     }
     if (file.size() >= 2 && file[0] == 'P' && file[1] >= '1' && file[1] <= '6') {
-        return "PNM";
+        return {"PNM", stbi__pnm_info};
     }
-    return "TGA";
+    return {"TGA", nullptr};
 }
 
 DecodeError LibraryError(std::span<const std::uint8_t> file) {
@@ -148,8 +153,8 @@ DecodeError LibraryError(std::span<const std::uint8_t> file) {
     const DecodeErrorKind kind = why == "too large"   ? DecodeErrorKind::TooLarge
                                  : why == "outofdata" ? DecodeErrorKind::Truncated
                                                       : DecodeErrorKind::Invalid;
-    return MakeError(kind,
-                     "bad " + std::string(FormatName(file)) + " file (" + std::string(why) + ")");
+    return MakeError(
+        kind, "bad " + std::string(FormatOf(file).name) + " file (" + std::string(why) + ")");
 }
 
 int Length(std::span<const std::uint8_t> file) {
@@ -168,12 +173,19 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     int width = 0;
     int height = 0;
     int components = 0;
-    if (stbi_info_from_memory(file.data(), Length(file), &width, &height, &components) == 0) {
-        const char* reason = stbi_failure_reason();
-        info.error = reason != nullptr && std::string_view(reason) == "unknown image type"
-                         ? MakeError(DecodeErrorKind::Invalid,
-                                     "not a BMP, PNG, GIF, JPEG, TGA, PNM or PSD file")
-                         : LibraryError(file);
+    // A signature names the format, whose own reason is the one to give.
+    const Format format = FormatOf(file);
+    if (format.info != nullptr) {
+        stbi__context context;
+        stbi__start_mem(&context, file.data(), Length(file));
+        if (format.info(&context, &width, &height, &components) == 0) {
+            info.error = LibraryError(file);
+            return info;
+        }
+    } else if (stbi_info_from_memory(file.data(), Length(file), &width, &height, &components) ==
+               0) {
+        info.error =
+            MakeError(DecodeErrorKind::Invalid, "not a BMP, PNG, GIF, JPEG, TGA, PNM or PSD file");
         return info;
     }
     info.width = width;
