@@ -9,7 +9,7 @@
 namespace rastelle {
 namespace {
 
-const std::filesystem::path kFixtures = RASTELLE_FIXTURES_DIR;
+const std::filesystem::path kFixtures = std::filesystem::path(RASTELLE_FIXTURES_DIR) / "png-gif";
 
 // Every pixel as RRGGBB, rows separated by " / ".
 std::string ColoursOf(const ImageSource& image) {

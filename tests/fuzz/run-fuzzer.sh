@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the decoder and encoder for SECONDS (default 30), seeded with the BMP fixtures.
+# Fuzzes the decoders and the encoder for SECONDS (default 30), seeded with the BMP, PNG and
+# GIF fixtures.
 # Exits non-zero when the fuzzer finds a crash; the crashing input is left in the work
 # directory it prints.
 set -euo pipefail
@@ -15,7 +16,8 @@ cmake --build --preset fuzz --target fuzz_decoder
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/rastelle-fuzz.XXXXXX")"
 mkdir -p "$work/corpus"
-cp tests/fixtures/good/* tests/fixtures/questionable/* tests/fixtures/bad/* "$work/corpus/" 2>/dev/null || true
+cp tests/fixtures/good/* tests/fixtures/questionable/* tests/fixtures/bad/* \
+    tests/fixtures/png-gif/good/* tests/fixtures/png-gif/bad/* "$work/corpus/" 2>/dev/null || true
 
 status=0
 "$binary" "$work/corpus" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
