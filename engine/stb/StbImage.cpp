@@ -1,11 +1,14 @@
 #include "StbImage.h"
 
 #include <algorithm>
+#include <bit>
+#include <cctype>
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "StbLibrary.h"
+#include "bmp/BmpDecoder.h"
 #include "bmp/BmpLimits.h"
 
 namespace rastelle {
@@ -83,6 +86,67 @@ DecodeError CheckSize(std::int64_t width, std::int64_t height) {
     return {};
 }
 
+// Narrow samples the library does not widen by repeating their bits: a table from what it
+// gives to what the colour rules say, empty when it is right already, or the refusal.
+Decoded<std::vector<std::uint8_t>> SampleScale(std::span<const std::uint8_t> file, bool tga) {
+    std::vector<std::uint8_t> scale;
+    const auto startsWith = [&file](char first, char second) {
+        return file.size() >= 2 && file[0] == first && file[1] == second;
+    };
+    if (startsWith('P', '5') || startsWith('P', '6')) {
+        // Binary PNM: width, height and maximum value; the library takes the samples as they
+        // are, whatever the maximum.
+        std::size_t at = 2;
+        std::uint64_t number = 0;
+        for (int field = 0; field < 3; ++field) {
+            while (at < file.size() && (std::isspace(file[at]) != 0 || file[at] == '#')) {
+                if (file[at] == '#') {
+                    while (at < file.size() && file[at] != '\n' && file[at] != '\r') {
+                        ++at;
+                    }
+                } else {
+                    ++at;
+                }
+            }
+            number = 0;
+            for (int digits = 0; at < file.size() && std::isdigit(file[at]) != 0; ++digits, ++at) {
+                if (digits == 9) {  // the library's int would overflow
+                    return MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
+                }
+                number = number * 10 + (file[at] - std::uint64_t{'0'});
+            }
+        }
+        const auto bits = static_cast<std::uint32_t>(std::bit_width(number));
+        if (number == 255 || number == 65535) {
+            return scale;
+        }
+        if (number == 0 || number > 255 || number + 1 != std::uint64_t{1} << bits) {
+            return MakeError(DecodeErrorKind::Unsupported,
+                             "PNM maximum value " + std::to_string(number) +
+                                 ": only 1, 3, 7, 15, 31, 63, 127, 255 and 65535 are read");
+        }
+        scale.assign(256, 255);  // beyond the maximum: white
+        for (std::uint32_t value = 0; value <= number; ++value) {
+            scale[value] = ScaleChannel(value, bits);
+        }
+        return scale;
+    }
+    // TGA with 15 or 16-bit colours (true colour, or in the colour map): the library
+    // widens 5 bits as v * 255 / 31, which is one off bit replication for some values.
+    constexpr std::size_t kTgaHeader = 18;
+    if (tga && file.size() >= kTgaHeader) {
+        const unsigned kind = file[2] & 7U;
+        const unsigned bits = kind == 1 ? file[7] : kind == 2 ? file[16] : 0;
+        if (bits == 15 || bits == 16) {
+            scale.assign(256, 0);
+            for (std::uint32_t value = 0; value < 32; ++value) {
+                scale[value * 255 / 31] = ScaleChannel(value, 5);
+            }
+        }
+    }
+    return scale;
+}
+
 bool IsGif(std::span<const std::uint8_t> file) {
     return file.size() >= 4 && std::memcmp(file.data(), "GIF8", 4) == 0;
 }
@@ -92,9 +156,17 @@ bool IsGif(std::span<const std::uint8_t> file) {
 StbImage::~StbImage() = default;
 
 Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> file) {
+    // Before the library reads a PNM header whose numbers would overflow it.
+    auto scale = SampleScale(file, false);
+    if (!scale.ok()) {
+        return scale.error();
+    }
     const stb::Info info = stb::ReadInfo(file);
     if (info.error.kind != DecodeErrorKind::None) {
         return info.error;
+    }
+    if (info.format == "TGA") {
+        scale = SampleScale(file, true);
     }
     if (DecodeError error = CheckSize(info.width, info.height);
         error.kind != DecodeErrorKind::None) {
@@ -104,6 +176,7 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
         std::unique_ptr<StbImage> image(new StbImage);
         image->width_ = static_cast<std::int32_t>(info.width);
         image->height_ = static_cast<std::int32_t>(info.height);
+        image->sampleScale_ = std::move(scale.value());
         if (!IsGif(file)) {
             const stb::Still still = stb::DecodeStill(file);
             if (still.pixels.Data() == nullptr) {
@@ -138,10 +211,20 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
 void StbImage::ShowCanvas(const std::uint8_t* rgba) {
     const auto count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
     pixels_.resize(count);
+    if (sampleScale_.empty()) {
+        for (std::size_t pixel = 0; pixel < count; ++pixel, rgba += 4) {
+            const std::uint32_t alpha = rgba[3];
+            pixels_[pixel] = MakeColour(OverWhite(rgba[0], alpha), OverWhite(rgba[1], alpha),
+                                        OverWhite(rgba[2], alpha));
+        }
+        return;
+    }
+    const std::uint8_t* scale = sampleScale_.data();
     for (std::size_t pixel = 0; pixel < count; ++pixel, rgba += 4) {
         const std::uint32_t alpha = rgba[3];
-        pixels_[pixel] = MakeColour(OverWhite(rgba[0], alpha), OverWhite(rgba[1], alpha),
-                                    OverWhite(rgba[2], alpha));
+        pixels_[pixel] =
+            MakeColour(OverWhite(scale[rgba[0]], alpha), OverWhite(scale[rgba[1]], alpha),
+                       OverWhite(scale[rgba[2]], alpha));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -39,6 +40,9 @@ class StbImage final : public PixelSource {
     StbImage() = default;
     void ShowCanvas(const std::uint8_t* rgba);
 
+    // Samples as the library gives them to what our colour rules make of them, for the
+    // narrow samples it widens otherwise; empty when they are the same.
+    std::vector<std::uint8_t> sampleScale_;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::vector<Colour> pixels_;

@@ -136,7 +136,7 @@ Format FormatOf(std::span<const std::uint8_t> file) {
     if (startsWith("8BPS")) {
         return {"PSD", stbi__psd_info};
     }
-    if (file.size() >= 2 && file[0] == 'P' && file[1] >= '1' && file[1] <= '6') {
+    if (startsWith("P5") || startsWith("P6")) {
         return {"PNM", stbi__pnm_info};
     }
     return {"TGA", nullptr};
@@ -175,6 +175,7 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     int components = 0;
     // A signature names the format, whose own reason is the one to give.
     const Format format = FormatOf(file);
+    info.format = format.name;
     if (format.info != nullptr) {
         stbi__context context;
         stbi__start_mem(&context, file.data(), Length(file));

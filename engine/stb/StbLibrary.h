@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,7 @@
 namespace rastelle::stb {
 
 struct Info {
+    std::string_view format;  // "PNG", "GIF", ...; TGA has no signature and is the rest
     std::int64_t width = 0;
     std::int64_t height = 0;
     DecodeError error;  // the file is none of the library's formats

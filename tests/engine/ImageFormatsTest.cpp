@@ -9,7 +9,7 @@
 namespace rastelle {
 namespace {
 
-const std::filesystem::path kFixtures = std::filesystem::path(RASTELLE_FIXTURES_DIR) / "png-gif";
+const std::filesystem::path kFixtures = std::filesystem::path(RASTELLE_FIXTURES_DIR) / "formats";
 
 // Every pixel as RRGGBB, rows separated by " / ".
 std::string ColoursOf(const ImageSource& image) {
@@ -50,6 +50,8 @@ constexpr std::array kDecodings{
     Decoding{"grey-4bit-interlaced.png",
              "111111 222222 333333 / 444444 555555 666666 / 777777 888888 999999"},
     Decoding{"transparent-index.gif", "000000 FFFFFF"},
+    Decoding{"rgb555.tga", "8408FF"},
+    Decoding{"grey-4bit.pgm", "111111 FFFFFF"},
     // The first frame; the third pixel is left uncovered, whatever the background colour.
     Decoding{"animated-4-frames.gif", "FF0000 FF0000 FFFFFF"},
 };
@@ -99,6 +101,8 @@ constexpr std::array kRefusals{
     Refusal{"gif-65535x65535.gif", DecodeErrorKind::TooLarge,
             "image of 65535 x 65535 pixels is larger than the cap of 67108864 pixels"},
     Refusal{"gif-no-frame.gif", DecodeErrorKind::Invalid, "the GIF holds no frame"},
+    Refusal{"pgm-maximum-100.pgm", DecodeErrorKind::Unsupported,
+            "PNM maximum value 100: only 1, 3, 7, 15, 31, 63, 127, 255 and 65535 are read"},
 };
 
 TEST(ImageFormatsTest, RefusesBadFilesWithTheReason) {

@@ -17,7 +17,7 @@ cmake --build --preset fuzz --target fuzz_decoder
 work="$(mktemp -d "${TMPDIR:-/tmp}/rastelle-fuzz.XXXXXX")"
 mkdir -p "$work/corpus"
 cp tests/fixtures/good/* tests/fixtures/questionable/* tests/fixtures/bad/* \
-    tests/fixtures/png-gif/good/* tests/fixtures/png-gif/bad/* "$work/corpus/" 2>/dev/null || true
+    tests/fixtures/formats/good/* tests/fixtures/formats/bad/* "$work/corpus/" 2>/dev/null || true
 
 status=0
 "$binary" "$work/corpus" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
