@@ -86,16 +86,16 @@ DecodeError CheckSize(std::int64_t width, std::int64_t height) {
     return {};
 }
 
-// Narrow samples the library does not widen by repeating their bits: a table from what it
-// gives to what the colour rules say, empty when it is right already, or the refusal.
-Decoded<std::vector<std::uint8_t>> SampleScale(std::span<const std::uint8_t> file, bool tga) {
-    std::vector<std::uint8_t> scale;
-    const auto startsWith = [&file](char first, char second) {
-        return file.size() >= 2 && file[0] == first && file[1] == second;
-    };
-    if (startsWith('P', '5') || startsWith('P', '6')) {
-        // Binary PNM: width, height and maximum value; the library takes the samples as they
-        // are, whatever the maximum.
+// Tables from the samples the library gives to what the colour rules say, for the narrow
+// ones it does not widen by repeating their bits; empty when it is right already.
+using SampleTable = std::vector<std::uint8_t>;
+
+// Binary PNM (P5, P6): the library takes the samples as stored whatever the maximum value,
+// reads 16-bit ones in the machine's byte order, and overflows on long numbers. Swaps 16-bit
+// samples into that order; refuses maximum values that are no whole number of bits.
+Decoded<SampleTable> PreparePnm(std::vector<std::uint8_t>& file) {
+    SampleTable scale;
+    if (file.size() >= 2 && file[0] == 'P' && (file[1] == '5' || file[1] == '6')) {
         std::size_t at = 2;
         std::uint64_t number = 0;
         for (int field = 0; field < 3; ++field) {
@@ -117,6 +117,11 @@ Decoded<std::vector<std::uint8_t>> SampleScale(std::span<const std::uint8_t> fil
             }
         }
         const auto bits = static_cast<std::uint32_t>(std::bit_width(number));
+        if (number == 65535 && std::endian::native == std::endian::little) {
+            for (std::size_t sample = at + 1; sample + 1 < file.size(); sample += 2) {
+                std::swap(file[sample], file[sample + 1]);
+            }
+        }
         if (number == 255 || number == 65535) {
             return scale;
         }
@@ -129,12 +134,16 @@ Decoded<std::vector<std::uint8_t>> SampleScale(std::span<const std::uint8_t> fil
         for (std::uint32_t value = 0; value <= number; ++value) {
             scale[value] = ScaleChannel(value, bits);
         }
-        return scale;
     }
-    // TGA with 15 or 16-bit colours (true colour, or in the colour map): the library
-    // widens 5 bits as v * 255 / 31, which is one off bit replication for some values.
+    return scale;
+}
+
+// TGA with 15 or 16-bit colours (true colour, or in the colour map): the library widens
+// 5 bits as v * 255 / 31, which is one off bit replication for some values.
+SampleTable TgaScale(std::span<const std::uint8_t> file) {
+    SampleTable scale;
     constexpr std::size_t kTgaHeader = 18;
-    if (tga && file.size() >= kTgaHeader) {
+    if (file.size() >= kTgaHeader) {
         const unsigned kind = file[2] & 7U;
         const unsigned bits = kind == 1 ? file[7] : kind == 2 ? file[16] : 0;
         if (bits == 15 || bits == 16) {
@@ -147,6 +156,29 @@ Decoded<std::vector<std::uint8_t>> SampleScale(std::span<const std::uint8_t> fil
     return scale;
 }
 
+constexpr auto kIdentity = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t value = 0; value < table.size(); ++value) {
+        table[value] = static_cast<std::uint8_t>(value);
+    }
+    return table;
+}();
+
+// Grey, grey and alpha, RGB or RGBA samples to colours over white.
+template <int kComponents>
+void Compose(const std::uint8_t* samples, std::span<Colour> out, const std::uint8_t* scale) {
+    for (Colour& colour : out) {
+        const std::uint32_t alpha = kComponents == 2   ? samples[1]
+                                    : kComponents == 4 ? samples[3]
+                                                       : 255;
+        const std::uint8_t red = scale[samples[0]];
+        const std::uint8_t green = kComponents >= 3 ? scale[samples[1]] : red;
+        const std::uint8_t blue = kComponents >= 3 ? scale[samples[2]] : red;
+        colour = MakeColour(OverWhite(red, alpha), OverWhite(green, alpha), OverWhite(blue, alpha));
+        samples += kComponents;
+    }
+}
+
 bool IsGif(std::span<const std::uint8_t> file) {
     return file.size() >= 4 && std::memcmp(file.data(), "GIF8", 4) == 0;
 }
@@ -157,7 +189,7 @@ StbImage::~StbImage() = default;
 
 Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> file) {
     // Before the library reads a PNM header whose numbers would overflow it.
-    auto scale = SampleScale(file, false);
+    auto scale = PreparePnm(file);
     if (!scale.ok()) {
         return scale.error();
     }
@@ -166,7 +198,7 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
         return info.error;
     }
     if (info.format == "TGA") {
-        scale = SampleScale(file, true);
+        scale = TgaScale(file);
     }
     if (DecodeError error = CheckSize(info.width, info.height);
         error.kind != DecodeErrorKind::None) {
@@ -177,12 +209,13 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
         image->width_ = static_cast<std::int32_t>(info.width);
         image->height_ = static_cast<std::int32_t>(info.height);
         image->sampleScale_ = std::move(scale.value());
+        const auto pixels = static_cast<std::uint64_t>(info.width * info.height);
         if (!IsGif(file)) {
-            const stb::Still still = stb::DecodeStill(file);
+            const stb::Still still = stb::DecodeStill(file, pixels);
             if (still.pixels.Data() == nullptr) {
                 return still.error;
             }
-            image->ShowCanvas(still.pixels.Data());
+            image->ShowCanvas(still.pixels.Data(), still.components);
             return image;
         }
         const GifScan scan = ScanGif(file);
@@ -195,7 +228,7 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
         }
         image->frameCount_ = scan.frames;
         image->selected_ = -1;
-        image->gif_ = std::make_unique<stb::GifFrames>(std::move(file));
+        image->gif_ = std::make_unique<stb::GifFrames>(std::move(file), pixels);
         if (DecodeError error = image->SelectFrame(0); error.kind != DecodeErrorKind::None) {
             return error;
         }
@@ -208,23 +241,19 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
     }
 }
 
-void StbImage::ShowCanvas(const std::uint8_t* rgba) {
+void StbImage::ShowCanvas(const std::uint8_t* samples, int components) {
     const auto count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
     pixels_.resize(count);
-    if (sampleScale_.empty()) {
-        for (std::size_t pixel = 0; pixel < count; ++pixel, rgba += 4) {
-            const std::uint32_t alpha = rgba[3];
-            pixels_[pixel] = MakeColour(OverWhite(rgba[0], alpha), OverWhite(rgba[1], alpha),
-                                        OverWhite(rgba[2], alpha));
-        }
-        return;
-    }
-    const std::uint8_t* scale = sampleScale_.data();
-    for (std::size_t pixel = 0; pixel < count; ++pixel, rgba += 4) {
-        const std::uint32_t alpha = rgba[3];
-        pixels_[pixel] =
-            MakeColour(OverWhite(scale[rgba[0]], alpha), OverWhite(scale[rgba[1]], alpha),
-                       OverWhite(scale[rgba[2]], alpha));
+    const std::uint8_t* scale = sampleScale_.empty() ? kIdentity.data() : sampleScale_.data();
+    switch (components) {
+        case 1:
+            return Compose<1>(samples, pixels_, scale);
+        case 2:
+            return Compose<2>(samples, pixels_, scale);
+        case 3:
+            return Compose<3>(samples, pixels_, scale);
+        default:
+            return Compose<4>(samples, pixels_, scale);
     }
 }
 
@@ -251,7 +280,7 @@ DecodeError StbImage::SelectFrame(std::int32_t index) {
             }
             ++framesDrawn_;
         }
-        ShowCanvas(gif_->Canvas());
+        ShowCanvas(gif_->Canvas(), 4);
     } catch (const std::bad_alloc&) {
         gif_->Restart();
         framesDrawn_ = 0;

@@ -38,7 +38,8 @@ class StbImage final : public PixelSource {
 
   private:
     StbImage() = default;
-    void ShowCanvas(const std::uint8_t* rgba);
+    // `components` samples a pixel: grey, grey and alpha, RGB or RGBA.
+    void ShowCanvas(const std::uint8_t* samples, int components);
 
     // Samples as the library gives them to what our colour rules make of them, for the
     // narrow samples it widens otherwise; empty when they are the same.

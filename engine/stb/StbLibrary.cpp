@@ -3,6 +3,7 @@
 // ours below keeps them.
 #include "StbLibrary.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstddef>
@@ -15,15 +16,23 @@
 namespace rastelle::stb {
 namespace {
 
-// Every block the library allocates carries its size in front, so that its total can be
-// held to limits::kMaxLibraryBytes across the process (a 32-bit address space is small).
+// Every block the library allocates carries its size in front, so that what it holds can be
+// capped: across the process by limits::kMaxLibraryBytes (a 32-bit address space is small),
+// and within one call by what an image of its size needs, so that a small image whose data
+// inflates without end is stopped early.
 constexpr std::size_t kBlockHeader = alignof(std::max_align_t) > sizeof(std::size_t)
                                          ? alignof(std::max_align_t)
                                          : sizeof(std::size_t);
 std::atomic<std::uint64_t> liveBytes{0};
+thread_local std::int64_t callBytes = 0;
+thread_local std::uint64_t callBudget = 0;
 thread_local bool overBudget = false;
 
 bool Reserve(std::uint64_t bytes) {
+    if (callBytes + static_cast<std::int64_t>(bytes) > static_cast<std::int64_t>(callBudget)) {
+        overBudget = true;
+        return false;
+    }
     std::uint64_t current = liveBytes.load();
     do {
         if (bytes > limits::kMaxLibraryBytes - current) {
@@ -31,7 +40,13 @@ bool Reserve(std::uint64_t bytes) {
             return false;
         }
     } while (!liveBytes.compare_exchange_weak(current, current + bytes));
+    callBytes += static_cast<std::int64_t>(bytes);
     return true;
+}
+
+void Unreserve(std::uint64_t bytes) {
+    liveBytes -= bytes;
+    callBytes -= static_cast<std::int64_t>(bytes);
 }
 
 std::size_t SizeOf(unsigned char* block) {
@@ -46,7 +61,7 @@ void* Allocate(std::size_t size) {
     }
     auto* block = static_cast<unsigned char*>(std::malloc(size + kBlockHeader));
     if (block == nullptr) {
-        liveBytes -= size;
+        Unreserve(size);
         return nullptr;
     }
     std::memcpy(block, &size, sizeof size);
@@ -56,7 +71,7 @@ void* Allocate(std::size_t size) {
 void Release(void* pointer) {
     if (pointer != nullptr) {
         unsigned char* block = static_cast<unsigned char*>(pointer) - kBlockHeader;
-        liveBytes -= SizeOf(block);
+        Unreserve(SizeOf(block));
         std::free(block);
     }
 }
@@ -73,12 +88,12 @@ void* Reallocate(void* pointer, std::size_t size) {
     auto* grown = static_cast<unsigned char*>(std::realloc(block, size + kBlockHeader));
     if (grown == nullptr) {
         if (size > old) {
-            liveBytes -= size - old;
+            Unreserve(size - old);
         }
         return nullptr;
     }
     if (size < old) {
-        liveBytes -= old - size;
+        Unreserve(old - size);
     }
     std::memcpy(grown, &size, sizeof size);
     return grown + kBlockHeader;
@@ -109,8 +124,14 @@ void* Reallocate(void* pointer, std::size_t size) {
 namespace rastelle::stb {
 namespace {
 
-void StartCall() {
+// What a call may hold: the compressed data, every decoding stage of the worst format (a
+// 16-bit RGBA PNG needs 20 bytes a pixel) and some room for small images' tables.
+void StartCall(std::uint64_t pixels, std::size_t fileSize) {
+    constexpr std::uint64_t kBytesPerPixel = 24;
+    constexpr std::uint64_t kSlack = 1024 * 1024;
     overBudget = false;
+    callBytes = 0;
+    callBudget = kBytesPerPixel * pixels + fileSize + kSlack;
     stbi__g_failure_reason = nullptr;
 }
 
@@ -144,9 +165,11 @@ Format FormatOf(std::span<const std::uint8_t> file) {
 
 DecodeError LibraryError(std::span<const std::uint8_t> file) {
     if (overBudget) {
-        return MakeError(DecodeErrorKind::TooLarge,
-                         "decoding needs more than the cap of " +
-                             std::to_string(limits::kMaxLibraryBytes / (1024 * 1024)) + " MiB");
+        constexpr std::uint64_t kMiB = 1024 * 1024;
+        const std::uint64_t cap = std::min(callBudget, limits::kMaxLibraryBytes);
+        return MakeError(DecodeErrorKind::TooLarge, "decoding needs more than " +
+                                                        std::to_string((cap + kMiB - 1) / kMiB) +
+                                                        " MiB, the cap for this image");
     }
     const char* reason = stbi_failure_reason();
     const std::string_view why = reason != nullptr && *reason != '\0' ? reason : "corrupt data";
@@ -163,12 +186,12 @@ int Length(std::span<const std::uint8_t> file) {
 
 }  // namespace
 
-RgbaPixels::~RgbaPixels() {
+Samples::~Samples() {
     Release(pixels_);
 }
 
 Info ReadInfo(std::span<const std::uint8_t> file) {
-    StartCall();
+    StartCall(0, file.size());
     Info info;
     int width = 0;
     int height = 0;
@@ -194,18 +217,19 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     return info;
 }
 
-Still DecodeStill(std::span<const std::uint8_t> file) {
-    StartCall();
+Still DecodeStill(std::span<const std::uint8_t> file, std::uint64_t pixels) {
+    StartCall(pixels, file.size());
     Still still;
     int width = 0;
     int height = 0;
     int components = 0;
-    still.pixels = RgbaPixels(
-        stbi_load_from_memory(file.data(), Length(file), &width, &height, &components, 4));
+    still.pixels =
+        Samples(stbi_load_from_memory(file.data(), Length(file), &width, &height, &components, 0));
     if (still.pixels.Data() == nullptr) {
         still.error = LibraryError(file);
         return still;
     }
+    still.components = components;
     still.width = width;
     still.height = height;
     return still;
@@ -217,7 +241,8 @@ struct GifFrames::State {
     std::vector<std::uint8_t> before;  // the canvas before the latest frame was drawn
 };
 
-GifFrames::GifFrames(std::vector<std::uint8_t> file) : file_(std::move(file)) {
+GifFrames::GifFrames(std::vector<std::uint8_t> file, std::uint64_t pixels)
+    : file_(std::move(file)), pixels_(pixels) {
     // The library paints what the first frame leaves uncovered in the background colour;
     // browsers leave it transparent, and so do we: index 0 turns that off.
     constexpr std::size_t kBackgroundIndex = 11;
@@ -242,7 +267,7 @@ void GifFrames::Restart() {
 }
 
 DecodeError GifFrames::Next() {
-    StartCall();
+    StartCall(pixels_, file_.size());
     stbi__gif& gif = state_->gif;
     std::vector<std::uint8_t>& before = state_->before;
     if (gif.out != nullptr) {

@@ -23,17 +23,17 @@ struct Info {
 // The dimensions from the header, without decoding anything.
 Info ReadInfo(std::span<const std::uint8_t> file);
 
-// Pixels the library allocated: width x height x (R, G, B, A).
-class RgbaPixels {
+// Samples the library allocated: width x height x components.
+class Samples {
   public:
-    RgbaPixels() = default;
-    explicit RgbaPixels(std::uint8_t* pixels) : pixels_(pixels) {}
-    RgbaPixels(RgbaPixels&& other) noexcept : pixels_(std::exchange(other.pixels_, nullptr)) {}
-    RgbaPixels& operator=(RgbaPixels&& other) noexcept {
+    Samples() = default;
+    explicit Samples(std::uint8_t* pixels) : pixels_(pixels) {}
+    Samples(Samples&& other) noexcept : pixels_(std::exchange(other.pixels_, nullptr)) {}
+    Samples& operator=(Samples&& other) noexcept {
         std::swap(pixels_, other.pixels_);
         return *this;
     }
-    ~RgbaPixels();
+    ~Samples();
     const std::uint8_t* Data() const { return pixels_; }
 
   private:
@@ -41,21 +41,24 @@ class RgbaPixels {
 };
 
 struct Still {
-    RgbaPixels pixels;  // null on failure
+    Samples pixels;      // null on failure
+    int components = 0;  // grey, grey and alpha, RGB or RGBA
     std::int64_t width = 0;
     std::int64_t height = 0;
     DecodeError error;
 };
 
-// Decodes a whole still image (the first frame of a GIF); 16-bit samples keep their top
-// 8 bits, narrower grey ones are scaled by bit replication.
-Still DecodeStill(std::span<const std::uint8_t> file);
+// Decodes a whole still image in its own components (the library's conversion between them
+// overruns its buffer for 16-bit PNM); 16-bit samples keep their top 8 bits, narrower grey
+// PNG ones are scaled by bit replication.
+// `pixels`, from the header, bounds the memory the decoding may take.
+Still DecodeStill(std::span<const std::uint8_t> file, std::uint64_t pixels);
 
 // Frames of a GIF one after another, each composed on the canvas as a viewer shows it.
 // Holds one canvas and the one before the latest frame, whatever the number of frames.
 class GifFrames {
   public:
-    explicit GifFrames(std::vector<std::uint8_t> file);
+    GifFrames(std::vector<std::uint8_t> file, std::uint64_t pixels);
     GifFrames(const GifFrames&) = delete;
     GifFrames& operator=(const GifFrames&) = delete;
     ~GifFrames();
@@ -72,6 +75,7 @@ class GifFrames {
   private:
     struct State;
     std::vector<std::uint8_t> file_;
+    std::uint64_t pixels_ = 0;
     std::unique_ptr<State> state_;
 };
 

@@ -52,6 +52,7 @@ constexpr std::array kDecodings{
     Decoding{"transparent-index.gif", "000000 FFFFFF"},
     Decoding{"rgb555.tga", "8408FF"},
     Decoding{"grey-4bit.pgm", "111111 FFFFFF"},
+    Decoding{"rgb-16bit.ppm", "12AB00"},
     // The first frame; the third pixel is left uncovered, whatever the background colour.
     Decoding{"animated-4-frames.gif", "FF0000 FF0000 FFFFFF"},
 };
