@@ -215,6 +215,12 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
             if (still.pixels.Data() == nullptr) {
                 return still.error;
             }
+            // Never read past what the library gave, whatever its header said.
+            if (still.width != info.width || still.height != info.height || still.components < 1 ||
+                still.components > 4) {
+                return MakeError(DecodeErrorKind::Invalid,
+                                 "the decoder's image differs from the header");
+            }
             image->ShowCanvas(still.pixels.Data(), still.components);
             return image;
         }
