@@ -16,12 +16,11 @@ DecodeError Unreadable(std::string message) {
 }
 
 struct Attempt {
-    std::unique_ptr<BmpImage> image;
     bool missing = false;
     DecodeError error;
 };
 
-Attempt Load(const std::filesystem::path& path, const FileReader& read) {
+Attempt Load(ImageSource& source, const std::filesystem::path& path, const FileReader& read) {
     Attempt attempt;
     FileBytes file = read(path);
     if (file.error.kind != DecodeErrorKind::None) {
@@ -29,20 +28,54 @@ Attempt Load(const std::filesystem::path& path, const FileReader& read) {
         attempt.error = std::move(file.error);
         return attempt;
     }
-    auto decoded = DecodeBmp(std::move(file.bytes));
-    if (!decoded.ok()) {
-        attempt.error = decoded.error();
-        return attempt;
-    }
-    try {
-        attempt.image = std::make_unique<BmpImage>(std::move(decoded.value()));
-    } catch (const std::bad_alloc&) {
-        attempt.error = MakeError(DecodeErrorKind::TooLarge, "not enough memory for the image");
-    }
+    attempt.error = source.OpenBytes(std::move(file.bytes));
     return attempt;
 }
 
 }  // namespace
+
+DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {
+    Close();
+    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+        auto decoded = DecodeBmp(std::move(bytes));
+        if (!decoded.ok()) {
+            return decoded.error();
+        }
+        try {
+            bmp_ = std::make_unique<BmpImage>(std::move(decoded.value()));
+        } catch (const std::bad_alloc&) {
+            return MakeError(DecodeErrorKind::TooLarge, "not enough memory for the image");
+        }
+        image_ = bmp_.get();
+        return {};
+    }
+    auto decoded = StbImage::Decode(std::move(bytes));
+    if (!decoded.ok()) {
+        return decoded.error();
+    }
+    stb_ = std::move(decoded.value());
+    image_ = stb_.get();
+    return {};
+}
+
+std::int32_t ImageSource::FrameCount() const {
+    if (stb_) {
+        return stb_->FrameCount();
+    }
+    return bmp_ ? 1 : 0;
+}
+
+DecodeError ImageSource::SelectFrame(std::int32_t index) {
+    if (stb_) {
+        return stb_->SelectFrame(index);
+    }
+    if (bmp_ && index == 0) {
+        return {};
+    }
+    return MakeError(
+        DecodeErrorKind::Invalid,
+        "no frame " + std::to_string(index) + ": the image has " + std::to_string(FrameCount()));
+}
 
 FileBytes ReadFileBytes(const std::filesystem::path& path) {
     FileBytes result;
@@ -104,17 +137,15 @@ ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path,
                                           const FileReader& read) {
     Close();
     OpenResult result;
-    Attempt typed = Load(path, read);
-    if (typed.image) {
-        image_ = std::move(typed.image);
+    Attempt typed = Load(*this, path, read);
+    if (IsOpen()) {
         result.opened = true;
         return result;
     }
     auto completed = path;
     completed += ".bmp";
-    Attempt second = Load(completed, read);
-    if (second.image) {
-        image_ = std::move(second.image);
+    Attempt second = Load(*this, completed, read);
+    if (IsOpen()) {
         result.opened = true;
         result.completedPath = true;
         return result;
@@ -125,7 +156,9 @@ ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path,
 }
 
 void ImageSource::Close() {
-    image_.reset();
+    image_ = nullptr;
+    bmp_.reset();
+    stb_.reset();
 }
 
 Colour ImageSource::ColourAt(std::int32_t x, std::int32_t y) const {

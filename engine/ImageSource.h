@@ -10,6 +10,7 @@
 #include "PixelSource.h"
 #include "bmp/BmpImage.h"
 #include "bmp/DecodeError.h"
+#include "stb/StbImage.h"
 
 namespace rastelle {
 
@@ -26,7 +27,8 @@ FileBytes ReadFileBytes(const std::filesystem::path& path);
 // refuses what is not a regular file on the open descriptor.
 using FileReader = std::function<FileBytes(const std::filesystem::path&)>;
 
-// The image a conversion reads: a BMP file loaded by name, closed again on destruction.
+// The image a conversion reads, loaded by name and closed again on destruction. The file's
+// first bytes choose the decoder: "BM" our own BMP decoder, anything else stb_image.
 class ImageSource final : public PixelSource {
   public:
     struct OpenResult {
@@ -43,6 +45,8 @@ class ImageSource final : public PixelSource {
     // Loads `path` as typed, else `path` + ".bmp". Whatever was open before is closed first;
     // on failure the source stays closed.
     OpenResult Open(const std::filesystem::path& path, const FileReader& read = ReadFileBytes);
+    // The same for a file already in memory (no name to complete).
+    DecodeError OpenBytes(std::vector<std::uint8_t> bytes);
     void Close();
     bool IsOpen() const { return image_ != nullptr; }
 
@@ -52,8 +56,19 @@ class ImageSource final : public PixelSource {
     Colour ColourAt(std::int32_t x, std::int32_t y) const override;
     void ReadRow(std::int32_t y, std::span<Colour> row) const override;
 
+    // An animated GIF holds several frames, each composed as a viewer shows it; the colours
+    // are the selected frame's, the first after opening. Other images have one frame (none
+    // while closed). Selecting in ascending order decodes each frame once, and only one
+    // frame is held at a time.
+    std::int32_t FrameCount() const;
+    std::int32_t SelectedFrame() const { return stb_ ? stb_->SelectedFrame() : 0; }
+    // On failure the selected frame stays as it was.
+    DecodeError SelectFrame(std::int32_t index);
+
   private:
-    std::unique_ptr<BmpImage> image_;
+    std::unique_ptr<BmpImage> bmp_;
+    std::unique_ptr<StbImage> stb_;
+    const PixelSource* image_ = nullptr;  // whichever of the two is open
 };
 
 }  // namespace rastelle

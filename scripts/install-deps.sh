@@ -10,8 +10,8 @@
 
 # The assemblers check the command-line tool's text in every syntax.
 RASTELLE_NATIVE_PACKAGES="cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
-libclang-rt-14-dev imagemagick python3 binutils-z80 z80asm nasm cc65 acme as31 xa65 pasmo"
-RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386 xvfb"
+libclang-rt-14-dev imagemagick python3 libstb-dev binutils-z80 z80asm nasm cc65 acme as31 xa65 pasmo"
+RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386 xvfb libstb-dev"
 
 rastelle_missing_packages() {
     for package in "$@"; do

@@ -21,4 +21,12 @@ constexpr std::uint64_t kMaxTextBytes = 1024ULL * 1024 * 1024;
 // stream defined it.
 constexpr std::uint64_t kMaxDecodeBufferBytes = 320ULL * 1024 * 1024;
 
+// PNG, GIF and the other library-decoded formats are expanded whole to 32-bit colours
+// (256 MiB at this cap, e.g. 8192 x 8192); checked from the header before decoding.
+constexpr std::uint64_t kMaxDecodedPixels = 64ULL * 1024 * 1024;
+
+// What the library may hold at once while decoding (compressed data, rows, its output),
+// so that a small file inflating to gigabytes is refused, not followed.
+constexpr std::uint64_t kMaxLibraryBytes = 768ULL * 1024 * 1024;
+
 }  // namespace rastelle::limits
