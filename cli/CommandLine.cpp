@@ -77,7 +77,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             value = argument.substr(equals + 1);
         }
         if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
-            name != "--output" && name != "--syntax" && name != "--label") {
+            name != "--output" && name != "--syntax" && name != "--label" && name != "--frames") {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         if (!value) {
@@ -111,6 +111,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             if (preset == nullptr)
                 return Fail("unknown syntax '" + text + "'; the syntaxes are listed below");
             commandLine.syntax = preset->syntax;
+        } else if (name == "--frames") {
+            if (text != "first" && text != "all")
+                return Fail("frames must be first or all, not '" + text + "'");
+            commandLine.allFrames = text == "all";
         } else if (name == "--label") {
             if (!IsValidLabel(text)) {
                 return Fail("label '" + text +
@@ -171,8 +175,10 @@ std::string SyntaxTable() {
 
 std::string UsageText() {
     return "Usage: rastelle-cli [OPTIONS] FILE...\n"
-           "Turns BMP images into assembler source: one line of binary literals per pixel\n"
-           "row, after a header line with the width and the height.\n"
+           "Turns images into assembler source: one line of binary literals per pixel row,\n"
+           "after a header line with the width and the height. Reads BMP, PNG, GIF, JPEG,\n"
+           "TGA, PNM (PBM, PGM, PPM) and PSD files, known by their contents, not their names;\n"
+           "transparent pixels count as white.\n"
            "\n"
            "  --threshold N          black/white limit, 0 to 255 (default 128): a pixel is 1\n"
            "                         when R+G+B < 3 x N\n"
@@ -186,6 +192,10 @@ std::string UsageText() {
            "  --syntax NAME          the assembler's spelling (below); NAME may also be one of\n"
            "                         the assemblers named; --syntax list shows the table\n"
            "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
+           "  --frames first|all     of an animated GIF, the first frame (default) or every\n"
+           "                         frame as an image of its own, labelled NAME_0, NAME_1...\n"
+           "                         (NAME: --label or the file's name; a still image is\n"
+           "                         frame 0)\n"
            "  -o, --output OUT       write the text to OUT instead of standard output (\"-\");\n"
            "                         a file is replaced only once the whole text is written\n"
            "  --help                 show this text\n"

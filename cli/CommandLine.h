@@ -22,6 +22,8 @@ struct CommandLine {
     // One per input, empty for none: --label for one file; each file's stem for several.
     std::vector<std::string> labels;
     std::optional<std::filesystem::path> output;  // standard output when empty
+    // Every frame of an animated image as an image of its own, labelled LABEL_0, LABEL_1...
+    bool allFrames = false;
 };
 
 struct ParseResult {

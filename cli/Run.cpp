@@ -64,27 +64,46 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         return writeFailed(output.Reason());
     }
 
+    const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
+        Print(err, "rastelle-cli: Could not open file " + input.string() + ": " + reason + "\n");
+        if (output.IsStandardOutput() && output.WroteAnything()) {
+            Print(err, "rastelle-cli: standard output holds only part of the text\n");
+        }
+        return kFailure;
+    };
+
     InputFileReader reader;
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
         const std::filesystem::path& input = commandLine.inputs[i];
         ImageSource source;
         const ImageSource::OpenResult opened = source.Open(input, std::ref(reader));
         if (!opened.opened) {
-            Print(err, "rastelle-cli: Could not open file " + input.string() + ": " +
-                           opened.error.message + "\n");
-            if (output.IsStandardOutput() && output.WroteAnything()) {
-                Print(err, "rastelle-cli: standard output holds only part of the text\n");
-            }
-            return kFailure;
+            return openFailed(input, opened.error.message);
         }
         if (output.Replaces(reader.LastRead())) {
             return writeFailed("the output would overwrite the input " + input.string());
         }
-        WarnOfWideNumbers(err, input, source, commandLine.settings);
-        if ((i > 0 && !output.Write("\r\n")) ||
-            !WriteImage(source, commandLine.settings, commandLine.syntax, commandLine.labels[i],
-                        output)) {
-            return writeFailed(output.Reason());
+        const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
+        for (std::int32_t frame = 0; frame < frames; ++frame) {
+            std::string label = commandLine.labels[i];
+            if (commandLine.allFrames) {
+                const DecodeError selected = source.SelectFrame(frame);
+                if (selected.kind != DecodeErrorKind::None) {
+                    return openFailed(input,
+                                      "frame " + std::to_string(frame) + ": " + selected.message);
+                }
+                label = (label.empty() ? LabelFromStem(input.stem().string()) : label) + "_" +
+                        std::to_string(frame);
+            }
+            if (frame == 0) {
+                WarnOfWideNumbers(err, input, source, commandLine.settings);
+            }
+            if ((i > 0 || frame > 0) && !output.Write("\r\n")) {
+                return writeFailed(output.Reason());
+            }
+            if (!WriteImage(source, commandLine.settings, commandLine.syntax, label, output)) {
+                return writeFailed(output.Reason());
+            }
         }
     }
     if (!output.Commit()) {

@@ -55,6 +55,7 @@ TEST(CommandLine, RefusesBadInput) {
                                                     {"-o", "", "x"},
                                                     {"--threshold"},
                                                     {"--syntax", "masm", "x"},
+                                                    {"--frames", "some", "x"},
                                                     {"--label", "9lives", "x"},
                                                     {"--label", "a-b", "x"},
                                                     {"--label", "", "x"},

@@ -107,12 +107,23 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
     const std::string wide = "rastelle-cli: black.bmp: width 256 does not fit in a byte\n";
     const std::string tall = "rastelle-cli: black.bmp: height 256 does not fit in a byte\n";
 
+    // Frames as the GIF shows them: red red white, green red white, white blue white, white
+    // red green.
+    const std::string animation = RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif";
+    const std::string frames =
+        "animated_4_frames_0:\r\n\t.db 8,1\r\n\t.db %11000000\r\n"
+        "\r\nanimated_4_frames_1:\r\n\t.db 8,1\r\n\t.db %11000000\r\n"
+        "\r\nanimated_4_frames_2:\r\n\t.db 8,1\r\n\t.db %01000000\r\n"
+        "\r\nanimated_4_frames_3:\r\n\t.db 8,1\r\n\t.db %01100000\r\n";
+
     const struct {
         std::vector<std::string> arguments;
         int status;
         std::string out;
         std::string err;
     } cases[] = {
+        {{"--frames", "all", animation}, 0, frames, ""},
+        {{animation}, 0, "\t.db 8,1\r\n\t.db %11000000\r\n", ""},
         {{"sprite.bmp"}, 0, kSpriteText, ""},
         {{"-o", "-", "sprite"}, 0, kSpriteText, ""},  // "-" is standard output, not a file
         {{"--fill", "ones", "--centre", "--width-unit", "bytes", "sprite.bmp"},
