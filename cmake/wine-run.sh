@@ -57,7 +57,7 @@ if [ ! -f "$WINEPREFIX/.rastelle-ready" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        prepare_prefix
+        prepare_prefix 9>&-
     ) 9>"$WINEPREFIX.lock"
 fi
 
