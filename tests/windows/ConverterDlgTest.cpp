@@ -2,21 +2,32 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "GuiDriver.h"
+#include "app/ConverterApp.h"
 #include "resource.h"
+#include "ui/ConverterDlg.h"
 #include "win32/DataExchange.h"
 
 namespace {
 
 using namespace testing_ui;
 
-class ConverterDialogTest : public MainDialogTest {
+// The main dialog, run as the application runs it.
+class ConverterDialogTest : public testing::Test {
   protected:
+    CConverterApp application_;  // the window menu's About item goes through it
+    UiThread ui_;
+    RunningDialog<CConverterDlg> dialog_{ui_, static_cast<HWND>(nullptr)};
+
+    HWND Window() const { return dialog_.Window(); }
+    HWND Item(int id) const { return dialog_.Item(id); }
     HWND Focused() {
         return ui_.Invoke([] { return ::GetFocus(); });
     }
@@ -90,23 +101,29 @@ TEST_F(ConverterDialogTest, TextsSurviveTheExchangeOfAClickAndClearEmptiesTheOut
     EXPECT_EQ(Text(Item(IDC_OUTPUT)), L"");
 }
 
-TEST_F(ConverterDialogTest, TypedThresholdMovesTheTrackbarKeystrokeByKeystroke) {
+TEST_F(ConverterDialogTest, ThresholdFieldAndTrackbarFollowEachOther) {
     TypeOver(Window(), Item(IDC_THRESHOLD), L"");
     for (const auto& [key, value] : {std::pair{L"2", 2}, {L"0", 20}, {L"0", 200}}) {
         Type(Item(IDC_THRESHOLD), key);
         EXPECT_EQ(Trackbar(), value);
         EXPECT_EQ(Text(Item(IDC_THRESHOLD)), std::to_wstring(value));
     }
-}
-
-TEST_F(ConverterDialogTest, MovedTrackbarShowsInTheFieldWhenItGainsTheFocus) {
+    // The field shows a moved trackbar once it gains the focus.
     MoveTrackbarWithKeys(Window(), Item(IDC_THRESHOLD_SLIDER), 40);
     ASSERT_EQ(Trackbar(), 40);
-    EXPECT_EQ(Text(Item(IDC_THRESHOLD)), L"128");
+    EXPECT_EQ(Text(Item(IDC_THRESHOLD)), L"200");
     PostKey(Item(IDC_THRESHOLD_SLIDER), VK_TAB);
     ui_.Drain();
     EXPECT_EQ(Focused(), Item(IDC_THRESHOLD));
     EXPECT_EQ(Text(Item(IDC_THRESHOLD)), L"40");
+    EXPECT_EQ(Trackbar(), 40);
+
+    // An exchange on the dialog's own thread runs no handler: the field's would move the trackbar.
+    dialog_.Members([](CConverterDlg& d) {
+        d.m_nThreshold = 50;
+        return d.UpdateData(false);
+    });
+    EXPECT_EQ(Text(Item(IDC_THRESHOLD)), L"50");
     EXPECT_EQ(Trackbar(), 40);
 }
 
@@ -118,28 +135,15 @@ TEST_F(ConverterDialogTest, ThresholdOutside0To255IsReportedAndTheLastValueRetur
         Type(Item(IDC_THRESHOLD), keys, true);
         HWND box = WaitForDialogBox(ui_.Id(), Window());
         ASSERT_NE(box, nullptr) << testing::PrintToString(keys);
-        EXPECT_EQ(StaticTexts(box).size(), 1u);
         Click(::GetDlgItem(box, IDOK));
         EXPECT_TRUE(WaitUntil([&] { return Text(Item(IDC_THRESHOLD)) == before; }));
         EXPECT_EQ(Trackbar(), trackbar);
     }
 }
 
-TEST_F(ConverterDialogTest, ExchangeOnTheDialogsThreadRunsNoHandler) {
-    dialog_.Members([](CConverterDlg& d) {
-        d.m_nThreshold = 50;
-        return d.UpdateData(false);
-    });
-    EXPECT_EQ(Text(Item(IDC_THRESHOLD)), L"50");
-    EXPECT_EQ(Trackbar(), 128);  // the threshold's change handler would have moved it
-}
-
 TEST_F(ConverterDialogTest, BrowseReplacesTheInputOnlyWhenConfirmed) {
     // A name outside any ANSI code page must come through intact.
-    wchar_t folder[MAX_PATH] = {};
-    ASSERT_GT(::GetTempPathW(MAX_PATH, folder), 0u);
-    const std::wstring path = std::wstring(folder) + L"Bild \x00e9\x4e2d\x0416.bmp";
-    ::CloseHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, 0));
+    const std::wstring path = L"C:\\Bild \x00e9\x4e2d\x0416.bmp";
     TypeOver(Window(), Item(IDC_INPUT_FILE), L"typed.bmp");
     for (const int button : {IDCANCEL, IDOK}) {
         PostClick(Item(IDC_BROWSE));
@@ -155,36 +159,30 @@ TEST_F(ConverterDialogTest, BrowseReplacesTheInputOnlyWhenConfirmed) {
         ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
         EXPECT_EQ(Text(Item(IDC_INPUT_FILE)), button == IDOK ? path : L"typed.bmp");
     }
-    ::DeleteFileW(path.c_str());
 }
 
-// Enter with the focus on `control`: whether Convert runs, and the output afterwards ("a"
+// Enter with the focus on a control: whether Convert runs, and the output afterwards ("a"
 // before, the caret at its end).
-struct EnterCase {
-    int control;
-    bool converts;
-    const wchar_t* output;
-};
-
-class EnterTest : public ConverterDialogTest, public testing::WithParamInterface<EnterCase> {};
+class EnterTest : public ConverterDialogTest,
+                  public testing::WithParamInterface<std::tuple<int, bool, const wchar_t*>> {};
 
 TEST_P(EnterTest, ActsOnTheFocusedControl) {
+    const auto [control, converts, output] = GetParam();
     ::SetWindowTextW(Item(IDC_OUTPUT), L"a");
-    Focus(Window(), Item(GetParam().control));
+    Focus(Window(), Item(control));
     ::SendMessageW(Item(IDC_OUTPUT), EM_SETSEL, 1, 1);
-    PostKey(Item(GetParam().control), VK_RETURN);
-    EXPECT_TRUE(WaitUntil([&] { return Text(Item(IDC_OUTPUT)) == GetParam().output; }));
+    PostKey(Item(control), VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return Text(Item(IDC_OUTPUT)) == output; }));
     ui_.Drain();  // Convert has started a worker by now, if it ran
-    EXPECT_EQ(dialog_.Members([](CConverterDlg& d) { return d.m_dwWorkerId != 0; }),
-              GetParam().converts);
+    EXPECT_EQ(dialog_.Members([](CConverterDlg& d) { return d.m_dwWorkerId != 0; }), converts);
 }
 
-constexpr EnterCase kEnterCases[] = {{IDC_INPUT_FILE, true, L"a"},
-                                     {IDC_THRESHOLD, true, L"a"},
-                                     {IDC_USE_AUTOCOMPLETE, true, L"a"},
-                                     {IDC_CLEAR, false, L""},
-                                     {IDC_OUTPUT, false, L"a\r\n"}};
-INSTANTIATE_TEST_SUITE_P(Controls, EnterTest, testing::ValuesIn(kEnterCases));
+INSTANTIATE_TEST_SUITE_P(Controls, EnterTest,
+                         testing::Values(std::tuple{IDC_INPUT_FILE, true, L"a"},
+                                         std::tuple{IDC_THRESHOLD, true, L"a"},
+                                         std::tuple{IDC_USE_AUTOCOMPLETE, true, L"a"},
+                                         std::tuple{IDC_CLEAR, false, L""},
+                                         std::tuple{IDC_OUTPUT, false, L"a\r\n"}));
 
 TEST(ParseByte, TakesDecimalsFrom0To255Only) {
     // -1: refused. L"\x0661" is an Arabic-Indic one.
@@ -206,6 +204,79 @@ struct FailingDialog : CConverterDlg {
 TEST(Dialog, HandlerExceptionEndsTheDialogAndSurfacesFromRunModal) {
     UiThread ui;
     ui.Invoke([] { EXPECT_THROW(FailingDialog().RunModal(), std::runtime_error); });
+}
+
+TEST_F(ConverterDialogTest, WindowMenuEndsWithAnItemThatOpensTheAboutBox) {
+    const auto [separator, command] = ui_.Invoke([&] {
+        HMENU menu = ::GetSystemMenu(Window(), FALSE);
+        const int items = ::GetMenuItemCount(menu);
+        return std::pair{::GetMenuItemID(menu, items - 2) == 0, ::GetMenuItemID(menu, items - 1)};
+    });
+    EXPECT_TRUE(separator);
+
+    // The item itself, and another command that is the same once the low four bits are masked;
+    // a command beyond them opens nothing.
+    for (const auto& [wParam, opens] :
+         {std::pair{WPARAM{command}, true}, {0x1F, true}, {0x20, false}}) {
+        SCOPED_TRACE(wParam);
+        ::PostMessageW(Window(), WM_SYSCOMMAND, wParam, 0);
+        ui_.Drain();  // an About box exists by now; it shows once its loop is idle
+        ASSERT_EQ(DialogBoxes(ui_.Id()).size(), opens ? 2u : 1u);
+        if (!opens) {
+            continue;
+        }
+        HWND box = WaitForDialogBox(ui_.Id(), Window());
+        ASSERT_NE(box, nullptr);
+        HWND picture = ::FindWindowExW(box, nullptr, L"Static", nullptr);
+        EXPECT_NE(::SendMessageW(picture, STM_GETICON, 0, 0), 0);
+        EXPECT_FALSE(::IsWindowEnabled(Window()));
+        RECT owner{};
+        RECT about{};
+        ::GetWindowRect(Window(), &owner);
+        ::GetWindowRect(box, &about);
+        EXPECT_NEAR(owner.left + owner.right, about.left + about.right, 2);
+        EXPECT_NEAR(owner.top + owner.bottom, about.top + about.bottom, 2);
+        Click(::GetDlgItem(box, IDOK));
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
+        EXPECT_TRUE(::IsWindowEnabled(Window()));
+    }
+}
+
+TEST_F(ConverterDialogTest, MinimizedWindowShowsTheProgramIcon) {
+    const auto Send = [&](UINT message, WPARAM wParam) {
+        return ::SendMessageW(Window(), message, wParam, 0);
+    };
+    const auto big = Send(WM_GETICON, ICON_BIG);
+    EXPECT_NE(big, 0);
+    EXPECT_EQ(Send(WM_GETICON, ICON_SMALL), big);
+    // Sent, not posted: Wine drops a minimize posted to an unmanaged window.
+    Send(WM_SYSCOMMAND, SC_MINIMIZE);
+    EXPECT_TRUE(::IsIconic(Window()));
+    EXPECT_EQ(Send(WM_QUERYDRAGICON, 0), big);
+    // Painting the minimized window draws the icon without disturbing the dialog.
+    ui_.Invoke([&] { ::RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); });
+    Send(WM_SYSCOMMAND, SC_RESTORE);
+    EXPECT_FALSE(::IsIconic(Window()));
+    ::PostMessageW(Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(dialog_.WaitEnded());
+}
+
+TEST(Application, RunsTheMainDialogUntilItCloses) {
+    CConverterApp application;
+    UiThread ui;
+    std::atomic<int> status{-1};
+    ui.Post([&] { status = application.Run(); });
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        window = ui.Invoke([&] {
+            return application.MainWindow() ? application.MainWindow()->Window() : nullptr;
+        });
+        return window != nullptr;
+    }));
+    ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return status != -1; }));
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(::IsWindow(window));
 }
 
 }  // namespace

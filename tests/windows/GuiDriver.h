@@ -10,11 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "UiThread.h"
-#include "app/ConverterApp.h"
-#include "ui/ConverterDlg.h"
 #include "win32/Window.h"
 
 namespace testing_ui {
@@ -71,11 +67,11 @@ class RunningDialog {
     }
     ~RunningDialog() {
         // A box may still open after a first round (a message sent before the end).
-        for (int round = 0; !WaitEnded(300ms); ++round) {
-            if (round == 100) {
-                AbandonTestProgram("the dialog under test did not end");
-            }
+        for (int round = 0; round < 100 && !WaitEnded(300ms); ++round) {
             EndAll();
+        }
+        if (!ended_) {
+            AbandonTestProgram("the dialog under test did not end");
         }
     }
 
@@ -102,17 +98,6 @@ class RunningDialog {
     std::unique_ptr<D> dialog_;
     HWND window_ = nullptr;
     std::atomic<bool> ended_{false};
-};
-
-// The main dialog, run as the application runs it.
-class MainDialogTest : public testing::Test {
-  protected:
-    CConverterApp application_;  // the window menu's About item goes through it
-    UiThread ui_;
-    RunningDialog<CConverterDlg> dialog_{ui_, static_cast<HWND>(nullptr)};
-
-    HWND Window() const { return dialog_.Window(); }
-    HWND Item(int id) const { return dialog_.Item(id); }
 };
 
 }  // namespace testing_ui
