@@ -53,13 +53,26 @@ prepare_prefix() {
     touch "$WINEPREFIX/.rastelle-ready"
 }
 
+# Debian's Wine looks for its own fonts in a folder that does not exist ("<data>/wine/../fonts"),
+# so Marlett, which draws the caption buttons, is never found and they show as the letters
+# "0 1 r" of another font. A copy in the prefix's Fonts folder is found; only Marlett, so that
+# no other text changes its font.
+add_marlett() {
+    marlett=/usr/share/wine/fonts/marlett.ttf
+    fonts=$WINEPREFIX/drive_c/windows/Fonts
+    if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+        cp "$marlett" "$fonts/"
+    fi
+}
+
 if [ ! -f "$WINEPREFIX/.rastelle-ready" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        prepare_prefix
+        prepare_prefix 9>&-
     ) 9>"$WINEPREFIX.lock"
 fi
 
+add_marlett
 [ -n "$prepare_only" ] && exit 0
 exec wine "$@"

@@ -10,8 +10,12 @@
 
 # The assemblers check the command-line tool's text in every syntax.
 RASTELLE_NATIVE_PACKAGES="cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
-libclang-rt-14-dev imagemagick python3 libstb-dev binutils-z80 z80asm nasm cc65 acme as31 xa65 pasmo"
-RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386 xvfb libstb-dev"
+libclang-rt-14-dev imagemagick python3 libstb-dev binutils-z80 z80asm nasm cc65 acme as31 xa65
+pasmo"
+# fonts-wine holds Marlett (the caption buttons) and libfreetype6:i386 lets 32-bit Wine draw
+# TrueType at all; x11-utils, imagemagick and xdotool take the screenshots.
+RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386
+libfreetype6:i386 fonts-wine xvfb x11-utils imagemagick xdotool libstb-dev"
 
 rastelle_missing_packages() {
     for package in "$@"; do
@@ -65,8 +69,8 @@ rastelle_install_deps() {
     fi
     export DEBIAN_FRONTEND=noninteractive
     apt-get update
-    # With recommends: Wine's X11 driver and its fonts (libxrender1, fonts-wine) come only
-    # that way. wine32 is named explicitly because nothing depends on it.
+    # With recommends: Wine's X11 driver's libraries (libxrender1 and others) come only that
+    # way. wine32 is named explicitly because nothing depends on it.
     # shellcheck disable=SC2086
     apt-get install -y $missing
 }

@@ -29,4 +29,10 @@ if [ ! -d "$WINEPREFIX" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once, takes a few seconds)..."
     wineboot --init >/dev/null 2>&1 || true
 fi
+# The caption buttons need Marlett, which Debian's Wine does not find by itself (see
+# cmake/wine-run.sh).
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+if [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+fi
 exec wine "$root/build/windows/Rastelle.exe"

@@ -7,7 +7,12 @@
 # would keep a CI pipe from ever closing.
 #
 # WINEPREFIX: the prefix to use (default build/windows/wineprefix in this checkout). Sessions
-# on one prefix take turns, since `wineserver -k` would end the other session's programs.
+# on one prefix take turns, since `wineserver -k` would end the other session's programs. The
+# lock is held by this shell alone: everything it starts runs with the lock's descriptor
+# closed (8>&-), so a process that outlives the session cannot keep the next one waiting.
+# Every process of the session carries RASTELLE_WINE_SESSION_PREFIX in its environment (its
+# Xvfb RASTELLE_XVFB_PREFIX); at the start and at the end every such process of this prefix
+# is ended, so a session killed outright leaves nothing behind for long.
 # RASTELLE_SESSION_LOG: where Xvfb and wineserver write (default next to the prefix).
 set -eu
 
@@ -42,11 +47,40 @@ work=$(mktemp -d)
 xvfb_pid=
 stopped=
 
+# Prints the processes (other than this shell) whose environment holds the line $1.
+marked_processes() {
+    for entry in /proc/[0-9]*; do
+        pid=${entry#/proc/}
+        [ "$pid" = "$$" ] && continue
+        if tr '\0' '\n' 2>/dev/null <"$entry/environ" | grep -qxF "$1"; then
+            echo "$pid"
+        fi
+    done
+}
+
+# Ends the prefix's wineserver and every process of the prefix, whichever session started it.
+end_prefix_processes() {
+    # Helpers started from here on must not carry the mark themselves.
+    unset RASTELLE_WINE_SESSION_PREFIX
+    timeout 30 wineserver -k </dev/null >/dev/null 2>&1 8>&- || true
+    timeout 30 wineserver -w </dev/null >/dev/null 2>&1 8>&- || true
+    tries=0
+    mark=RASTELLE_WINE_SESSION_PREFIX=$WINEPREFIX
+    while left=$(marked_processes "$mark") && [ -n "$left" ] && [ "$tries" -lt 50 ]; do
+        # shellcheck disable=SC2086 # one pid a word
+        kill -9 $left 2>/dev/null || true
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    if [ -n "$left" ]; then
+        echo "wine-session.sh: processes of $WINEPREFIX would not end: $left" >&2
+    fi
+}
+
 stop() {
     [ -n "$stopped" ] && return 0
     stopped=1
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
+    end_prefix_processes
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
@@ -58,9 +92,14 @@ trap 'stop; exit 130' INT
 trap 'stop; exit 143' TERM
 
 : >"$log"
+# Whatever an earlier session left behind (one killed outright has no chance to clean up).
+end_prefix_processes
+# shellcheck disable=SC2046 # one pid a word
+kill $(marked_processes "RASTELLE_XVFB_PREFIX=$WINEPREFIX") 2>/dev/null || true
+
 # -displayfd makes Xvfb pick a free display itself and report it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
-    </dev/null >>"$log" 2>&1 &
+RASTELLE_XVFB_PREFIX=$WINEPREFIX Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    3>"$work/display" </dev/null >>"$log" 2>&1 8>&- &
 xvfb_pid=$!
 waited=0
 while [ ! -s "$work/display" ]; do
@@ -73,19 +112,21 @@ while [ ! -s "$work/display" ]; do
 done
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
+RASTELLE_WINE_SESSION_PREFIX=$WINEPREFIX
+export RASTELLE_WINE_SESSION_PREFIX
 
-"$root/cmake/wine-run.sh" --prepare
+"$root/cmake/wine-run.sh" --prepare 8>&-
 
 # A wineserver of our own, kept until `wineserver -k`, so no program of COMMAND starts one
 # that inherits COMMAND's output.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p </dev/null >>"$log" 2>&1
+timeout 30 wineserver -k </dev/null >/dev/null 2>&1 8>&- || true
+timeout 30 wineserver -w </dev/null >/dev/null 2>&1 8>&- || true
+wineserver -p </dev/null >>"$log" 2>&1 8>&-
 # The first program also starts Wine's own services and desktop, which live on with the
 # server: start them here, with their output in the log, not in COMMAND's.
-wine cmd /c exit 0 </dev/null >>"$log" 2>&1 || true
+wine cmd /c exit 0 </dev/null >>"$log" 2>&1 8>&- || true
 
 export RASTELLE_WINE_SESSION=1
 status=0
-"$@" || status=$?
+"$@" 8>&- || status=$?
 exit "$status"

@@ -6,76 +6,50 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "UiThread.h"
+#include "win32/Window.h"
 
 namespace testing_ui {
 
 using namespace std::chrono_literals;
 
-// Polls `condition` until it holds or `timeout` passes; true when it held.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
+// Polls `condition` until it holds; false after `timeout`, which only bounds a hang.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s);
+[[noreturn]] void AbandonTestProgram(const char* reason);
 
-std::wstring Text(HWND window);
-bool IsChecked(HWND button);
-bool IsEnabled(HWND window);
-
-// A mouse click on a button; returns when the dialog has handled it.
-void Click(HWND button);
-// The same without waiting, for a button that opens a modal window.
-void PostClick(HWND button);
-// Characters typed into the focused control `target`, each handled before the next one.
-void Type(HWND target, std::wstring_view text);
-// The same without waiting, for typing that may open a modal window.
-void PostType(HWND target, std::wstring_view text);
-// A key pressed and released over `target`, through the thread's message loop (so the dialog
-// manager sees it, as it sees the keyboard).
+inline std::wstring Text(HWND window) {
+    return win32::WindowText(window);
+}
+inline bool IsChecked(HWND button) {
+    return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+// Click returns once the dialog has handled it, PostClick at once (for a modal window).
+inline void Click(HWND button) {
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+inline void PostClick(HWND button) {
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+}
+// Moves the focus as the dialog manager does for Tab (an edit's text gets selected).
+inline void Focus(HWND dialog, HWND control) {
+    ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+// Characters typed into `target`, each handled before the next one, or only posted.
+void Type(HWND target, std::wstring_view text, bool post = false);
+void TypeOver(HWND dialog, HWND edit, std::wstring_view text);  // focused, all selected
+// Pressed and released through the thread's message loop, where the dialog manager sees it.
 void PostKey(HWND target, UINT virtualKey);
-void SelectAll(HWND edit);
-// Focuses the trackbar of `dialog` and moves it to `position` with Home and Right arrow keys.
 void MoveTrackbarWithKeys(HWND dialog, HWND trackbar, int position);
-// Focuses the edit `control` of `dialog` and types over its whole text.
-void TypeOver(HWND dialog, HWND control, std::wstring_view text);
-// Moves the focus to `control` as the dialog manager does for Tab.
-void Focus(HWND dialog, HWND control);
-// The control with the keyboard focus on `thread`.
-HWND FocusedWindow(DWORD thread);
 
 // Every dialog box ("#32770") of `thread`, shown or not.
 std::vector<HWND> DialogBoxes(DWORD thread);
-// The visible dialog boxes of `thread` owned by `owner`.
-std::vector<HWND> OwnedDialogBoxes(DWORD thread, HWND owner);
-// Waits for the one box owned by `owner` whose caption is `caption`; null on timeout.
-HWND WaitForDialogBox(DWORD thread, HWND owner, std::wstring_view caption,
-                      std::chrono::milliseconds timeout = 10s);
-// Texts of a box's static controls, in order.
-std::vector<std::wstring> StaticTexts(HWND box);
-RECT ClientRectOf(HWND dialog, HWND control);
-// A rectangle in dialog units converted to pixels of `dialog`.
-RECT DialogUnits(HWND dialog, int x, int y, int width, int height);
-
-// Records the WM_COMMAND messages `window` receives, through a hook on its thread.
-class CommandSpy {
-  public:
-    CommandSpy(UiThread& ui, HWND window);
-    ~CommandSpy();
-    CommandSpy(const CommandSpy&) = delete;
-    CommandSpy& operator=(const CommandSpy&) = delete;
-
-    bool Saw(int id, WORD notification) const;
-    void Clear();
-
-  private:
-    UiThread& ui_;
-    HHOOK hook_ = nullptr;
-};
-
-// Ends the test program at once, for a state that would make every later result meaningless.
-[[noreturn]] void AbandonTestProgram(const char* reason);
+// Waits for a visible box owned by `owner` with the caption `caption` (any when empty).
+HWND WaitForDialogBox(DWORD thread, HWND owner, std::wstring_view caption = {});
+std::vector<std::wstring> StaticTexts(HWND box);  // of its text controls, in order
 
 // A dialog of type D run modally on a UI thread, as the application runs its main dialog.
 // Ends whatever the test left open (message boxes, file dialogs, the dialog itself) when it goes.
@@ -86,58 +60,35 @@ class RunningDialog {
     explicit RunningDialog(UiThread& ui, Args&&... args)
         : ui_(ui), dialog_(std::make_unique<D>(std::forward<Args>(args)...)) {
         ui_.Post([this] {
-            try {
-                result_ = dialog_->RunModal();
-            } catch (...) {
-                failure_ = std::current_exception();
-            }
+            dialog_->RunModal();
             ended_ = true;
         });
-        WaitUntil([this] { return ui_.Invoke([this] { return dialog_->Window(); }) != nullptr; });
-        window_ = ui_.Invoke([this] { return dialog_->Window(); });
+        WaitUntil([this] { return (window_ = Members([](D& d) { return d.Window(); })); });
     }
-
     ~RunningDialog() {
-        // A box may still open after the first round (a message sent before the end), so
-        // keep closing until the modal loop has really ended.
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!ended_) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                AbandonTestProgram("the dialog under test did not end");
-            }
+        // A box may still open after a first round (a message sent before the end).
+        for (int round = 0; round < 100 && !WaitEnded(300ms); ++round) {
             EndAll();
-            WaitUntil([this] { return ended_.load(); }, 200ms);
+        }
+        if (!ended_) {
+            AbandonTestProgram("the dialog under test did not end");
         }
     }
-    RunningDialog(const RunningDialog&) = delete;
-    RunningDialog& operator=(const RunningDialog&) = delete;
 
     HWND Window() const noexcept { return window_; }
     HWND Item(int id) const noexcept { return ::GetDlgItem(window_, id); }
-
     // Runs `read(dialog)` on the UI thread, where the dialog's members live.
     template <class Read>
     auto Members(Read&& read) {
         return ui_.Invoke([&] { return read(*dialog_); });
     }
-
-    bool WaitEnded(std::chrono::milliseconds timeout = 10s) {
+    bool WaitEnded(std::chrono::milliseconds timeout = 30s) {
         return WaitUntil([this] { return ended_.load(); }, timeout);
     }
-    bool Ended() const noexcept { return ended_; }
-    INT_PTR Result() const noexcept { return result_; }
-    std::exception_ptr Failure() const { return ended_ ? failure_ : nullptr; }
-
-    // Closes every dialog box of the UI thread, the dialog under test last.
     void EndAll() {
         ui_.Invoke([this] {
             for (HWND box : DialogBoxes(ui_.Id())) {
-                if (box != window_) {
-                    ::EndDialog(box, IDCANCEL);
-                }
-            }
-            if (dialog_->Window() != nullptr) {
-                ::EndDialog(dialog_->Window(), IDCANCEL);
+                ::EndDialog(box, IDCANCEL);
             }
         });
     }
@@ -147,8 +98,6 @@ class RunningDialog {
     std::unique_ptr<D> dialog_;
     HWND window_ = nullptr;
     std::atomic<bool> ended_{false};
-    std::atomic<INT_PTR> result_{0};
-    std::exception_ptr failure_;
 };
 
 }  // namespace testing_ui

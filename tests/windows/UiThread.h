@@ -2,14 +2,10 @@
 
 #include <windows.h>
 
-#include <exception>
+#include <atomic>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <type_traits>
-#include <utility>
-
-#include "win32/Handles.h"
 
 namespace testing_ui {
 
@@ -19,44 +15,30 @@ class UiThread {
   public:
     UiThread();
     ~UiThread();
-    UiThread(const UiThread&) = delete;
-    UiThread& operator=(const UiThread&) = delete;
 
     DWORD Id() const noexcept { return id_; }
-
-    // Runs `task` on the UI thread and waits for it; its exception is rethrown here. A UI thread
-    // that stays busy for 20 s ends the test program: nothing after it could be trusted.
+    // Runs `task` there and waits for it (served inside modal loops too).
     template <class Task>
     auto Invoke(Task&& task) -> std::invoke_result_t<Task&> {
-        using Result = std::invoke_result_t<Task&>;
-        if constexpr (std::is_void_v<Result>) {
+        if constexpr (std::is_void_v<std::invoke_result_t<Task&>>) {
             Call([&] { task(); });
         } else {
-            std::optional<Result> result;
+            std::optional<std::invoke_result_t<Task&>> result;
             Call([&] { result.emplace(task()); });
             return std::move(*result);
         }
     }
-
-    // Queues `task` behind the messages already posted to the UI thread and returns at once;
-    // for actions that open a modal window. An exception it throws is kept for TakeFailure.
+    // Queues `task` behind what is already posted there; for actions that open a modal window.
     void Post(std::function<void()> task);
-
-    // The first exception of a posted task, if any.
-    std::exception_ptr TakeFailure();
+    // Returns once everything posted there before this call has been handled.
+    void Drain();
 
   private:
-    static DWORD WINAPI Main(void* self) noexcept;
-    static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM) noexcept;
     void Call(const std::function<void()>& task);
-    void Keep(std::exception_ptr failure);
 
-    win32::ThreadHandle thread_;
+    HANDLE thread_ = nullptr;
     DWORD id_ = 0;
-    HWND window_ = nullptr;
-    win32::EventHandle ready_;
-    std::mutex mutex_;
-    std::exception_ptr failure_;
+    std::atomic<HWND> window_{nullptr};
 };
 
 }  // namespace testing_ui
