@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "ConversionSettings.h"
@@ -17,6 +19,20 @@ class CConverterDlg;
 constexpr UINT WM_CONVERSION_OPENED = WM_APP + 1;
 // Posted when the run has published text that the dialog has not taken yet.
 constexpr UINT WM_CONVERSION_PUBLISHED = WM_APP + 2;
+// Posted when the run has stopped for want of memory.
+constexpr UINT WM_CONVERSION_FAILED = WM_APP + 3;
+
+// How much the window takes on. Changed only by tests and benchmarks.
+struct OutputLimits {
+    // Characters appended to the output field in one step: under Wine each append costs a
+    // fixed ~20 ms plus ~1 microsecond per character, and the dialog answers nothing meanwhile.
+    static inline std::size_t pieceChars = 32 * 1024;
+    // The longest text the window converts; above it the user is sent to rastelle-cli. The
+    // field holds it twice over (UTF-16) next to our one copy, and shows ~1 MB a second.
+    static inline std::uint64_t textBytes = std::uint64_t{128} << 20;
+    // Run by the worker before each row, to hold it there or make it fail (tests only).
+    static inline void (*beforeEachRow)(std::int32_t y) = nullptr;
+};
 
 // One conversion: the options the dialog captured when it started, and the text handed back.
 struct ConversionRun {
@@ -24,12 +40,15 @@ struct ConversionRun {
     std::wstring inputFile;
     rastelle::ConversionSettings settings;  // the width unit is read once the image is open
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> outOfMemory{false};
     PublicationBoard board;
 };
 
 struct OpenReport {
     bool opened = false;
     bool completedPath = false;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
     rastelle::WidthUnit widthUnit = rastelle::WidthUnit::Bits;  // filled in by the dialog
 };
 
