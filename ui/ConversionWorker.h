@@ -27,9 +27,10 @@ struct OutputLimits {
     // Characters appended to the output field in one step: under Wine each append costs a
     // fixed ~20 ms plus ~1 microsecond per character, and the dialog answers nothing meanwhile.
     static inline std::size_t pieceChars = 32 * 1024;
-    // The longest text the window converts; above it the user is sent to rastelle-cli. The
-    // field holds it twice over (UTF-16) next to our one copy, and shows ~1 MB a second.
-    static inline std::uint64_t textBytes = std::uint64_t{128} << 20;
+    // The longest text the window converts; above it the user is sent to rastelle-cli. Under
+    // Wine the field shows about 0.5 MB a second at best, and a row of 10,000 characters alone
+    // costs it about a second (the cost grows with the square of the row's length).
+    static inline std::uint64_t textBytes = std::uint64_t{64} << 20;
     // Run by the worker before each row, to hold it there or make it fail (tests only).
     static inline void (*beforeEachRow)(std::int32_t y) = nullptr;
 };
