@@ -346,6 +346,12 @@ bool BigImageInTheProgram(const BigImage& image) {
     const bool exact = std::equal(shown.begin(), shown.end(), expected.begin(), expected.end(),
                                   [](wchar_t a, char b) { return a == static_cast<wchar_t>(b); });
 
+    // An option handler runs the whole exchange of members and controls.
+    const auto optionStart = Clock::now();
+    ::SendMessageW(program.Window(), WM_COMMAND, MAKEWPARAM(IDC_FILL_ONES, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(program.Item(IDC_FILL_ONES)));
+    const double option = MillisecondsSince(optionStart);
+
     const auto clearStart = Clock::now();
     ::SendMessageW(program.Window(), WM_COMMAND, MAKEWPARAM(IDC_CLEAR, BN_CLICKED),
                    reinterpret_cast<LPARAM>(program.Item(IDC_CLEAR)));
@@ -364,11 +370,12 @@ bool BigImageInTheProgram(const BigImage& image) {
 
     std::printf(
         "window: %s (%.1f MB of text): whole text %.1f s%s, longest answer %.0f ms, "
-        "Clear %.0f ms, close during a run %.0f ms, peak memory %.0f MiB\n",
+        "option click %.0f ms, Clear %.0f ms, close during a run %.0f ms, peak memory %.0f MiB\n",
         image.name, static_cast<double>(expected.size()) / 1e6, whole, exact ? "" : " (NOT EXACT)",
-        longestAnswer, clear, close, peak);
+        longestAnswer, option, clear, close, peak);
     return exact && cleared && longestAnswer < kMaxAnswerMilliseconds &&
-           clear < kMaxClearMilliseconds && close >= 0 && close < kMaxCloseMilliseconds &&
+           option < kMaxAnswerMilliseconds && clear < kMaxClearMilliseconds && close >= 0 &&
+           close < kMaxCloseMilliseconds &&
            (image.maxWholeSeconds == 0 || whole <= image.maxWholeSeconds);
 }
 

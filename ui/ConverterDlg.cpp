@@ -220,6 +220,12 @@ win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM, LPARAM) {
         static_cast<std::size_t>(::GetWindowTextLengthW(output)) == m_nOutputShown;
     if (!showsPrevious) {
         m_nOutputShown = 0;
+        if (::GetWindowTextLengthW(output) != 0) {
+            // Emptying a field of megabytes is a step of its own.
+            ::SetWindowTextW(output, L"");
+            TakeNextPieceLater();
+            return 0;
+        }
     }
     PublicationBoard::Piece piece;
     try {
@@ -229,11 +235,8 @@ win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM, LPARAM) {
         SayOutOfMemory();
         return 0;
     }
-    if (showsPrevious && piece.text.empty()) {
+    if (piece.text.empty()) {
         return 0;
-    }
-    if (!showsPrevious) {
-        ::SetWindowTextW(output, L"");
     }
     m_bOutputOutOfSpace = false;
     const auto end = static_cast<WPARAM>(m_nOutputShown);
