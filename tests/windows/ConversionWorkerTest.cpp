@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -25,8 +26,9 @@ using namespace testing_ui;
 namespace fs = std::filesystem;
 using rastelle::test::ByteVector;
 
-// An 8-bit image over a grey palette (index = grey level), rows given bottom-up.
-void WriteGreys(const fs::path& path, std::int32_t width, const std::vector<ByteVector>& rows) {
+// An 8-bit image over a grey palette (index = grey level), rows given top first.
+void WriteGreys(const fs::path& path, std::int32_t width, std::vector<ByteVector> rows) {
+    std::reverse(rows.begin(), rows.end());  // stored bottom-up
     rastelle::test::BmpBuilder bmp;
     bmp.width = width;
     bmp.height = static_cast<std::int32_t>(rows.size());
@@ -68,7 +70,7 @@ void HoldAtRow(std::int32_t y) {
 }
 
 // Every text the output field shows after an update, as the user sees it.
-std::vector<std::wstring> g_shown;
+std::vector<std::wstring> g_shown;  // of the field g_output
 HWND g_output = nullptr;
 LRESULT CALLBACK RecordOutput(int code, WPARAM wParam, LPARAM lParam) {
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
@@ -86,12 +88,11 @@ class ConversionTest : public testing::Test {
     void SetUp() override {
         folder_ = fs::temp_directory_path() / ("rastelle-run-" + std::to_string(::GetTickCount()));
         fs::create_directories(folder_);
-        WriteGreys(folder_ / "tiny.bmp", 3, {{255, 50, 9}, {0, 100, 200}});
+        WriteGreys(folder_ / "tiny.bmp", 3, {{0, 100, 200}, {255, 50, 9}});
         std::vector<ByteVector> counting(kRows);
         for (int y = 0; y < kRows; ++y) {
             for (int bit = 15; bit >= 0; --bit) {
-                counting[static_cast<std::size_t>(kRows - 1 - y)].push_back((y >> bit) & 1 ? 0
-                                                                                           : 255);
+                counting[static_cast<std::size_t>(y)].push_back((y >> bit) & 1 ? 0 : 255);
             }
         }
         WriteGreys(folder_ / "counting.bmp", 16, counting);
@@ -129,10 +130,6 @@ class ConversionTest : public testing::Test {
         EXPECT_TRUE(Shows(CountingText(kHeldRow)));
         return dialog_.Members([](CConverterDlg& d) { return d.m_run; });
     }
-    void ReleaseOnceCancelled(const ConversionRun& run) {
-        ASSERT_TRUE(WaitUntil([&] { return run.cancelled.load(); }));
-        g_release = true;
-    }
     // The one message box of the dialog, its text; closed with OK.
     std::wstring AnswerMessage(std::wstring_view caption = L"Rastelle") {
         HWND box = WaitForDialogBox(ui_.Id(), Window(), caption, 20s);
@@ -150,7 +147,6 @@ class ConversionTest : public testing::Test {
 };
 
 struct OptionsCase {
-    const char* name;
     std::vector<int> clicks;
     const wchar_t* threshold;  // typed, or "trackbar": the trackbar moved to 10
     const char* file;
@@ -159,16 +155,16 @@ struct OptionsCase {
 };
 const std::wstring kOnes = L"\t.db 8,2\r\n\t.db %11011111\r\n\t.db %01111111\r\n";
 const std::vector<OptionsCase> kOptionsCases = {
-    OptionsCase("defaults", {}, nullptr, "tiny.bmp", kTiny, L"128"),
-    OptionsCase("onesCentredInBytes", {IDC_FILL_ONES, IDC_CENTER_IMAGE, IDC_WIDTH_BYTES}, nullptr,
-                "tiny.bmp", L"\t.db 1,2\r\n\t.db %11110111\r\n\t.db %11011111\r\n", L"128"),
-    OptionsCase("noFillTurnsBytesIntoBits", {IDC_WIDTH_BYTES, IDC_USE_AUTOCOMPLETE}, nullptr,
-                "tiny.bmp", L"\t.db 3,2\r\n\t.db %110\r\n\t.db %011\r\n", L"128"),
-    OptionsCase("typedThreshold", {}, L"77", "tiny.bmp",
-                L"\t.db 8,2\r\n\t.db %10000000\r\n\t.db %01100000\r\n", L"77"),
-    OptionsCase("trackbarAlone", {}, L"trackbar", "tiny.bmp",
-                L"\t.db 8,2\r\n\t.db %10000000\r\n\t.db %00100000\r\n", L"10"),
-    OptionsCase("pathCompleted", {}, nullptr, "tiny", kTiny, L"128"),
+    OptionsCase({}, nullptr, "tiny.bmp", kTiny, L"128"),
+    OptionsCase({IDC_FILL_ONES, IDC_CENTER_IMAGE, IDC_WIDTH_BYTES}, nullptr, "tiny.bmp",
+                L"\t.db 1,2\r\n\t.db %11110111\r\n\t.db %11011111\r\n", L"128"),
+    OptionsCase({IDC_WIDTH_BYTES, IDC_USE_AUTOCOMPLETE}, nullptr, "tiny.bmp",
+                L"\t.db 3,2\r\n\t.db %110\r\n\t.db %011\r\n", L"128"),
+    OptionsCase({}, L"77", "tiny.bmp", L"\t.db 8,2\r\n\t.db %10000000\r\n\t.db %01100000\r\n",
+                L"77"),
+    OptionsCase({}, L"trackbar", "tiny.bmp", L"\t.db 8,2\r\n\t.db %10000000\r\n\t.db %00100000\r\n",
+                L"10"),
+    OptionsCase({}, nullptr, "tiny", kTiny, L"128"),
 };
 
 class OptionsTest : public ConversionTest, public testing::WithParamInterface<OptionsCase> {};
@@ -190,8 +186,7 @@ TEST_P(OptionsTest, RunUsesTheOptionsShown) {
     EXPECT_EQ(IsChecked(Item(IDC_WIDTH_BYTES)), c.text.compare(0, 7, L"\t.db 1,") == 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, OptionsTest, testing::ValuesIn(kOptionsCases),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, OptionsTest, testing::ValuesIn(kOptionsCases));
 
 // Cleared while the worker is held: the run's next row must be told (the dialog had taken
 // everything), and the text comes back whole from its start.
@@ -229,7 +224,8 @@ TEST_F(ConversionTest, ClosingDuringARunEndsItBetweenRows) {
     CConverterDlg* dialog = dialog_.Members([](CConverterDlg& d) { return &d; });
     std::atomic<bool> stopped{false};
     ui_.Post([&] { StopWorker(*dialog), stopped = true; });
-    ReleaseOnceCancelled(*run);
+    ASSERT_TRUE(WaitUntil([&] { return run->cancelled.load(); }));
+    g_release = true;
     ASSERT_TRUE(WaitUntil([&] { return stopped.load(); }, 20s));
     EXPECT_EQ(g_rowsAfter, 0u) << "the worker went on after it was cancelled";
 }
@@ -238,7 +234,8 @@ TEST_F(ConversionTest, ConvertDuringARunReplacesIt) {
     const auto run = ConvertAndHold();
     Click(Item(IDC_FILL_ONES));
     Convert("tiny.bmp");
-    ReleaseOnceCancelled(*run);
+    ASSERT_TRUE(WaitUntil([&] { return run->cancelled.load(); }));
+    g_release = true;
     EXPECT_TRUE(Shows(kOnes));
     EXPECT_EQ(g_rowsAfter, 0u) << "the first run went on after it was cancelled";
 }
@@ -248,8 +245,7 @@ TEST_F(ConversionTest, DroppedFilesConvertTheFirstWithTheOptionsShown) {
     const std::wstring files = (folder_ / "tiny.bmp").wstring() + L'\0' + L"other.bmp\0\0";
     HGLOBAL drop = ::GlobalAlloc(GHND, sizeof(DROPFILES) + files.size() * sizeof(wchar_t));
     auto* header = static_cast<DROPFILES*>(::GlobalLock(drop));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
+    *header = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
     std::copy(files.begin(), files.end(), reinterpret_cast<wchar_t*>(header + 1));
     ::GlobalUnlock(drop);
     ::PostMessageW(Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
@@ -265,7 +261,6 @@ TEST_F(ConversionTest, FailuresAreSaidAndTheWindowGoesOn) {
     EXPECT_EQ(AnswerMessage(win32::ApplicationName()), L"Could not open file");
     EXPECT_EQ(Output(), kTiny);
     EXPECT_EQ(Text(Item(IDC_INPUT_FILE)), (folder_ / "missing").wstring());
-
     OutputLimits::textBytes = 7812;  // one byte short of the counting image's text
     Convert("counting.bmp");
     EXPECT_EQ(AnswerMessage(),
@@ -273,12 +268,7 @@ TEST_F(ConversionTest, FailuresAreSaidAndTheWindowGoesOn) {
               L"this window can show.\n\nThe command-line tool rastelle-cli "
               L"converts it to a file.");
     EXPECT_EQ(Output(), kTiny);
-
-    OutputLimits::beforeEachRow = [](std::int32_t y) {
-        if (y == 1) {
-            throw std::bad_alloc();
-        }
-    };
+    OutputLimits::beforeEachRow = [](std::int32_t y) { y == 1 ? throw std::bad_alloc() : void(); };
     Convert("tiny.bmp");
     EXPECT_EQ(AnswerMessage(),
               L"Out of memory: the conversion stopped. The output shows the "
