@@ -33,8 +33,8 @@ void Convert(ConversionRun& run) {
     run.board.Start(encoder.TakeText());
     ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
     for (std::int32_t y = 0; y < source.Height(); ++y) {
-        if (OutputLimits::beforeEachRow != nullptr) {
-            OutputLimits::beforeEachRow(y);
+        if (const auto hook = OutputLimits::beforeEachRow.load()) {
+            hook(y);
         }
         if (run.cancelled) {
             return;

@@ -33,7 +33,7 @@ struct OutputLimits {
     // costs it about a second (the cost grows with the square of the row's length).
     static inline std::uint64_t textBytes = std::uint64_t{64} << 20;
     // Run by the worker before each row, to hold it there or make it fail (tests only).
-    static inline void (*beforeEachRow)(std::int32_t y) = nullptr;
+    static inline std::atomic<void (*)(std::int32_t y)> beforeEachRow{nullptr};
 };
 
 // One conversion: the options the dialog captured when it started, and the text handed back.
