@@ -249,7 +249,12 @@ win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM, LPARAM) {
     }
     ::SendMessageW(output, EM_SETMODIFY, FALSE, 0);
     m_nOutputShown += piece.text.size();
-    ::UpdateWindow(output);  // paint now: the follow-up would come before the paint message
+    // The follow-up would come before the paint message: paint now and then, so the field
+    // grows visibly without a paint for every piece.
+    if (::GetTickCount() - m_dwOutputPainted >= 100) {
+        ::UpdateWindow(output);
+        m_dwOutputPainted = ::GetTickCount();
+    }
     if (piece.more) {
         TakeNextPieceLater();
     }

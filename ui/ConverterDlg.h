@@ -40,6 +40,7 @@ class CConverterDlg : public win32::Dialog {
     std::shared_ptr<ConversionRun> m_run;
     std::size_t m_nOutputShown = 0;
     bool m_bOutputOutOfSpace = false;
+    DWORD m_dwOutputPainted = 0;
 
   protected:
     void DoDataExchange(win32::DataExchange& exchange) override;
