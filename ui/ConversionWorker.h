@@ -22,7 +22,7 @@ constexpr UINT WM_CONVERSION_PUBLISHED = WM_APP + 2;
 // Posted when the run has stopped for want of memory.
 constexpr UINT WM_CONVERSION_FAILED = WM_APP + 3;
 
-// How much the window takes on. Changed only by tests and benchmarks.
+// How much the window takes on. Changed only by tests.
 struct OutputLimits {
     // Characters appended to the output field in one step. Under Wine each append costs a
     // fixed ~20 ms plus ~1 microsecond per character, and the dialog answers nothing meanwhile:
