@@ -9,20 +9,15 @@
 
 namespace {
 
-void Publish(ConversionRun& run, const std::string& text) {
-    if (run.board.Publish(text)) {
-        ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
-    }
-}
-
 void Convert(ConversionRun& run) {
     rastelle::ImageSource source;
     const rastelle::ImageSource::OpenResult opened =
         source.Open(std::filesystem::path(run.inputFile));
 
-    // The dialog shows the completed path, or the failure, and reads the width unit. It
-    // answers 0 once the run is cancelled, and so does a window that no longer exists.
-    OpenReport report{opened.opened, opened.completedPath};
+    // The dialog shows the completed path or the failure, checks the text's size and reads
+    // the width unit. It answers 0 once the run is cancelled, and so does a window that no
+    // longer exists.
+    OpenReport report{opened.opened, opened.completedPath, source.Width(), source.Height()};
     const LRESULT goOn =
         ::SendMessageW(run.dialog, WM_CONVERSION_OPENED, reinterpret_cast<WPARAM>(&run),
                        reinterpret_cast<LPARAM>(&report));
@@ -31,20 +26,27 @@ void Convert(ConversionRun& run) {
     }
     run.settings.widthUnit = report.widthUnit;
 
-    // Each row is published before it is appended, so the field shows the header alone
-    // first and the complete text last.
+    // The encoder's buffer, reserved for the whole text, becomes the board's; each row is
+    // then taken out of the encoder as soon as it is written, so the text exists once.
     rastelle::RowEncoder encoder;
     encoder.Begin(source.Width(), source.Height(), run.settings);
+    run.board.Start(encoder.TakeText());
+    ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
     for (std::int32_t y = 0; y < source.Height(); ++y) {
+        if (const auto hook = OutputLimits::beforeEachRow.load()) {
+            hook(y);
+        }
         if (run.cancelled) {
             return;
         }
-        Publish(run, encoder.Text());
         encoder.AppendRow(source, y);
+        if (run.board.Append(encoder.TakeText())) {
+            ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
+        }
     }
     encoder.Finish();
-    if (!run.cancelled) {
-        Publish(run, encoder.Text());
+    if (!run.cancelled && run.board.Append(encoder.TakeText())) {
+        ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
     }
 }
 
@@ -63,10 +65,14 @@ void WaitServingSentMessages(HANDLE thread) {
 DWORD WINAPI ConvertThreadProc(LPVOID parameter) noexcept {
     const std::unique_ptr<std::shared_ptr<ConversionRun>> run(
         static_cast<std::shared_ptr<ConversionRun>*>(parameter));
+    ConversionRun& current = **run;
     try {
-        Convert(**run);
+        Convert(current);
     } catch (...) {
-        // Out of memory for the text, most likely: the run ends with what it has published.
+        // Out of memory (the engine reports everything else as values). The board keeps
+        // whole rows only; the dialog says why the text stops there.
+        current.outOfMemory = true;
+        ::PostMessageW(current.dialog, WM_CONVERSION_FAILED, 0, 0);
     }
     return 0;
 }

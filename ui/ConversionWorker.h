@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "ConversionSettings.h"
@@ -17,6 +19,22 @@ class CConverterDlg;
 constexpr UINT WM_CONVERSION_OPENED = WM_APP + 1;
 // Posted when the run has published text that the dialog has not taken yet.
 constexpr UINT WM_CONVERSION_PUBLISHED = WM_APP + 2;
+// Posted when the run has stopped for want of memory.
+constexpr UINT WM_CONVERSION_FAILED = WM_APP + 3;
+
+// How much the window takes on. Changed only by tests.
+struct OutputLimits {
+    // Characters appended to the output field in one step. Under Wine each append costs a
+    // fixed ~20 ms plus ~1 microsecond per character, and the dialog answers nothing meanwhile:
+    // 64 K keeps a step under ~90 ms while the fixed cost stays a quarter of the whole time.
+    static inline std::size_t pieceChars = 64 * 1024;
+    // The longest text the window converts; above it the user is sent to rastelle-cli. Under
+    // Wine the field shows about 0.5 MB a second at best, and a row of 10,000 characters alone
+    // costs it about a second (the cost grows with the square of the row's length).
+    static inline std::uint64_t textBytes = std::uint64_t{64} << 20;
+    // Run by the worker before each row, to hold it there or make it fail (tests only).
+    static inline std::atomic<void (*)(std::int32_t y)> beforeEachRow{nullptr};
+};
 
 // One conversion: the options the dialog captured when it started, and the text handed back.
 struct ConversionRun {
@@ -24,12 +42,15 @@ struct ConversionRun {
     std::wstring inputFile;
     rastelle::ConversionSettings settings;  // the width unit is read once the image is open
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> outOfMemory{false};
     PublicationBoard board;
 };
 
 struct OpenReport {
     bool opened = false;
     bool completedPath = false;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
     rastelle::WidthUnit widthUnit = rastelle::WidthUnit::Bits;  // filled in by the dialog
 };
 

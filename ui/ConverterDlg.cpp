@@ -1,6 +1,11 @@
 #include "ConverterDlg.h"
 
+#include <shellapi.h>
+
+#include <new>
+
 #include "ConversionWorker.h"
+#include "RowEncoder.h"
 
 #include "resource.h"
 #include "win32/Application.h"
@@ -26,7 +31,34 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindClick(IDC_CLEAR, &CConverterDlg::OnClear);
     BindMessage(WM_CONVERSION_OPENED, &CConverterDlg::OnConversionOpened);
     BindMessage(WM_CONVERSION_PUBLISHED, &CConverterDlg::OnConversionPublished);
+    BindMessage(WM_CONVERSION_FAILED, &CConverterDlg::OnConversionFailed);
+    BindMessage(WM_TIMER, &CConverterDlg::OnTimer);
+    BindMessage(WM_DROPFILES, &CConverterDlg::OnDropFiles);
+    BindCommand(IDC_OUTPUT, EN_ERRSPACE, &CConverterDlg::OnOutputErrSpace);
 }
+
+namespace {
+
+// Takes the next piece of the output once the input waiting in the queue has been handled.
+constexpr UINT_PTR kNextPieceTimer = 1;
+
+struct DropTraits {
+    using Pointer = HDROP;
+    static Pointer Invalid() noexcept { return nullptr; }
+    static void Close(Pointer drop) noexcept { ::DragFinish(drop); }
+};
+
+// "263 bytes", "80.0 MiB".
+std::wstring SizeText(std::uint64_t bytes) {
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    if (bytes < kMiB) {
+        return std::to_wstring(bytes) + L" bytes";
+    }
+    const std::uint64_t tenths = bytes * 10 / kMiB;
+    return std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L" MiB";
+}
+
+}  // namespace
 
 CConverterDlg::~CConverterDlg() = default;
 
@@ -63,6 +95,7 @@ bool CConverterDlg::OnInitDialog() {
 
     // A whole conversion's text must fit, far beyond the edit control's default 30,000.
     ::SendDlgItemMessageW(Window(), IDC_OUTPUT, EM_SETLIMITTEXT, 0, 0);
+    ::DragAcceptFiles(Window(), TRUE);
 
     UpdateData(false);
     return true;
@@ -138,6 +171,7 @@ void CConverterDlg::OnConvert() {
     }
     m_run = std::move(run);
     m_nOutputShown = 0;
+    ::KillTimer(Window(), kNextPieceTimer);
     m_hWorker.Reset(thread);
     m_dwWorkerId = threadId;
 }
@@ -153,6 +187,12 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
         win32::ShowMessageBox(Window(), L"Could not open file", MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
+    const std::uint64_t textBytes =
+        rastelle::RowEncoder::TextSize(report->width, report->height, run->settings.fill);
+    if (textBytes > OutputLimits::textBytes) {
+        SayTooBig(textBytes);
+        return 0;
+    }
     UpdateData(true);
     if (report->completedPath) {
         // The field shows the file being converted, whatever was typed since.
@@ -166,34 +206,119 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
     return 1;
 }
 
-// Shows the newest publication of the current run. Each update of a multi-line edit costs
-// far more than a row of text, so only what is new is appended while the field still shows
-// the previous publication; after the user has edited or cleared it, the text is replaced.
+// Shows the newest publication of the current run, one bounded piece per message, so the
+// dialog answers between pieces; the field always shows the header and whole rows. Once the
+// user has edited or cleared the field it is emptied and filled again from the start: one
+// WM_SETTEXT of megabytes would block the window for a minute under Wine.
 win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM, LPARAM) {
-    if (!m_run) {
+    if (!m_run || m_run->cancelled) {
         return 0;
     }
     HWND output = Item(IDC_OUTPUT);
     const bool showsPrevious =
-        m_nOutputShown != 0 && m_strOutput.size() == m_nOutputShown &&
-        ::SendMessageW(output, EM_GETMODIFY, 0, 0) == 0 &&
+        m_nOutputShown != 0 && ::SendMessageW(output, EM_GETMODIFY, 0, 0) == 0 &&
         static_cast<std::size_t>(::GetWindowTextLengthW(output)) == m_nOutputShown;
-    const std::string added = m_run->board.TakeSince(showsPrevious ? m_nOutputShown : 0);
-    if (showsPrevious && added.empty()) {
+    if (!showsPrevious) {
+        m_nOutputShown = 0;
+        if (::GetWindowTextLengthW(output) != 0) {
+            // Emptying a field of megabytes is a step of its own.
+            ::SetWindowTextW(output, L"");
+            TakeNextPieceLater();
+            return 0;
+        }
+    }
+    PublicationBoard::Piece piece;
+    try {
+        piece = m_run->board.Take(m_nOutputShown, OutputLimits::pieceChars);
+    } catch (const std::bad_alloc&) {
+        m_run->cancelled = true;
+        SayOutOfMemory();
         return 0;
     }
-    const std::wstring wide(added.begin(), added.end());  // the text is plain ASCII
-    if (showsPrevious) {
-        m_strOutput += wide;
-        const auto end = static_cast<WPARAM>(m_nOutputShown);
-        ::SendMessageW(output, EM_SETSEL, end, static_cast<LPARAM>(end));
-        ::SendMessageW(output, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
-    } else {
-        m_strOutput = wide;
-        ::SetWindowTextW(output, m_strOutput.c_str());
+    if (piece.text.empty()) {
+        return 0;
+    }
+    m_bOutputOutOfSpace = false;
+    const auto end = static_cast<WPARAM>(m_nOutputShown);
+    ::SendMessageW(output, EM_SETSEL, end, static_cast<LPARAM>(end));
+    ::SendMessageW(output, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.text.c_str()));
+    if (m_bOutputOutOfSpace) {
+        m_run->cancelled = true;  // the field kept what it had: whole rows
+        SayOutOfMemory();
+        return 0;
     }
     ::SendMessageW(output, EM_SETMODIFY, FALSE, 0);
-    m_nOutputShown = m_strOutput.size();
+    m_nOutputShown += piece.text.size();
+    // The follow-up would come before the paint message: paint now and then, so the field
+    // grows visibly without a paint for every piece.
+    if (::GetTickCount() - m_dwOutputPainted >= 100) {
+        ::UpdateWindow(output);
+        m_dwOutputPainted = ::GetTickCount();
+    }
+    if (piece.more) {
+        TakeNextPieceLater();
+    }
+    return 0;
+}
+
+// A posted follow-up is taken before input waiting in the queue, a timer's after it.
+void CConverterDlg::TakeNextPieceLater() {
+    if (HIWORD(::GetQueueStatus(QS_INPUT)) != 0) {
+        ::SetTimer(Window(), kNextPieceTimer, USER_TIMER_MINIMUM, nullptr);
+    } else {
+        ::PostMessageW(Window(), WM_CONVERSION_PUBLISHED, 0, 0);
+    }
+}
+
+win32::MessageResult CConverterDlg::OnTimer(WPARAM timer, LPARAM) {
+    if (timer != kNextPieceTimer) {
+        return std::nullopt;
+    }
+    ::KillTimer(Window(), kNextPieceTimer);
+    return OnConversionPublished(0, 0);
+}
+
+// Sent by the output field, from inside an append, when it cannot grow.
+void CConverterDlg::OnOutputErrSpace() {
+    m_bOutputOutOfSpace = true;
+}
+
+win32::MessageResult CConverterDlg::OnConversionFailed(WPARAM, LPARAM) {
+    if (m_run && m_run->outOfMemory.exchange(false)) {
+        SayOutOfMemory();
+    }
+    return 0;
+}
+
+void CConverterDlg::SayTooBig(std::uint64_t textBytes) const {
+    const std::wstring text =
+        L"The text of this image is " + SizeText(textBytes) + L", more than the " +
+        SizeText(OutputLimits::textBytes) +
+        L" this window can show.\n\nThe command-line tool rastelle-cli converts it to a file.";
+    ::MessageBoxW(Window(), text.c_str(), L"Rastelle", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CConverterDlg::SayOutOfMemory() const {
+    ::MessageBoxW(Window(),
+                  L"Out of memory: the conversion stopped. The output shows the rows converted "
+                  L"so far.\n\nThe command-line tool rastelle-cli converts big images to a file.",
+                  L"Rastelle", MB_OK | MB_ICONEXCLAMATION);
+}
+
+// A file dropped from a file manager is converted as Browse then Convert would; of several,
+// the first.
+win32::MessageResult CConverterDlg::OnDropFiles(WPARAM dropParameter, LPARAM) {
+    const win32::UniqueHandle<DropTraits> drop(reinterpret_cast<HDROP>(dropParameter));
+    const UINT length = ::DragQueryFileW(drop.Get(), 0, nullptr, 0);
+    if (length == 0) {
+        return 0;
+    }
+    std::wstring path(length + 1, L'\0');
+    path.resize(::DragQueryFileW(drop.Get(), 0, path.data(), length + 1));
+    UpdateData(true);
+    m_strInputFile = std::move(path);
+    UpdateData(false);
+    OnConvert();
     return 0;
 }
 

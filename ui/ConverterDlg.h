@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "win32/ControlText.h"
 #include "win32/Dialog.h"
 #include "win32/Handles.h"
 #include "win32/TrackbarControl.h"
@@ -25,7 +26,7 @@ class CConverterDlg : public win32::Dialog {
     // Exchanged with the controls, in this order.
     win32::TrackbarControl m_sliderThreshold;
     std::wstring m_strInputFile;
-    std::wstring m_strOutput;
+    win32::ControlText m_strOutput;
     int m_nWidthUnit = -1;
     int m_bUseAutoComplete = 0;
     int m_bCenterImage = 0;
@@ -38,6 +39,8 @@ class CConverterDlg : public win32::Dialog {
     // The run in the worker slot, and how much of its text the output field shows.
     std::shared_ptr<ConversionRun> m_run;
     std::size_t m_nOutputShown = 0;
+    bool m_bOutputOutOfSpace = false;
+    DWORD m_dwOutputPainted = 0;
 
   protected:
     void DoDataExchange(win32::DataExchange& exchange) override;
@@ -57,7 +60,14 @@ class CConverterDlg : public win32::Dialog {
 
     win32::MessageResult OnConversionOpened(WPARAM run, LPARAM report);
     win32::MessageResult OnConversionPublished(WPARAM, LPARAM);
+    win32::MessageResult OnConversionFailed(WPARAM, LPARAM);
+    win32::MessageResult OnTimer(WPARAM timer, LPARAM);
+    win32::MessageResult OnDropFiles(WPARAM drop, LPARAM);
+    void OnOutputErrSpace();
 
   private:
     void AddAboutItem() const;
+    void TakeNextPieceLater();
+    void SayTooBig(std::uint64_t textBytes) const;
+    void SayOutOfMemory() const;
 };

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "ControlText.h"
 #include "MessageBox.h"
 #include "TrackbarControl.h"
 #include "Window.h"
@@ -74,6 +75,14 @@ void DataExchange::Text(int id, std::wstring& value) {
         value = WindowText(control);
     } else {
         SetWindowTextIfChanged(control, value);
+    }
+}
+
+void DataExchange::Text(int id, ControlText& value) {
+    if (saving_) {
+        value.Take(Item(id));
+    } else {
+        value.Show(Item(id));
     }
 }
 

@@ -9,6 +9,7 @@
 
 namespace win32 {
 
+class ControlText;
 class TrackbarControl;
 
 // One pass of a dialog's members against its controls. Saving takes each control's state into
@@ -22,6 +23,7 @@ class DataExchange {
     bool Failed() const noexcept { return failed_; }
 
     void Text(int id, std::wstring& value);
+    void Text(int id, ControlText& value);
     // Decimal 0..255.
     void Text(int id, std::uint8_t& value);
     // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE.

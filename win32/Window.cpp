@@ -15,7 +15,8 @@ std::wstring WindowText(HWND window) {
 }
 
 void SetWindowTextIfChanged(HWND window, const std::wstring& text) {
-    if (WindowText(window) != text) {
+    const auto length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    if (length != static_cast<LRESULT>(text.size()) || WindowText(window) != text) {
         ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
 }
