@@ -132,7 +132,7 @@ class ConversionTest : public testing::Test {
     }
     // The one message box of the dialog, its text; closed with OK.
     std::wstring AnswerMessage(std::wstring_view caption = L"Rastelle") {
-        HWND box = WaitForDialogBox(ui_.Id(), Window(), caption, 20s);
+        HWND box = WaitForDialogBox(ui_.Id(), Window(), caption);
         const std::vector<std::wstring> texts = StaticTexts(box);
         PostClick(::GetDlgItem(box, IDOK));
         EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
