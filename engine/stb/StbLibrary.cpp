@@ -163,6 +163,40 @@ Format FormatOf(std::span<const std::uint8_t> file) {
     return {"TGA", nullptr};
 }
 
+struct PnmHeader {
+    bool ok = false;  // no number too long for the library's int
+    std::uint64_t maxValue = 0;
+    std::size_t samplesAt = 0;
+};
+
+// Width, height and maximum value of a binary PNM, read as the library does.
+PnmHeader ReadPnmHeader(std::span<const std::uint8_t> file) {
+    const auto isSpace = [](std::uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    PnmHeader header;
+    std::size_t at = 2;
+    for (int field = 0; field < 3; ++field) {
+        while (at < file.size() && (isSpace(file[at]) || file[at] == '#')) {
+            if (file[at] == '#') {
+                while (at < file.size() && file[at] != '\n' && file[at] != '\r') {
+                    ++at;
+                }
+            } else {
+                ++at;
+            }
+        }
+        header.maxValue = 0;
+        for (int digits = 0; at < file.size() && file[at] >= '0' && file[at] <= '9'; ++at) {
+            if (++digits > 9) {
+                return header;
+            }
+            header.maxValue = header.maxValue * 10 + (file[at] - std::uint64_t{'0'});
+        }
+    }
+    header.ok = true;
+    header.samplesAt = at + 1;  // after the one whitespace character
+    return header;
+}
+
 DecodeError LibraryError(std::span<const std::uint8_t> file) {
     if (overBudget) {
         constexpr std::uint64_t kMiB = 1024 * 1024;
@@ -199,6 +233,15 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     // A signature names the format, whose own reason is the one to give.
     const Format format = FormatOf(file);
     info.format = format.name;
+    if (format.name == "PNM") {
+        const PnmHeader header = ReadPnmHeader(file);
+        if (!header.ok) {  // the library would overflow reading it
+            info.error = MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
+            return info;
+        }
+        info.pnmMaxValue = header.maxValue;
+        info.pnmSamplesAt = header.samplesAt;
+    }
     if (format.info != nullptr) {
         stbi__context context;
         stbi__start_mem(&context, file.data(), Length(file));
@@ -218,8 +261,12 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
 }
 
 Still DecodeStill(std::span<const std::uint8_t> file, std::uint64_t pixels) {
-    StartCall(pixels, file.size());
     Still still;
+    if (FormatOf(file).name == "PNM" && !ReadPnmHeader(file).ok) {
+        still.error = MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
+        return still;
+    }
+    StartCall(pixels, file.size());
     int width = 0;
     int height = 0;
     int components = 0;

@@ -17,7 +17,9 @@ struct Info {
     std::string_view format;  // "PNG", "GIF", ...; TGA has no signature and is the rest
     std::int64_t width = 0;
     std::int64_t height = 0;
-    DecodeError error;  // the file is none of the library's formats
+    std::uint64_t pnmMaxValue = 0;  // PNM only: the maximum sample value
+    std::size_t pnmSamplesAt = 0;   // and where the samples start
+    DecodeError error;              // the file is none of the library's formats
 };
 
 // The dimensions from the header, without decoding anything.
