@@ -197,6 +197,53 @@ PnmHeader ReadPnmHeader(std::span<const std::uint8_t> file) {
     return header;
 }
 
+// Whether every Huffman table of a JPEG holds at most 256 codes: the library writes more
+// past the end of its table. Walks the markers as the library reads them.
+bool JpegTablesFit(std::span<const std::uint8_t> file) {
+    const auto byteAt = [&file](std::size_t at) -> unsigned {
+        return at < file.size() ? file[at] : 0;
+    };
+    std::size_t at = 2;
+    while (at + 4 <= file.size()) {
+        const unsigned marker = byteAt(at + 1);
+        const bool standalone = marker == 0x00 || marker == 0x01 || marker == 0xFF ||
+                                (marker >= 0xD0 && marker <= 0xD9);
+        if (byteAt(at) != 0xFF || standalone) {
+            at += byteAt(at) == 0xFF && marker != 0xFF ? std::size_t{2} : std::size_t{1};
+            continue;
+        }
+        const unsigned length = byteAt(at + 2) << 8 | byteAt(at + 3);
+        if (marker == 0xC4) {
+            std::size_t table = at + 4;
+            for (int left = static_cast<int>(length) - 2; left > 0;) {
+                unsigned codes = 0;
+                for (std::size_t size = 1; size <= 16; ++size) {
+                    codes += byteAt(table + size);
+                }
+                if (codes > 256) {
+                    return false;
+                }
+                table += 17 + codes;
+                left -= static_cast<int>(17 + codes);
+            }
+        }
+        at += 2 + length;
+    }
+    return true;
+}
+
+// Files on which the library would read or write out of bounds, refused before it sees them.
+DecodeError Hazard(std::span<const std::uint8_t> file) {
+    const std::string_view format = FormatOf(file).name;
+    if (format == "PNM" && !ReadPnmHeader(file).ok) {  // its int would overflow
+        return MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
+    }
+    if (format == "JPEG" && !JpegTablesFit(file)) {
+        return MakeError(DecodeErrorKind::Invalid, "bad JPEG file (Huffman table too long)");
+    }
+    return {};
+}
+
 DecodeError LibraryError(std::span<const std::uint8_t> file) {
     if (overBudget) {
         constexpr std::uint64_t kMiB = 1024 * 1024;
@@ -233,12 +280,12 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     // A signature names the format, whose own reason is the one to give.
     const Format format = FormatOf(file);
     info.format = format.name;
+    info.error = Hazard(file);
+    if (info.error.kind != DecodeErrorKind::None) {
+        return info;
+    }
     if (format.name == "PNM") {
         const PnmHeader header = ReadPnmHeader(file);
-        if (!header.ok) {  // the library would overflow reading it
-            info.error = MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
-            return info;
-        }
         info.pnmMaxValue = header.maxValue;
         info.pnmSamplesAt = header.samplesAt;
     }
@@ -262,8 +309,8 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
 
 Still DecodeStill(std::span<const std::uint8_t> file, std::uint64_t pixels) {
     Still still;
-    if (FormatOf(file).name == "PNM" && !ReadPnmHeader(file).ok) {
-        still.error = MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
+    still.error = Hazard(file);
+    if (still.error.kind != DecodeErrorKind::None) {
         return still;
     }
     StartCall(pixels, file.size());
