@@ -10,7 +10,8 @@
 
 #include "bmp/DecodeError.h"
 
-// The one place that talks to stb_image: plain 8-bit RGBA out, the library's reasons in.
+// The one place that talks to stb_image: 8-bit samples out, the library's reasons in, and
+// the files on which it would go out of bounds refused before it reads them.
 namespace rastelle::stb {
 
 struct Info {
@@ -19,7 +20,7 @@ struct Info {
     std::int64_t height = 0;
     std::uint64_t pnmMaxValue = 0;  // PNM only: the maximum sample value
     std::size_t pnmSamplesAt = 0;   // and where the samples start
-    DecodeError error;              // the file is none of the library's formats
+    DecodeError error;              // none of the library's formats, or one it must not read
 };
 
 // The dimensions from the header, without decoding anything.
