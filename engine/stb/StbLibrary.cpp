@@ -135,6 +135,16 @@ void StartCall(std::uint64_t pixels, std::size_t fileSize) {
     stbi__g_failure_reason = nullptr;
 }
 
+// Where a JPEG's first marker after its start of image begins; 0 for no JPEG. The library
+// takes any number of 0xFF fill bytes before it.
+std::size_t JpegStart(std::span<const std::uint8_t> file) {
+    std::size_t at = 0;
+    while (at < file.size() && file[at] == 0xFF) {
+        ++at;
+    }
+    return at > 0 && at < file.size() && file[at] == 0xD8 ? at + 1 : 0;
+}
+
 struct Format {
     std::string_view name;
     int (*info)(stbi__context*, int*, int*, int*);  // null: no signature, ask every format
@@ -151,7 +161,7 @@ Format FormatOf(std::span<const std::uint8_t> file) {
     if (startsWith("GIF8")) {
         return {"GIF", stbi__gif_info};
     }
-    if (startsWith("\xFF\xD8")) {
+    if (JpegStart(file) != 0) {
         return {"JPEG", stbi__jpeg_info};
     }
     if (startsWith("8BPS")) {
@@ -203,7 +213,7 @@ bool JpegTablesFit(std::span<const std::uint8_t> file) {
     const auto byteAt = [&file](std::size_t at) -> unsigned {
         return at < file.size() ? file[at] : 0;
     };
-    std::size_t at = 2;
+    std::size_t at = JpegStart(file);
     while (at + 4 <= file.size()) {
         const unsigned marker = byteAt(at + 1);
         const bool standalone = marker == 0x00 || marker == 0x01 || marker == 0xFF ||
