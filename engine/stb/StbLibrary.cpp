@@ -105,15 +105,14 @@ void* Reallocate(void* pointer, std::size_t size) {
 #define STBI_MALLOC(size) ::rastelle::stb::Allocate(size)
 #define STBI_REALLOC(pointer, size) ::rastelle::stb::Reallocate(pointer, size)
 #define STBI_FREE(pointer) ::rastelle::stb::Release(pointer)
-// Memory only; the formats whose colour rules are ours to keep (BMP is our own decoder;
-// HDR and PIC would bring gamma and floats); no SIMD, so that every build gives the same
-// JPEG colours.
+// Memory only; not the formats whose colour rules are ours to keep (BMP is our own decoder;
+// HDR and PIC would bring gamma and floats), nor JPEG (see Hazard below).
 #define STBI_NO_STDIO
+#define STBI_NO_JPEG
 #define STBI_NO_BMP
 #define STBI_NO_HDR
 #define STBI_NO_PIC
 #define STBI_NO_LINEAR
-#define STBI_NO_SIMD
 #define STB_IMAGE_IMPLEMENTATION
 // The library casts what our allocation macros return; the compiler places those casts here.
 #pragma GCC diagnostic push
@@ -135,14 +134,13 @@ void StartCall(std::uint64_t pixels, std::size_t fileSize) {
     stbi__g_failure_reason = nullptr;
 }
 
-// Where a JPEG's first marker after its start of image begins; 0 for no JPEG. The library
-// takes any number of 0xFF fill bytes before it.
-std::size_t JpegStart(std::span<const std::uint8_t> file) {
+// A start-of-image marker, after any number of 0xFF fill bytes.
+bool IsJpeg(std::span<const std::uint8_t> file) {
     std::size_t at = 0;
     while (at < file.size() && file[at] == 0xFF) {
         ++at;
     }
-    return at > 0 && at < file.size() && file[at] == 0xD8 ? at + 1 : 0;
+    return at > 0 && at < file.size() && file[at] == 0xD8;
 }
 
 struct Format {
@@ -161,8 +159,8 @@ Format FormatOf(std::span<const std::uint8_t> file) {
     if (startsWith("GIF8")) {
         return {"GIF", stbi__gif_info};
     }
-    if (JpegStart(file) != 0) {
-        return {"JPEG", stbi__jpeg_info};
+    if (IsJpeg(file)) {
+        return {"JPEG", nullptr};
     }
     if (startsWith("8BPS")) {
         return {"PSD", stbi__psd_info};
@@ -207,49 +205,17 @@ PnmHeader ReadPnmHeader(std::span<const std::uint8_t> file) {
     return header;
 }
 
-// Whether every Huffman table of a JPEG holds at most 256 codes: the library writes more
-// past the end of its table. Walks the markers as the library reads them.
-bool JpegTablesFit(std::span<const std::uint8_t> file) {
-    const auto byteAt = [&file](std::size_t at) -> unsigned {
-        return at < file.size() ? file[at] : 0;
-    };
-    std::size_t at = JpegStart(file);
-    while (at + 4 <= file.size()) {
-        const unsigned marker = byteAt(at + 1);
-        const bool standalone = marker == 0x00 || marker == 0x01 || marker == 0xFF ||
-                                (marker >= 0xD0 && marker <= 0xD9);
-        if (byteAt(at) != 0xFF || standalone) {
-            at += byteAt(at) == 0xFF && marker != 0xFF ? std::size_t{2} : std::size_t{1};
-            continue;
-        }
-        const unsigned length = byteAt(at + 2) << 8 | byteAt(at + 3);
-        if (marker == 0xC4) {
-            std::size_t table = at + 4;
-            for (int left = static_cast<int>(length) - 2; left > 0;) {
-                unsigned codes = 0;
-                for (std::size_t size = 1; size <= 16; ++size) {
-                    codes += byteAt(table + size);
-                }
-                if (codes > 256) {
-                    return false;
-                }
-                table += 17 + codes;
-                left -= static_cast<int>(17 + codes);
-            }
-        }
-        at += 2 + length;
-    }
-    return true;
-}
-
 // Files on which the library would read or write out of bounds, refused before it sees them.
+// Its JPEG decoder writes past a Huffman table of more than 256 codes and reads far outside
+// one whose codes contradict each other: JPEG is left out.
 DecodeError Hazard(std::span<const std::uint8_t> file) {
     const std::string_view format = FormatOf(file).name;
     if (format == "PNM" && !ReadPnmHeader(file).ok) {  // its int would overflow
         return MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
     }
-    if (format == "JPEG" && !JpegTablesFit(file)) {
-        return MakeError(DecodeErrorKind::Invalid, "bad JPEG file (Huffman table too long)");
+    if (format == "JPEG") {
+        return MakeError(DecodeErrorKind::Unsupported,
+                         "JPEG files are not read (this decoder is unsafe on damaged ones)");
     }
     return {};
 }
@@ -309,7 +275,7 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     } else if (stbi_info_from_memory(file.data(), Length(file), &width, &height, &components) ==
                0) {
         info.error =
-            MakeError(DecodeErrorKind::Invalid, "not a BMP, PNG, GIF, JPEG, TGA, PNM or PSD file");
+            MakeError(DecodeErrorKind::Invalid, "not a BMP, PNG, GIF, TGA, PNM or PSD file");
         return info;
     }
     info.width = width;
