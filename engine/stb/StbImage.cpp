@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cstring>
 #include <new>
 #include <string>
@@ -90,50 +89,29 @@ DecodeError CheckSize(std::int64_t width, std::int64_t height) {
 // ones it does not widen by repeating their bits; empty when it is right already.
 using SampleTable = std::vector<std::uint8_t>;
 
-// Binary PNM (P5, P6): the library takes the samples as stored whatever the maximum value,
-// reads 16-bit ones in the machine's byte order, and overflows on long numbers. Swaps 16-bit
-// samples into that order; refuses maximum values that are no whole number of bits.
-Decoded<SampleTable> PreparePnm(std::vector<std::uint8_t>& file) {
+// Binary PNM: the library takes the samples as stored whatever the maximum value, and reads
+// 16-bit ones in the machine's byte order. Swaps 16-bit samples into that order; refuses
+// maximum values that are no whole number of bits.
+Decoded<SampleTable> PreparePnm(std::vector<std::uint8_t>& file, const stb::Info& info) {
     SampleTable scale;
-    if (file.size() >= 2 && file[0] == 'P' && (file[1] == '5' || file[1] == '6')) {
-        std::size_t at = 2;
-        std::uint64_t number = 0;
-        for (int field = 0; field < 3; ++field) {
-            while (at < file.size() && (std::isspace(file[at]) != 0 || file[at] == '#')) {
-                if (file[at] == '#') {
-                    while (at < file.size() && file[at] != '\n' && file[at] != '\r') {
-                        ++at;
-                    }
-                } else {
-                    ++at;
-                }
-            }
-            number = 0;
-            for (int digits = 0; at < file.size() && std::isdigit(file[at]) != 0; ++digits, ++at) {
-                if (digits == 9) {  // the library's int would overflow
-                    return MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
-                }
-                number = number * 10 + (file[at] - std::uint64_t{'0'});
-            }
+    const std::uint64_t maximum = info.pnmMaxValue;
+    const auto bits = static_cast<std::uint32_t>(std::bit_width(maximum));
+    if (maximum == 65535 && std::endian::native == std::endian::little) {
+        for (std::size_t sample = info.pnmSamplesAt; sample + 1 < file.size(); sample += 2) {
+            std::swap(file[sample], file[sample + 1]);
         }
-        const auto bits = static_cast<std::uint32_t>(std::bit_width(number));
-        if (number == 65535 && std::endian::native == std::endian::little) {
-            for (std::size_t sample = at + 1; sample + 1 < file.size(); sample += 2) {
-                std::swap(file[sample], file[sample + 1]);
-            }
-        }
-        if (number == 255 || number == 65535) {
-            return scale;
-        }
-        if (number == 0 || number > 255 || number + 1 != std::uint64_t{1} << bits) {
-            return MakeError(DecodeErrorKind::Unsupported,
-                             "PNM maximum value " + std::to_string(number) +
-                                 ": only 1, 3, 7, 15, 31, 63, 127, 255 and 65535 are read");
-        }
-        scale.assign(256, 255);  // beyond the maximum: white
-        for (std::uint32_t value = 0; value <= number; ++value) {
-            scale[value] = ScaleChannel(value, bits);
-        }
+    }
+    if (maximum == 255 || maximum == 65535) {
+        return scale;
+    }
+    if (maximum == 0 || maximum > 255 || maximum + 1 != std::uint64_t{1} << bits) {
+        return MakeError(DecodeErrorKind::Unsupported,
+                         "PNM maximum value " + std::to_string(maximum) +
+                             ": only 1, 3, 7, 15, 31, 63, 127, 255 and 65535 are read");
+    }
+    scale.assign(256, 255);  // beyond the maximum: white
+    for (std::uint32_t value = 0; value <= maximum; ++value) {
+        scale[value] = ScaleChannel(value, bits);
     }
     return scale;
 }
@@ -188,17 +166,18 @@ bool IsGif(std::span<const std::uint8_t> file) {
 StbImage::~StbImage() = default;
 
 Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> file) {
-    // Before the library reads a PNM header whose numbers would overflow it.
-    auto scale = PreparePnm(file);
-    if (!scale.ok()) {
-        return scale.error();
-    }
     const stb::Info info = stb::ReadInfo(file);
     if (info.error.kind != DecodeErrorKind::None) {
         return info.error;
     }
-    if (info.format == "TGA") {
+    Decoded<SampleTable> scale = SampleTable{};
+    if (info.format == "PNM") {
+        scale = PreparePnm(file, info);
+    } else if (info.format == "TGA") {
         scale = TgaScale(file);
+    }
+    if (!scale.ok()) {
+        return scale.error();
     }
     if (DecodeError error = CheckSize(info.width, info.height);
         error.kind != DecodeErrorKind::None) {

@@ -15,7 +15,7 @@ namespace stb {
 class GifFrames;
 }
 
-// An image decoded by stb_image (PNG, GIF, JPEG, TGA, PNM, PSD), composited over white and
+// An image decoded by stb_image (PNG, GIF, TGA, PNM, PSD), composited over white and
 // held as colours. Animated GIFs are decoded one frame at a time.
 class StbImage final : public PixelSource {
   public:

@@ -105,15 +105,14 @@ void* Reallocate(void* pointer, std::size_t size) {
 #define STBI_MALLOC(size) ::rastelle::stb::Allocate(size)
 #define STBI_REALLOC(pointer, size) ::rastelle::stb::Reallocate(pointer, size)
 #define STBI_FREE(pointer) ::rastelle::stb::Release(pointer)
-// Memory only; the formats whose colour rules are ours to keep (BMP is our own decoder;
-// HDR and PIC would bring gamma and floats); no SIMD, so that every build gives the same
-// JPEG colours.
+// Memory only; not the formats whose colour rules are ours to keep (BMP is our own decoder;
+// HDR and PIC would bring gamma and floats), nor JPEG (see Hazard below).
 #define STBI_NO_STDIO
+#define STBI_NO_JPEG
 #define STBI_NO_BMP
 #define STBI_NO_HDR
 #define STBI_NO_PIC
 #define STBI_NO_LINEAR
-#define STBI_NO_SIMD
 #define STB_IMAGE_IMPLEMENTATION
 // The library casts what our allocation macros return; the compiler places those casts here.
 #pragma GCC diagnostic push
@@ -135,6 +134,15 @@ void StartCall(std::uint64_t pixels, std::size_t fileSize) {
     stbi__g_failure_reason = nullptr;
 }
 
+// A start-of-image marker, after any number of 0xFF fill bytes.
+bool IsJpeg(std::span<const std::uint8_t> file) {
+    std::size_t at = 0;
+    while (at < file.size() && file[at] == 0xFF) {
+        ++at;
+    }
+    return at > 0 && at < file.size() && file[at] == 0xD8;
+}
+
 struct Format {
     std::string_view name;
     int (*info)(stbi__context*, int*, int*, int*);  // null: no signature, ask every format
@@ -151,8 +159,8 @@ Format FormatOf(std::span<const std::uint8_t> file) {
     if (startsWith("GIF8")) {
         return {"GIF", stbi__gif_info};
     }
-    if (startsWith("\xFF\xD8")) {
-        return {"JPEG", stbi__jpeg_info};
+    if (IsJpeg(file)) {
+        return {"JPEG", nullptr};
     }
     if (startsWith("8BPS")) {
         return {"PSD", stbi__psd_info};
@@ -161,6 +169,55 @@ Format FormatOf(std::span<const std::uint8_t> file) {
         return {"PNM", stbi__pnm_info};
     }
     return {"TGA", nullptr};
+}
+
+struct PnmHeader {
+    bool ok = false;  // no number too long for the library's int
+    std::uint64_t maxValue = 0;
+    std::size_t samplesAt = 0;
+};
+
+// Width, height and maximum value of a binary PNM, read as the library does.
+PnmHeader ReadPnmHeader(std::span<const std::uint8_t> file) {
+    const auto isSpace = [](std::uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    PnmHeader header;
+    std::size_t at = 2;
+    for (int field = 0; field < 3; ++field) {
+        while (at < file.size() && (isSpace(file[at]) || file[at] == '#')) {
+            if (file[at] == '#') {
+                while (at < file.size() && file[at] != '\n' && file[at] != '\r') {
+                    ++at;
+                }
+            } else {
+                ++at;
+            }
+        }
+        header.maxValue = 0;
+        for (int digits = 0; at < file.size() && file[at] >= '0' && file[at] <= '9'; ++at) {
+            if (++digits > 9) {
+                return header;
+            }
+            header.maxValue = header.maxValue * 10 + (file[at] - std::uint64_t{'0'});
+        }
+    }
+    header.ok = true;
+    header.samplesAt = at + 1;  // after the one whitespace character
+    return header;
+}
+
+// Files on which the library would read or write out of bounds, refused before it sees them.
+// Its JPEG decoder writes past a Huffman table of more than 256 codes and reads far outside
+// one whose codes contradict each other: JPEG is left out.
+DecodeError Hazard(std::span<const std::uint8_t> file) {
+    const std::string_view format = FormatOf(file).name;
+    if (format == "PNM" && !ReadPnmHeader(file).ok) {  // its int would overflow
+        return MakeError(DecodeErrorKind::Invalid, "bad PNM file (number too long)");
+    }
+    if (format == "JPEG") {
+        return MakeError(DecodeErrorKind::Unsupported,
+                         "JPEG files are not read (this decoder is unsafe on damaged ones)");
+    }
+    return {};
 }
 
 DecodeError LibraryError(std::span<const std::uint8_t> file) {
@@ -199,6 +256,15 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     // A signature names the format, whose own reason is the one to give.
     const Format format = FormatOf(file);
     info.format = format.name;
+    info.error = Hazard(file);
+    if (info.error.kind != DecodeErrorKind::None) {
+        return info;
+    }
+    if (format.name == "PNM") {
+        const PnmHeader header = ReadPnmHeader(file);
+        info.pnmMaxValue = header.maxValue;
+        info.pnmSamplesAt = header.samplesAt;
+    }
     if (format.info != nullptr) {
         stbi__context context;
         stbi__start_mem(&context, file.data(), Length(file));
@@ -209,7 +275,7 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     } else if (stbi_info_from_memory(file.data(), Length(file), &width, &height, &components) ==
                0) {
         info.error =
-            MakeError(DecodeErrorKind::Invalid, "not a BMP, PNG, GIF, JPEG, TGA, PNM or PSD file");
+            MakeError(DecodeErrorKind::Invalid, "not a BMP, PNG, GIF, TGA, PNM or PSD file");
         return info;
     }
     info.width = width;
@@ -218,8 +284,12 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
 }
 
 Still DecodeStill(std::span<const std::uint8_t> file, std::uint64_t pixels) {
-    StartCall(pixels, file.size());
     Still still;
+    still.error = Hazard(file);
+    if (still.error.kind != DecodeErrorKind::None) {
+        return still;
+    }
+    StartCall(pixels, file.size());
     int width = 0;
     int height = 0;
     int components = 0;

@@ -10,14 +10,17 @@
 
 #include "bmp/DecodeError.h"
 
-// The one place that talks to stb_image: plain 8-bit RGBA out, the library's reasons in.
+// The one place that talks to stb_image: 8-bit samples out, the library's reasons in, and
+// the files on which it would go out of bounds refused before it reads them.
 namespace rastelle::stb {
 
 struct Info {
     std::string_view format;  // "PNG", "GIF", ...; TGA has no signature and is the rest
     std::int64_t width = 0;
     std::int64_t height = 0;
-    DecodeError error;  // the file is none of the library's formats
+    std::uint64_t pnmMaxValue = 0;  // PNM only: the maximum sample value
+    std::size_t pnmSamplesAt = 0;   // and where the samples start
+    DecodeError error;              // none of the library's formats, or one it must not read
 };
 
 // The dimensions from the header, without decoding anything.
