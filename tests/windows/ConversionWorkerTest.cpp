@@ -188,6 +188,13 @@ TEST_P(OptionsTest, RunUsesTheOptionsShown) {
 
 INSTANTIATE_TEST_SUITE_P(Table, OptionsTest, testing::ValuesIn(kOptionsCases));
 
+// RGBA over white: half-transparent light blue, transparent, opaque dark.
+TEST_F(ConversionTest, PngConvertsAsOnTheCommandLine) {
+    fs::copy_file(RASTELLE_FIXTURES_DIR "/formats/good/rgba-8bit.png", folder_ / "sprite.png");
+    Convert("sprite.png");
+    EXPECT_TRUE(Shows(L"\t.db 8,1\r\n\t.db %00100000\r\n")) << testing::PrintToString(Output());
+}
+
 // Cleared while the worker is held: the run's next row must be told (the dialog had taken
 // everything), and the text comes back whole from its start.
 TEST_F(ConversionTest, TextArrivesInBoundedPiecesOfWholeRowsAlsoAfterClear) {
