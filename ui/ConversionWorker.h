@@ -44,6 +44,7 @@ struct ConversionRun {
     std::atomic<bool> cancelled{false};
     std::atomic<bool> outOfMemory{false};
     PublicationBoard board;
+    std::uint64_t textBytes = 0;  // the whole text's size, once the image is open
 };
 
 struct OpenReport {

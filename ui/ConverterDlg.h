@@ -68,6 +68,7 @@ class CConverterDlg : public win32::Dialog {
   private:
     void AddAboutItem() const;
     void TakeNextPieceLater();
+    void ReserveOutput(std::uint64_t chars) const;
     void SayTooBig(std::uint64_t textBytes) const;
     void SayOutOfMemory() const;
 };
