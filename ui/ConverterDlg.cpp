@@ -211,11 +211,17 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
 // dialog answers between pieces; the field always shows the header and whole rows. Once the
 // user has edited or cleared the field it is emptied and filled again from the start: one
 // WM_SETTEXT of megabytes would block the window for a minute under Wine.
-win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM, LPARAM) {
+win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM paintFirst, LPARAM) {
     if (!m_run || m_run->cancelled) {
         return 0;
     }
     HWND output = Item(IDC_OUTPUT);
+    if (paintFirst != 0) {
+        ::UpdateWindow(output);
+        m_dwOutputPainted = ::GetTickCount();
+        TakeNextPieceLater();
+        return 0;
+    }
     const bool showsPrevious =
         m_nOutputShown != 0 && ::SendMessageW(output, EM_GETMODIFY, 0, 0) == 0 &&
         static_cast<std::size_t>(::GetWindowTextLengthW(output)) == m_nOutputShown;
@@ -262,14 +268,10 @@ win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM, LPARAM) {
     }
     ::SendMessageW(output, EM_SETMODIFY, FALSE, 0);
     m_nOutputShown += piece.text.size();
-    // The follow-up would come before the paint message: paint now and then, so the field
-    // grows visibly without a paint for every piece.
-    if (::GetTickCount() - m_dwOutputPainted >= 100) {
-        ::UpdateWindow(output);
-        m_dwOutputPainted = ::GetTickCount();
-    }
+    // A posted follow-up would come before the paint message: every 100 ms the next one
+    // paints the field first, so it grows visibly and the paint is a message of its own.
     if (piece.more) {
-        TakeNextPieceLater();
+        TakeNextPieceLater(::GetTickCount() - m_dwOutputPainted >= 100);
     }
     return 0;
 }
@@ -300,11 +302,11 @@ void CConverterDlg::ReserveOutput(std::uint64_t chars) const {
 }
 
 // A posted follow-up is taken before input waiting in the queue, a timer's after it.
-void CConverterDlg::TakeNextPieceLater() {
+void CConverterDlg::TakeNextPieceLater(bool paintFirst) {
     if (HIWORD(::GetQueueStatus(QS_INPUT)) != 0) {
         ::SetTimer(Window(), kNextPieceTimer, USER_TIMER_MINIMUM, nullptr);
     } else {
-        ::PostMessageW(Window(), WM_CONVERSION_PUBLISHED, 0, 0);
+        ::PostMessageW(Window(), WM_CONVERSION_PUBLISHED, paintFirst ? 1 : 0, 0);
     }
 }
 
