@@ -59,7 +59,7 @@ class CConverterDlg : public win32::Dialog {
     void OnClear();
 
     win32::MessageResult OnConversionOpened(WPARAM run, LPARAM report);
-    win32::MessageResult OnConversionPublished(WPARAM, LPARAM);
+    win32::MessageResult OnConversionPublished(WPARAM paintFirst, LPARAM);
     win32::MessageResult OnConversionFailed(WPARAM, LPARAM);
     win32::MessageResult OnTimer(WPARAM timer, LPARAM);
     win32::MessageResult OnDropFiles(WPARAM drop, LPARAM);
@@ -67,7 +67,8 @@ class CConverterDlg : public win32::Dialog {
 
   private:
     void AddAboutItem() const;
-    void TakeNextPieceLater();
+    void TakeNextPieceLater(bool paintFirst = false);
+    void ReserveOutput(std::uint64_t chars) const;
     void SayTooBig(std::uint64_t textBytes) const;
     void SayOutOfMemory() const;
 };

@@ -208,6 +208,7 @@ TEST_F(ConversionTest, TextArrivesInBoundedPiecesOfWholeRowsAlsoAfterClear) {
     EXPECT_EQ(Output(), L"");
     g_release = true;
     EXPECT_TRUE(Shows(CountingText(kRows)));
+    EXPECT_TRUE(::IsWindowVisible(g_output)) << "the field stayed hidden after an append";
     ui_.Invoke([&] { ::UnhookWindowsHookEx(hook); });
 
     const std::wstring whole = CountingText(kRows);
