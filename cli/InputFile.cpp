@@ -6,10 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <string>
-
-#include "bmp/BmpLimits.h"
 
 namespace rastelle::cli {
 
@@ -58,18 +55,9 @@ FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
     if (!S_ISREG(status.st_mode)) {
         return Refuse(DecodeErrorKind::Unreadable, "not a regular file");
     }
-    const auto size = static_cast<std::uint64_t>(status.st_size);
-    if (size > limits::kMaxFileBytes) {
-        return Refuse(DecodeErrorKind::TooLarge, "file of " + std::to_string(size) +
-                                                     " bytes is larger than the cap of " +
-                                                     std::to_string(limits::kMaxFileBytes));
-    }
-
-    FileBytes result;
-    try {
-        result.bytes.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return Refuse(DecodeErrorKind::TooLarge, "not enough memory to read the file");
+    FileBytes result = MakeRoomForFile(static_cast<std::uint64_t>(status.st_size));
+    if (result.error.kind != DecodeErrorKind::None) {
+        return result;
     }
     // A file that changes size meanwhile is read as far as it goes.
     std::size_t done = 0;

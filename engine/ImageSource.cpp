@@ -77,6 +77,23 @@ DecodeError ImageSource::SelectFrame(std::int32_t index) {
         "no frame " + std::to_string(index) + ": the image has " + std::to_string(FrameCount()));
 }
 
+FileBytes MakeRoomForFile(std::uint64_t size) {
+    FileBytes result;
+    if (size > limits::kMaxFileBytes) {
+        result.error =
+            MakeError(DecodeErrorKind::TooLarge, "file of " + std::to_string(size) +
+                                                     " bytes is larger than the cap of " +
+                                                     std::to_string(limits::kMaxFileBytes));
+        return result;
+    }
+    try {
+        result.bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        result.error = MakeError(DecodeErrorKind::TooLarge, "not enough memory to read the file");
+    }
+    return result;
+}
+
 FileBytes ReadFileBytes(const std::filesystem::path& path) {
     FileBytes result;
     std::error_code code;
@@ -104,22 +121,13 @@ FileBytes ReadFileBytes(const std::filesystem::path& path) {
         result.error = Unreadable("cannot read the file: " + code.message());
         return result;
     }
-    if (size > limits::kMaxFileBytes) {
-        result.error =
-            MakeError(DecodeErrorKind::TooLarge, "file of " + std::to_string(size) +
-                                                     " bytes is larger than the cap of " +
-                                                     std::to_string(limits::kMaxFileBytes));
-        return result;
-    }
     std::ifstream stream(path, std::ios::binary);
     if (!stream) {
         result.error = Unreadable("cannot open the file for reading");
         return result;
     }
-    try {
-        result.bytes.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        result.error = MakeError(DecodeErrorKind::TooLarge, "not enough memory to read the file");
+    result = MakeRoomForFile(size);
+    if (result.error.kind != DecodeErrorKind::None) {
         return result;
     }
     stream.read(reinterpret_cast<char*>(result.bytes.data()),

@@ -22,6 +22,9 @@ struct FileBytes {
     DecodeError error;
 };
 FileBytes ReadFileBytes(const std::filesystem::path& path);
+// Room for the bytes of a file of `size` bytes, or why there is none (over the cap, or no
+// memory for it); for readers of their own.
+FileBytes MakeRoomForFile(std::uint64_t size);
 
 // How the image source gets a file's bytes; a program may bring its own, e.g. one that
 // refuses what is not a regular file on the open descriptor.
