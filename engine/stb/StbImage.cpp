@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -157,10 +156,6 @@ void Compose(const std::uint8_t* samples, std::span<Colour> out, const std::uint
     }
 }
 
-bool IsGif(std::span<const std::uint8_t> file) {
-    return file.size() >= 4 && std::memcmp(file.data(), "GIF8", 4) == 0;
-}
-
 }  // namespace
 
 StbImage::~StbImage() = default;
@@ -189,7 +184,7 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
         image->height_ = static_cast<std::int32_t>(info.height);
         image->sampleScale_ = std::move(scale.value());
         const auto pixels = static_cast<std::uint64_t>(info.width * info.height);
-        if (!IsGif(file)) {
+        if (info.format != "GIF") {
             const stb::Still still = stb::DecodeStill(file, pixels);
             if (still.pixels.Data() == nullptr) {
                 return still.error;
