@@ -1,7 +1,5 @@
 #include "ConverterDlg.h"
 
-#include <shellapi.h>
-
 #include <new>
 
 #include "ConversionWorker.h"
@@ -41,12 +39,6 @@ namespace {
 
 // Takes the next piece of the output once the input waiting in the queue has been handled.
 constexpr UINT_PTR kNextPieceTimer = 1;
-
-struct DropTraits {
-    using Pointer = HDROP;
-    static Pointer Invalid() noexcept { return nullptr; }
-    static void Close(Pointer drop) noexcept { ::DragFinish(drop); }
-};
 
 // "263 bytes", "80.0 MiB".
 std::wstring SizeText(std::uint64_t bytes) {
@@ -348,7 +340,7 @@ void CConverterDlg::SayOutOfMemory() const {
 // A file dropped from a file manager is converted as Browse then Convert would; of several,
 // the first.
 win32::MessageResult CConverterDlg::OnDropFiles(WPARAM dropParameter, LPARAM) {
-    const win32::UniqueHandle<DropTraits> drop(reinterpret_cast<HDROP>(dropParameter));
+    const win32::DropHandle drop(reinterpret_cast<HDROP>(dropParameter));
     const UINT length = ::DragQueryFileW(drop.Get(), 0, nullptr, 0);
     if (length == 0) {
         return 0;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <utility>
 
 namespace win32 {
@@ -69,12 +71,20 @@ struct MemoryDcTraits {
     static void Close(Pointer dc) noexcept { ::DeleteDC(dc); }
 };
 
+// The files of a WM_DROPFILES message.
+struct DropTraits {
+    using Pointer = HDROP;
+    static Pointer Invalid() noexcept { return nullptr; }
+    static void Close(Pointer drop) noexcept { ::DragFinish(drop); }
+};
+
 using ThreadHandle = UniqueHandle<KernelHandleTraits>;
 using EventHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using IconHandle = UniqueHandle<IconTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using DropHandle = UniqueHandle<DropTraits>;
 
 // A window's device context from GetDC, released to the same window.
 class WindowDc {
