@@ -8,25 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include "Descriptor.h"
+
 namespace rastelle::cli {
 
 namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-    }
-    int Get() const { return descriptor_; }
-
-  private:
-    int descriptor_;
-};
 
 FileBytes Refuse(DecodeErrorKind kind, std::string message) {
     FileBytes result;

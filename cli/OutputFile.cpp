@@ -117,15 +117,14 @@ bool OutputFile::Open(const std::filesystem::path& target) {
     if (exists && !S_ISREG(status.st_mode)) {
         // Without O_TRUNC: should a regular file have taken the name meanwhile, it is
         // replaced whole like any other, not cut and overwritten.
-        descriptor_ = ::open(current.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) {
+        descriptor_ = Descriptor(::open(current.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+        if (!descriptor_.IsOpen() || ::fstat(descriptor_.Get(), &status) != 0) {
             return Fail(errno);
         }
         if (!S_ISREG(status.st_mode)) {
             return true;
         }
-        ::close(descriptor_);
-        descriptor_ = -1;
+        descriptor_.Reset();
     }
     return PrepareReplacement(current, exists ? &status : nullptr);
 }
@@ -153,8 +152,8 @@ bool OutputFile::PrepareReplacement(const std::filesystem::path& target,
         return Fail(ENAMETOOLONG);
     }
     const SignalsHeld held;
-    descriptor_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (descriptor_ < 0) {
+    descriptor_ = Descriptor(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!descriptor_.IsOpen()) {
         return Fail(errno);
     }
     temporary_ = pattern;
@@ -174,7 +173,7 @@ bool OutputFile::Write(std::string_view text) {
         return true;
     }
     while (!text.empty()) {
-        const ssize_t count = ::write(descriptor_, text.data(), text.size());
+        const ssize_t count = ::write(descriptor_.Get(), text.data(), text.size());
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -195,18 +194,16 @@ bool OutputFile::Commit() {
         return std::fflush(stream_) == 0 || Fail(errno);
     }
     if (!temporary_.empty()) {
-        if (replaced_.known && ::fchown(descriptor_, owner_, group_) != 0) {
+        if (replaced_.known && ::fchown(descriptor_.Get(), owner_, group_) != 0) {
             // Not allowed to give it the old owner: the group alone may still be ours.
             [[maybe_unused]] const int ignored =
-                ::fchown(descriptor_, static_cast<uid_t>(-1), group_);
+                ::fchown(descriptor_.Get(), static_cast<uid_t>(-1), group_);
         }
-        if (::fchmod(descriptor_, mode_) != 0 || ::fsync(descriptor_) != 0) {
+        if (::fchmod(descriptor_.Get(), mode_) != 0 || ::fsync(descriptor_.Get()) != 0) {
             return Fail(errno);
         }
     }
-    const int descriptor = descriptor_;
-    descriptor_ = -1;
-    if (::close(descriptor) != 0) {
+    if (!descriptor_.Close()) {
         return Fail(errno);
     }
     if (temporary_.empty()) {
@@ -220,20 +217,16 @@ bool OutputFile::Commit() {
     UnregisterTemporaryFile();
     // The rename itself reaches the disk with the directory; a failure here loses nothing.
     std::filesystem::path directory = target_.parent_path();
-    const int directoryDescriptor =
-        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directoryDescriptor >= 0) {
-        ::fsync(directoryDescriptor);
-        ::close(directoryDescriptor);
+    const Descriptor directoryDescriptor(
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directoryDescriptor.IsOpen()) {
+        ::fsync(directoryDescriptor.Get());
     }
     return true;
 }
 
 void OutputFile::Discard() {
-    if (descriptor_ >= 0) {
-        ::close(descriptor_);
-        descriptor_ = -1;
-    }
+    descriptor_.Reset();
     if (!temporary_.empty()) {
         const SignalsHeld held;
         ::unlink(temporary_.c_str());

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "Descriptor.h"
 #include "InputFile.h"
 #include "RowEncoder.h"
 
@@ -45,7 +46,7 @@ class OutputFile final : public TextSink {
     bool PrepareReplacement(const std::filesystem::path& target, const struct stat* existing);
 
     std::FILE* stream_ = nullptr;
-    int descriptor_ = -1;
+    Descriptor descriptor_;
     std::filesystem::path target_;     // after following links
     std::filesystem::path temporary_;  // empty when writing directly
     FileIdentity replaced_;
