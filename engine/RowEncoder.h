@@ -48,6 +48,8 @@ class RowEncoder {
     const std::string& Text() const { return text_; }
     // Hands the finished text over, leaving the encoder empty.
     std::string TakeText() { return std::move(text_); }
+    // Empties the text but keeps its buffer, for a caller that takes the text row by row.
+    void ClearText() { text_.clear(); }
 
     // Length of the complete text for an image, without building it (exact with the width
     // in bits, at most a few bytes over with bytes); used to refuse images whose text would

@@ -27,7 +27,8 @@ void Convert(ConversionRun& run) {
     run.settings.widthUnit = report.widthUnit;
 
     // The encoder's buffer, reserved for the whole text, becomes the board's; each row is
-    // then taken out of the encoder as soon as it is written, so the text exists once.
+    // then copied to the board as soon as it is written, the encoder keeping only the row in
+    // hand (and its buffer for the next), so the text exists once.
     rastelle::RowEncoder encoder;
     encoder.Begin(source.Width(), source.Height(), run.settings);
     run.board.Start(encoder.TakeText());
@@ -40,12 +41,14 @@ void Convert(ConversionRun& run) {
             return;
         }
         encoder.AppendRow(source, y);
-        if (run.board.Append(encoder.TakeText())) {
+        const bool notify = run.board.Append(encoder.Text());
+        encoder.ClearText();
+        if (notify) {
             ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
         }
     }
     encoder.Finish();
-    if (!run.cancelled && run.board.Append(encoder.TakeText())) {
+    if (!run.cancelled && run.board.Append(encoder.Text())) {
         ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
     }
 }
