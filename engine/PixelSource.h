@@ -24,6 +24,15 @@ class PixelSource {
             row[static_cast<std::size_t>(x)] = ColourAt(x, y);
         }
     }
+
+    // Row y with each pixel's own colour and its opacity in bits 24-31, not yet seen against
+    // any background. Sources without transparency give their colours, all opaque.
+    virtual void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const {
+        ReadRow(y, row);
+        for (Colour& colour : row.first(static_cast<std::size_t>(Width()))) {
+            colour |= kOpaque;
+        }
+    }
 };
 
 }  // namespace rastelle

@@ -50,8 +50,8 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height, const Conversion
     const auto rowBits = static_cast<std::int32_t>(RowBits(width, settings.fill));
     const std::int32_t spare = rowBits - width;
     lead_ = settings.centre ? spare / 2 : 0;
-    limit_ = 3U * settings.threshold;
-    row_.assign(width > 0 ? static_cast<std::size_t>(width) : 0U, Colour{0});
+    width_ = width > 0 ? width : 0;
+    digits_.Begin(width, settings);
 
     const char fillDigit = static_cast<char>('0' + static_cast<std::int32_t>(settings.fill));
     rowTemplate_.assign(kLineEnd);
@@ -94,36 +94,34 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height, const Conversion
 }
 
 void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
-    source.ReadRow(y, row_);
+    AppendDigits(digits_.Row(source, y));
+}
 
+void RowEncoder::AppendDigits(std::span<const std::uint8_t> digits) {
     const std::size_t start = text_.size();
     text_ += rowTemplate_;
     char* const text = text_.data();
     std::size_t group = start + firstDigit_;  // the current group's first digit
 
-    const std::uint32_t limit = limit_;
-    const auto digit = [limit](Colour colour) {
-        const std::uint32_t sum = std::uint32_t{RedOf(colour)} + GreenOf(colour) + BlueOf(colour);
-        return static_cast<char>('0' + static_cast<int>(sum < limit));
-    };
-    const Colour* pixel = row_.data();
-    const Colour* const end = pixel + row_.size();
+    const std::uint8_t* pixel = digits.data();
+    const std::uint8_t* const end =
+        pixel + std::min(digits.size(), static_cast<std::size_t>(width_));
     // The first group may begin with fill digits; after it, whole groups of 8 pixels.
     if (lead_ > 0) {
         for (std::size_t i = static_cast<std::size_t>(lead_); i < 8 && pixel != end; ++i) {
-            text[group + i] = digit(*pixel++);
+            text[group + i] = static_cast<char>('0' + *pixel++);
         }
         group += groupStride_;
     }
     for (; end - pixel >= 8; pixel += 8, group += groupStride_) {
-        char digits[8];
+        char characters[8];
         for (std::size_t i = 0; i < 8; ++i) {
-            digits[i] = digit(pixel[i]);
+            characters[i] = static_cast<char>('0' + pixel[i]);
         }
-        std::memcpy(text + group, digits, sizeof digits);
+        std::memcpy(text + group, characters, sizeof characters);
     }
     for (std::size_t i = 0; pixel != end; ++i) {
-        text[group + i] = digit(*pixel++);
+        text[group + i] = static_cast<char>('0' + *pixel++);
     }
 
     if (sink_ != nullptr && text_.size() >= kSinkBlock) {

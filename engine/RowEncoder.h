@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
+#include "DigitStage.h"
 #include "PixelSource.h"
 
 namespace rastelle {
@@ -37,8 +39,11 @@ class RowEncoder {
     // in bits.
     void Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
                std::string_view label = {});
-    // Appends row y of `source`; rows are expected top to bottom.
+    // Appends row y of `source`, its digits decided by the digit stage; rows are expected
+    // top to bottom.
     void AppendRow(const PixelSource& source, std::int32_t y);
+    // Appends a row of digits decided elsewhere (one per pixel, 0 or 1, the image's width).
+    void AppendDigits(std::span<const std::uint8_t> digits);
     // Appends the final line end and, with a sink, hands over the rest of the text.
     void Finish();
     // The sink refused some text; what follows is dropped.
@@ -67,14 +72,14 @@ class RowEncoder {
     TextSink* sink_ = nullptr;
     bool sinkFailed_ = false;
     std::string text_;
-    std::vector<Colour> row_;
+    DigitStage digits_;
+    std::int32_t width_ = 0;
     // A whole row with its fill digits in place; each row's pixel digits are written over
     // a copy. Groups of 8 digits start groupStride_ apart.
     std::string rowTemplate_;
     std::size_t firstDigit_ = 0;
     std::size_t groupStride_ = 0;
     std::int32_t lead_ = 0;
-    std::uint32_t limit_ = 0;  // three times the threshold
 };
 
 // The whole text of an image in one call.
