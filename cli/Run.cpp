@@ -84,12 +84,15 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         return writeFailed(output.Reason());
     }
 
-    const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
-        Print(err, "rastelle-cli: Could not open file " + input.string() + ": " + reason + "\n");
+    const auto inputFailed = [&](const std::string& message) {
+        Print(err, "rastelle-cli: " + message + "\n");
         if (output.IsStandardOutput() && output.WroteAnything()) {
             Print(err, "rastelle-cli: standard output holds only part of the text\n");
         }
         return kFailure;
+    };
+    const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
+        return inputFailed("Could not open file " + input.string() + ": " + reason);
     };
 
     InputFileReader reader;
@@ -106,7 +109,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         }
         const ConversionSettings& settings = commandLine.settings;
         if (const std::string remainder = CellRemainder(source, settings); !remainder.empty()) {
-            return openFailed(input, remainder);
+            return inputFailed(input.string() + ": " + remainder);
         }
         // Cells and a mask of its own are labelled after the picture, which needs a name.
         std::string name = commandLine.labels[i];
