@@ -118,6 +118,7 @@ const struct {
     {kTen,
      {.fill = None, .layout = Pages, .bitOrder = Msb},
      "\t.db 2,10\r\n\t.db %10000000,%11000000\r\n\t.db %01,%01\r\n"},
+    {{"1"}, {.centre = true, .layout = Pages}, "\t.db 1,8\r\n\t.db %00001000\r\n"},
     {kTen,
      {.fill = Zeros, .centre = true, .layout = Pages},
      "\t.db 2,16\r\n\t.db %00001000,%00011000\r\n\t.db %00010000,%00010000\r\n"},
