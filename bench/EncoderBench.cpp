@@ -74,6 +74,15 @@ void EncodeComputedPixels(benchmark::State& state) {
 }
 BENCHMARK(EncodeComputedPixels)->Arg(4096)->Unit(benchmark::kMillisecond);
 
+// The same picture in rows and in pages (a byte per column of 8 rows), side by side.
+void EncodeLayout(benchmark::State& state) {
+    rastelle::ConversionSettings settings;
+    settings.layout = static_cast<rastelle::ByteLayout>(state.range(1));
+    state.SetLabel(state.range(1) == 0 ? "rows" : "pages");
+    Encode<FixedRowImage>(state, settings);
+}
+BENCHMARK(EncodeLayout)->ArgsProduct({{4096}, {0, 1}})->Unit(benchmark::kMillisecond);
+
 // Every syntax preset, centred (fill digits in front) and without fill (a short last literal).
 void EncodePreset(benchmark::State& state) {
     const auto& preset = rastelle::SyntaxPresets()[static_cast<std::size_t>(state.range(1))];

@@ -39,6 +39,75 @@ std::optional<WidthUnit> ParseWidthUnit(std::string_view text) {
     return std::nullopt;
 }
 
+// A whole number from 1 to the largest image side, digits only.
+std::optional<std::int32_t> ParseSide(std::string_view text) {
+    std::int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text[0] == '+' || text[0] == '-' || error != std::errc{} || stop != end ||
+        value < 1 || value > 16777216) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "#RRGGBB", six hexadecimal digits.
+std::optional<Colour> ParseKeyColour(std::string_view text) {
+    if (text.size() != 7 || text[0] != '#') {
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    const auto [stop, error] = std::from_chars(text.data() + 1, text.data() + 7, value, 16);
+    if (error != std::errc{} || stop != text.data() + 7) {
+        return std::nullopt;
+    }
+    return MakeColour(static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                      static_cast<std::uint8_t>(value));
+}
+
+// The options that pick one of a few words, each with the setting it fills in.
+bool ParseChoice(std::string_view name, std::string_view text, ConversionSettings& settings,
+                 std::string& error) {
+    const struct {
+        std::string_view option;
+        std::string_view word;
+        void (*apply)(ConversionSettings&);
+    } choices[] = {
+        {"--layout", "rows", [](ConversionSettings& s) { s.layout = ByteLayout::Rows; }},
+        {"--layout", "pages", [](ConversionSettings& s) { s.layout = ByteLayout::Pages; }},
+        {"--bit-order", "msb", [](ConversionSettings& s) { s.bitOrder = BitOrder::Bit7First; }},
+        {"--bit-order", "lsb", [](ConversionSettings& s) { s.bitOrder = BitOrder::Bit0First; }},
+        {"--cell-order", "rows", [](ConversionSettings& s) { s.cellOrder = CellOrder::Rows; }},
+        {"--cell-order", "columns",
+         [](ConversionSettings& s) { s.cellOrder = CellOrder::Columns; }},
+        {"--mask-bit", "transparent",
+         [](ConversionSettings& s) { s.maskBit = MaskBit::Transparent; }},
+        {"--mask-bit", "opaque", [](ConversionSettings& s) { s.maskBit = MaskBit::Opaque; }},
+        {"--mask-layout", "before",
+         [](ConversionSettings& s) { s.maskLayout = MaskLayout::Before; }},
+        {"--mask-layout", "after", [](ConversionSettings& s) { s.maskLayout = MaskLayout::After; }},
+        {"--mask-layout", "block", [](ConversionSettings& s) { s.maskLayout = MaskLayout::Block; }},
+    };
+    std::string words;
+    for (const auto& choice : choices) {
+        if (choice.option != name) {
+            continue;
+        }
+        if (choice.word == text) {
+            choice.apply(settings);
+            return true;
+        }
+        words += (words.empty() ? "" : " or ") + std::string(choice.word);
+    }
+    error = std::string(name) + " must be " + words + ", not '" + std::string(text) + "'";
+    return false;
+}
+
+bool IsChoice(std::string_view name) {
+    return name == "--layout" || name == "--bit-order" || name == "--cell-order" ||
+           name == "--mask-bit" || name == "--mask-layout";
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
@@ -68,6 +137,14 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.settings.centre = true;
             continue;
         }
+        if (argument == "--skip-empty") {
+            commandLine.settings.skipEmpty = true;
+            continue;
+        }
+        if (argument == "--no-header") {
+            commandLine.settings.header = false;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -77,7 +154,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             value = argument.substr(equals + 1);
         }
         if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
-            name != "--output" && name != "--syntax" && name != "--label" && name != "--frames") {
+            name != "--output" && name != "--syntax" && name != "--label" && name != "--frames" &&
+            name != "--cell" && name != "--mask" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         if (!value) {
@@ -111,6 +189,30 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             if (preset == nullptr)
                 return Fail("unknown syntax '" + text + "'; the syntaxes are listed below");
             commandLine.syntax = preset->syntax;
+        } else if (IsChoice(name)) {
+            std::string error;
+            if (!ParseChoice(name, text, commandLine.settings, error))
+                return Fail(error);
+        } else if (name == "--cell") {
+            const std::size_t times = text.find('x');
+            const auto cellWidth = ParseSide(std::string_view(text).substr(0, times));
+            const auto cellHeight = times == std::string::npos
+                                        ? std::nullopt
+                                        : ParseSide(std::string_view(text).substr(times + 1));
+            if (!cellWidth || !cellHeight)
+                return Fail(
+                    "--cell must be WIDTHxHEIGHT in pixels, each from 1 to 16777216 (as "
+                    "8x8), not '" +
+                    text + "'");
+            commandLine.settings.cellWidth = *cellWidth;
+            commandLine.settings.cellHeight = *cellHeight;
+        } else if (name == "--mask") {
+            const auto key = ParseKeyColour(text);
+            if (text != "alpha" && !key)
+                return Fail("--mask must be alpha or a colour #RRGGBB (as #FF00FF), not '" + text +
+                            "'");
+            commandLine.settings.mask = key ? MaskSource::KeyColour : MaskSource::Alpha;
+            commandLine.settings.maskKey = key.value_or(0);
         } else if (name == "--frames") {
             if (text != "first" && text != "all")
                 return Fail("frames must be first or all, not '" + text + "'");
@@ -134,6 +236,11 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
 
     if (commandLine.inputs.empty())
         return Fail("no input file");
+    if (commandLine.settings.layout == ByteLayout::Pages &&
+        commandLine.settings.widthUnit == WidthUnit::Bytes)
+        return Fail(
+            "--width-unit bytes counts bytes of rows; with --layout pages the width is "
+            "in pixels");
     if (commandLine.inputs.size() == 1) {
         commandLine.labels.push_back(label.value_or(""));
         return {commandLine, {}};
@@ -196,6 +303,22 @@ std::string UsageText() {
            "                         frame as an image of its own, labelled NAME_0, NAME_1...\n"
            "                         (NAME: --label or the file's name; a still image is\n"
            "                         frame 0)\n"
+           "  --layout rows|pages    rows (default): a byte is 8 pixels of a row, a line per\n"
+           "                         row; pages (SSD1306, PCD8544 and other panels): a byte\n"
+           "                         is a column of 8 rows, a line per page of 8 rows\n"
+           "  --bit-order msb|lsb    the byte's first pixel (leftmost; topmost in pages) in\n"
+           "                         bit 7 (default for rows) or bit 0 (default for pages)\n"
+           "  --cell WxH             cut each image into cells of W x H pixels, each an image\n"
+           "                         labelled NAME_0, NAME_1... (NAME_F_K with frames)\n"
+           "  --cell-order rows|columns  number the cells along rows (default) or columns\n"
+           "  --skip-empty           leave out cells of 0 digits only, keeping the numbers\n"
+           "  --no-header            no width/height line\n"
+           "  --mask alpha|#RRGGBB   a mask digit per pixel: transparent is alpha below 128\n"
+           "                         or the key colour; a transparent pixel's digit is 0\n"
+           "  --mask-bit transparent|opaque  which pixels get 1 in the mask (default\n"
+           "                         transparent; fill digits count as transparent)\n"
+           "  --mask-layout before|after|block  each mask byte before (default) or after\n"
+           "                         its picture byte, or the mask as an image NAME_mask\n"
            "  -o, --output OUT       write the text to OUT instead of standard output (\"-\");\n"
            "                         a file is replaced only once the whole text is written\n"
            "  --help                 show this text\n"
@@ -206,6 +329,11 @@ std::string UsageText() {
            "made from its file name (\"8x8-ball.bmp\" gives \"_8x8_ball:\"). Every line\n"
            "starts with a tab; lines end with CR LF. A width or height above 255 does not\n"
            "fit in the header's byte: it is written all the same, with a warning.\n"
+           "\n"
+           "A literal's digits are written bit 7 first. With msb the first digit is the\n"
+           "first pixel; with lsb the last digit is. Pixels a b c d e f g h:\n"
+           "  rows, msb: %abcdefgh     rows, lsb: %hgfedcba\n"
+           "  pages (a the top pixel of a column, h the bottom), lsb: %hgfedcba\n"
            "\n"
            "Syntaxes (the header line / a row line; then the assemblers they serve):\n" +
            SyntaxTable();

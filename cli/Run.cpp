@@ -8,8 +8,9 @@
 #include "CommandLine.h"
 #include "ImageSource.h"
 #include "InputFile.h"
+#include "Layout.h"
 #include "OutputFile.h"
-#include "RowEncoder.h"
+#include "PictureWriter.h"
 
 namespace rastelle::cli {
 
@@ -39,14 +40,33 @@ std::string OutputName(const CommandLine& commandLine) {
 // cut it silently, so the user hears of it, though the text stays as it is.
 void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
                        const PixelSource& source, const ConversionSettings& settings) {
-    const std::pair<const char*, std::int64_t> numbers[] = {
-        {"width", RowEncoder::HeaderWidth(source.Width(), settings)}, {"height", source.Height()}};
+    const bool cells = settings.cellWidth > 0;
+    const auto [width, height] =
+        Layout::HeaderSize(cells ? settings.cellWidth : source.Width(),
+                           cells ? settings.cellHeight : source.Height(), settings);
+    const std::pair<const char*, std::int64_t> numbers[] = {{"width", width}, {"height", height}};
     for (const auto& [name, value] : numbers) {
-        if (value > 255) {
+        if (value > 255 && settings.header) {
             Print(err, "rastelle-cli: " + input.string() + ": " + name + " " +
                            std::to_string(value) + " does not fit in a byte\n");
         }
     }
+}
+
+// What does not fill a whole cell, or nothing.
+std::string CellRemainder(const PixelSource& source, const ConversionSettings& settings) {
+    if (settings.cellWidth <= 0) {
+        return {};
+    }
+    const std::int32_t across = source.Width() % settings.cellWidth;
+    const std::int32_t down = source.Height() % settings.cellHeight;
+    if (across == 0 && down == 0) {
+        return {};
+    }
+    return std::to_string(source.Width()) + " x " + std::to_string(source.Height()) +
+           " pixels are no whole number of " + std::to_string(settings.cellWidth) + " x " +
+           std::to_string(settings.cellHeight) + " cells: " + std::to_string(across) +
+           " columns and " + std::to_string(down) + " rows left over";
 }
 
 int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
@@ -64,15 +84,19 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         return writeFailed(output.Reason());
     }
 
-    const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
-        Print(err, "rastelle-cli: Could not open file " + input.string() + ": " + reason + "\n");
+    const auto inputFailed = [&](const std::string& message) {
+        Print(err, "rastelle-cli: " + message + "\n");
         if (output.IsStandardOutput() && output.WroteAnything()) {
             Print(err, "rastelle-cli: standard output holds only part of the text\n");
         }
         return kFailure;
     };
+    const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
+        return inputFailed("Could not open file " + input.string() + ": " + reason);
+    };
 
     InputFileReader reader;
+    bool wroteImage = false;  // images after the first follow an empty line
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
         const std::filesystem::path& input = commandLine.inputs[i];
         ImageSource source;
@@ -83,27 +107,50 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         if (output.Replaces(reader.LastRead())) {
             return writeFailed("the output would overwrite the input " + input.string());
         }
+        const ConversionSettings& settings = commandLine.settings;
+        if (const std::string remainder = CellRemainder(source, settings); !remainder.empty()) {
+            return inputFailed(input.string() + ": " + remainder);
+        }
+        // Cells and a mask of its own are labelled after the picture, which needs a name.
+        std::string name = commandLine.labels[i];
+        if (name.empty() &&
+            (commandLine.allFrames || settings.cellWidth > 0 ||
+             (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block))) {
+            name = LabelFromStem(input.stem().string());
+        }
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
+        std::int64_t skippedCells = 0;
+        bool sawTransparent = false;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
-            std::string label = commandLine.labels[i];
+            std::string label = name;
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
                 if (selected.kind != DecodeErrorKind::None) {
                     return openFailed(input,
                                       "frame " + std::to_string(frame) + ": " + selected.message);
                 }
-                label = (label.empty() ? LabelFromStem(input.stem().string()) : label) + "_" +
-                        std::to_string(frame);
+                label += '_';
+                label += std::to_string(frame);
             }
             if (frame == 0) {
-                WarnOfWideNumbers(err, input, source, commandLine.settings);
+                WarnOfWideNumbers(err, input, source, settings);
             }
-            if ((i > 0 || frame > 0) && !output.Write("\r\n")) {
+            const PictureReport report =
+                WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
+            if (!report.written) {
                 return writeFailed(output.Reason());
             }
-            if (!WriteImage(source, commandLine.settings, commandLine.syntax, label, output)) {
-                return writeFailed(output.Reason());
-            }
+            wroteImage = wroteImage || report.wroteImage;
+            skippedCells += report.skippedCells;
+            sawTransparent = sawTransparent || report.sawTransparent;
+        }
+        if (settings.skipEmpty && settings.cellWidth > 0) {
+            Print(err, "rastelle-cli: " + input.string() + ": left out " +
+                           std::to_string(skippedCells) + " empty cells\n");
+        }
+        if (settings.mask != MaskSource::None && !sawTransparent) {
+            Print(err, "rastelle-cli: " + input.string() +
+                           ": no pixel is transparent; the mask is all opaque\n");
         }
     }
     if (!output.Commit()) {

@@ -33,6 +33,19 @@ enum class WidthUnit : std::int32_t { Bits = 0, Bytes = 1 };
 enum class Dither : std::int32_t { None, Ordered, FloydSteinberg, Atkinson };
 // What transparent pixels are seen against.
 enum class Background : std::int32_t { White, Black };
+// Which pixels the mask calls transparent: none (no mask), alpha below 128, or one key colour.
+enum class MaskSource : std::int32_t { None, Alpha, KeyColour };
+// Which pixels get a 1 in the mask.
+enum class MaskBit : std::int32_t { Transparent, Opaque };
+// Where the mask's bytes go: each before or after its picture byte, or an image of its own.
+enum class MaskLayout : std::int32_t { Before, After, Block };
+// Rows: each byte 8 pixels of a row. Pages: each byte a column of 8 rows, as panels read them.
+enum class ByteLayout : std::int32_t { Rows, Pages };
+// Which bit a byte's first pixel (leftmost in rows, topmost in pages) lands in; Default is
+// bit 7 for rows and bit 0 for pages.
+enum class BitOrder : std::int32_t { Default, Bit7First, Bit0First };
+// In which order an image's cells come: along the rows of cells, or down the columns.
+enum class CellOrder : std::int32_t { Rows, Columns };
 
 // The options of one conversion run.
 struct ConversionSettings {
@@ -43,6 +56,23 @@ struct ConversionSettings {
     bool invert = false;  // 1 for light pixels instead of dark ones
     Dither dither = Dither::None;
     Background background = Background::White;
+
+    // The mask, decided with the digits.
+    MaskSource mask = MaskSource::None;
+    Colour maskKey = 0;  // for MaskSource::KeyColour
+    MaskBit maskBit = MaskBit::Transparent;
+
+    // The layout of the bytes.
+    ByteLayout layout = ByteLayout::Rows;
+    BitOrder bitOrder = BitOrder::Default;
+    MaskLayout maskLayout = MaskLayout::Before;
+    std::int32_t cellWidth = 0;  // 0: the image is not cut into cells
+    std::int32_t cellHeight = 0;
+    CellOrder cellOrder = CellOrder::Rows;
+    bool skipEmpty = false;  // leave out cells whose digits are all 0
+
+    // The text.
+    bool header = true;  // the width/height line
 };
 
 }  // namespace rastelle

@@ -24,6 +24,8 @@ void DigitStage::Begin(std::int32_t width, const ConversionSettings& settings) {
     const std::size_t pixels = width > 0 ? static_cast<std::size_t>(width) : 0U;
     colours_.assign(pixels, Colour{0});
     digits_.assign(pixels, 0);
+    mask_.assign(settings.mask == MaskSource::None ? 0U : pixels, 0);
+    sawTransparent_ = false;
 }
 
 std::span<const std::uint8_t> DigitStage::Row(const PixelSource& source, std::int32_t y) {
@@ -34,7 +36,27 @@ std::span<const std::uint8_t> DigitStage::Row(const PixelSource& source, std::in
         const bool dark = Tone(colours_[x], settings_.background) < limit;
         digits_[x] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(dark) ^ flip);
     }
+    if (settings_.mask != MaskSource::None) {
+        ApplyMask();
+    }
     return digits_;
+}
+
+void DigitStage::ApplyMask() {
+    const bool byAlpha = settings_.mask == MaskSource::Alpha;
+    const Colour key = settings_.maskKey & 0xFFFFFFU;
+    const auto opaqueDigit = static_cast<std::uint8_t>(settings_.maskBit == MaskBit::Opaque);
+    bool any = false;
+    for (std::size_t x = 0; x < colours_.size(); ++x) {
+        const bool transparent =
+            byAlpha ? AlphaOf(colours_[x]) < 128 : (colours_[x] & 0xFFFFFFU) == key;
+        any = any || transparent;
+        if (transparent) {
+            digits_[x] = 0;
+        }
+        mask_[x] = static_cast<std::uint8_t>(transparent ? opaqueDigit ^ 1U : opaqueDigit);
+    }
+    sawTransparent_ = sawTransparent_ || any;
 }
 
 }  // namespace rastelle

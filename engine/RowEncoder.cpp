@@ -1,6 +1,7 @@
 #include "RowEncoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -9,6 +10,17 @@ namespace rastelle {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+
+// Each byte's 8 binary digits, bit 7 first; a literal of fewer digits is the end of them.
+constexpr auto kDigitText = [] {
+    std::array<std::array<char, 8>, 256> table{};
+    for (std::size_t value = 0; value < table.size(); ++value) {
+        for (std::size_t i = 0; i < 8; ++i) {
+            table[value][i] = ((value >> (7 - i)) & 1U) != 0 ? '1' : '0';
+        }
+    }
+    return table;
+}();
 
 std::int64_t RowBits(std::int64_t width, FillMode fill) {
     return fill == FillMode::None ? width : (width + 7) / 8 * 8;
@@ -47,89 +59,119 @@ std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, Fill
 
 void RowEncoder::Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
                        std::string_view label) {
-    const auto rowBits = static_cast<std::int32_t>(RowBits(width, settings.fill));
-    const std::int32_t spare = rowBits - width;
-    lead_ = settings.centre ? spare / 2 : 0;
-    width_ = width > 0 ? width : 0;
     digits_.Begin(width, settings);
-
-    const char fillDigit = static_cast<char>('0' + static_cast<std::int32_t>(settings.fill));
-    rowTemplate_.assign(kLineEnd);
-    rowTemplate_ += '\t';
-    rowTemplate_ += syntax_.directive;
-    rowTemplate_ += ' ';
-    rowTemplate_ += syntax_.literalPrefix;
-    firstDigit_ = rowTemplate_.size();
-    for (std::int32_t position = 0; position < rowBits; ++position) {
-        if (position != 0 && position % 8 == 0) {
-            rowTemplate_ += syntax_.literalSuffix;
-            rowTemplate_ += ',';
-            rowTemplate_ += syntax_.literalPrefix;
-        }
-        const bool fill = position < lead_ || position >= lead_ + width;
-        rowTemplate_ += fill ? fillDigit : '0';
-    }
-    rowTemplate_ += syntax_.literalSuffix;
-    groupStride_ = 8 + syntax_.literalSuffix.size() + 1 + syntax_.literalPrefix.size();
-
-    text_.clear();
-    sinkFailed_ = false;
+    const bool maskBeside =
+        settings.mask != MaskSource::None && settings.maskLayout != MaskLayout::Block;
+    layout_.Begin(width, height, settings,
+                  maskBeside ? LayoutContent::PictureWithMask : LayoutContent::Picture);
     const std::uint64_t size = TextSize(width, height, settings.fill, syntax_);
     text_.reserve(static_cast<std::size_t>(
-                      sink_ != nullptr
-                          ? std::min<std::uint64_t>(size, kSinkBlock + rowTemplate_.size())
-                          : size) +
+                      sink_ != nullptr ? std::min<std::uint64_t>(size, 2 * kSinkBlock) : size) +
                   label.size() + syntax_.labelSuffix.size() + kLineEnd.size());
+    const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
+    BeginText(headerWidth, headerHeight, settings.header, label);
+    usesLayout_ = true;
+}
+
+void RowEncoder::BeginText(std::int64_t headerWidth, std::int64_t headerHeight, bool header,
+                           std::string_view label) {
+    usesLayout_ = false;
+    text_.clear();
+    sinkFailed_ = false;
     if (!label.empty()) {
         text_ += label;
         text_ += syntax_.labelSuffix;
-        text_ += kLineEnd;
+        if (header) {
+            text_ += kLineEnd;
+        }
     }
-    text_ += '\t';
-    text_ += syntax_.directive;
-    text_ += ' ';
-    text_ += std::to_string(HeaderWidth(width, settings));
-    text_ += ',';
-    text_ += std::to_string(height);
+    if (header) {
+        text_ += '\t';
+        text_ += syntax_.directive;
+        text_ += ' ';
+        text_ += std::to_string(headerWidth);
+        text_ += ',';
+        text_ += std::to_string(headerHeight);
+    }
+    lineEndBeforeNext_ = header || !label.empty();
 }
 
 void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
-    AppendDigits(digits_.Row(source, y));
+    const std::span<const std::uint8_t> digits = digits_.Row(source, y);
+    AppendDigits(digits, digits_.Mask());
 }
 
-void RowEncoder::AppendDigits(std::span<const std::uint8_t> digits) {
+void RowEncoder::AppendDigits(std::span<const std::uint8_t> digits,
+                              std::span<const std::uint8_t> mask) {
+    if (layout_.AddRow(digits, mask)) {
+        AppendLine(layout_.Line());
+    }
+}
+
+void RowEncoder::MakeTemplate(std::span<const std::uint8_t> digits) {
+    templateDigits_.assign(digits.begin(), digits.end());
+    literalAt_.clear();
+    lineTemplate_.assign(kLineEnd);
+    lineTemplate_ += '\t';
+    lineTemplate_ += syntax_.directive;
+    lineTemplate_ += ' ';
+    lineTemplate_ += syntax_.literalPrefix;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0) {
+            lineTemplate_ += syntax_.literalSuffix;
+            lineTemplate_ += ',';
+            lineTemplate_ += syntax_.literalPrefix;
+        }
+        literalAt_.push_back(lineTemplate_.size());
+        lineTemplate_.append(digits[i], '0');
+    }
+    lineTemplate_ += syntax_.literalSuffix;
+    wholeLiterals_ = static_cast<std::size_t>(
+        std::find_if(digits.begin(), digits.end(), [](std::uint8_t n) { return n != 8; }) -
+        digits.begin());
+}
+
+void RowEncoder::AppendLine(const LiteralLine& line) {
+    if (!std::equal(line.digits.begin(), line.digits.end(), templateDigits_.begin(),
+                    templateDigits_.end())) {
+        MakeTemplate(line.digits);
+    }
     const std::size_t start = text_.size();
-    text_ += rowTemplate_;
-    char* const text = text_.data();
-    std::size_t group = start + firstDigit_;  // the current group's first digit
-
-    const std::uint8_t* pixel = digits.data();
-    const std::uint8_t* const end =
-        pixel + std::min(digits.size(), static_cast<std::size_t>(width_));
-    // The first group may begin with fill digits; after it, whole groups of 8 pixels.
-    if (lead_ > 0) {
-        for (std::size_t i = static_cast<std::size_t>(lead_); i < 8 && pixel != end; ++i) {
-            text[group + i] = static_cast<char>('0' + *pixel++);
+    text_ += lineTemplate_;
+    char* const text = text_.data() + start;
+    const std::size_t literals = std::min(line.values.size(), literalAt_.size());
+    // Literals of 8 digits before any shorter one, the common case, a fixed stride apart.
+    std::size_t i = 0;
+    if (literals > 1 && line.digits[0] == 8) {
+        const std::size_t stride = literalAt_[1] - literalAt_[0];
+        const std::size_t whole = std::min(literals, wholeLiterals_);
+        for (char* at = text + literalAt_[0]; i < whole; ++i, at += stride) {
+            std::memcpy(at, kDigitText[line.values[i]].data(), 8);
         }
-        group += groupStride_;
     }
-    for (; end - pixel >= 8; pixel += 8, group += groupStride_) {
-        char characters[8];
-        for (std::size_t i = 0; i < 8; ++i) {
-            characters[i] = static_cast<char>('0' + pixel[i]);
+    for (; i < literals; ++i) {
+        const std::uint8_t digits = line.digits[i];
+        const char* const source = kDigitText[line.values[i]].data() + 8 - digits;
+        if (digits == 8) {
+            std::memcpy(text + literalAt_[i], source, 8);
+        } else {
+            std::memcpy(text + literalAt_[i], source, digits);
         }
-        std::memcpy(text + group, characters, sizeof characters);
     }
-    for (std::size_t i = 0; pixel != end; ++i) {
-        text[group + i] = static_cast<char>('0' + *pixel++);
+    if (!lineEndBeforeNext_) {
+        text_.erase(start, kLineEnd.size());
+        lineEndBeforeNext_ = true;
     }
-
     if (sink_ != nullptr && text_.size() >= kSinkBlock) {
         HandOver();
     }
 }
 
 void RowEncoder::Finish() {
+    if (usesLayout_ && layout_.Finish()) {
+        AppendLine(layout_.Line());
+    }
+    usesLayout_ = false;
     text_ += kLineEnd;
     if (sink_ != nullptr) {
         HandOver();

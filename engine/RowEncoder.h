@@ -9,6 +9,7 @@
 #include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
 #include "DigitStage.h"
+#include "Layout.h"
 #include "PixelSource.h"
 
 namespace rastelle {
@@ -22,8 +23,9 @@ class TextSink {
 };
 
 // Builds the assembler text of one image: a header line "\t.db W,H", then one
-// "\t.db %bbbbbbbb,%..." line per pixel row, then a final line end, spelt as the syntax
-// says (directive, literal prefix and suffix; optionally a label line). The text grows in
+// "\t.db %bbbbbbbb,%..." line per line of the layout (a pixel row by default), then a final
+// line end, spelt as the syntax says (directive, literal prefix and suffix; optionally a label
+// line). The text grows in
 // place and can be read between any two calls; with a sink it is handed over in blocks of
 // about kSinkBlock bytes instead, so memory stays small whatever the image.
 class RowEncoder {
@@ -39,13 +41,24 @@ class RowEncoder {
     // in bits.
     void Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
                std::string_view label = {});
-    // Appends row y of `source`, its digits decided by the digit stage; rows are expected
-    // top to bottom.
+    // Appends row y of `source`, its digits decided by the digit stage and laid out as the
+    // settings say; rows are expected top to bottom.
     void AppendRow(const PixelSource& source, std::int32_t y);
-    // Appends a row of digits decided elsewhere (one per pixel, 0 or 1, the image's width).
-    void AppendDigits(std::span<const std::uint8_t> digits);
-    // Appends the final line end and, with a sink, hands over the rest of the text.
+    // Appends a row of digits decided elsewhere (one per pixel, 0 or 1, the image's width),
+    // with its mask digits when the mask's bytes go beside the picture's.
+    void AppendDigits(std::span<const std::uint8_t> digits,
+                      std::span<const std::uint8_t> mask = {});
+    // Appends the last page, if any, and the final line end and, with a sink, hands over the
+    // rest of the text.
     void Finish();
+    // The digit stage of Begin's image, to ask whether it met transparent pixels.
+    const DigitStage& Digits() const { return digits_; }
+
+    // For lines laid out elsewhere: empties the text and writes the label line (when `label`
+    // is not empty) and the header line (when `header`).
+    void BeginText(std::int64_t headerWidth, std::int64_t headerHeight, bool header,
+                   std::string_view label);
+    void AppendLine(const LiteralLine& line);
     // The sink refused some text; what follows is dropped.
     bool SinkFailed() const { return sinkFailed_; }
 
@@ -67,19 +80,22 @@ class RowEncoder {
 
   private:
     void HandOver();
+    void MakeTemplate(std::span<const std::uint8_t> digits);
 
     AssemblerSyntax syntax_;
     TextSink* sink_ = nullptr;
     bool sinkFailed_ = false;
     std::string text_;
     DigitStage digits_;
-    std::int32_t width_ = 0;
-    // A whole row with its fill digits in place; each row's pixel digits are written over
-    // a copy. Groups of 8 digits start groupStride_ apart.
-    std::string rowTemplate_;
-    std::size_t firstDigit_ = 0;
-    std::size_t groupStride_ = 0;
-    std::int32_t lead_ = 0;
+    Layout layout_;
+    bool usesLayout_ = false;         // Begin's image: rows go through layout_
+    bool lineEndBeforeNext_ = false;  // false only before the first line without a header
+    // A line of literals whose digits are written over a copy; made again when the number of
+    // literals or their lengths change. Literal i's digits start at literalAt_[i].
+    std::string lineTemplate_;
+    std::vector<std::uint8_t> templateDigits_;
+    std::vector<std::size_t> literalAt_;
+    std::size_t wholeLiterals_ = 0;  // literals of 8 digits before the first shorter one
 };
 
 // The whole text of an image in one call.

@@ -41,31 +41,39 @@ TEST(CommandLine, LabelsFromFileNames) {
 }
 
 TEST(CommandLine, RefusesBadInput) {
-    for (const auto& arguments :
-         std::vector<std::vector<std::string_view>>{{},
-                                                    {"--threshold", "256", "x"},
-                                                    {"--threshold", "-1", "x"},
-                                                    {"--threshold", "12a", "x"},
-                                                    {"--threshold", "", "x"},
-                                                    {"--threshold", "+5", "x"},
-                                                    {"--fill", "twos", "x"},
-                                                    {"--width-unit", "nibbles", "x"},
-                                                    {"--colour", "x"},
-                                                    {"-o"},
-                                                    {"-o", "", "x"},
-                                                    {"--threshold"},
-                                                    {"--syntax", "masm", "x"},
-                                                    {"--frames", "some", "x"},
-                                                    {"--label", "9lives", "x"},
-                                                    {"--label", "a-b", "x"},
-                                                    {"--label", "", "x"},
-                                                    {"--label", "a", "x", "y"},
-                                                    {"a-b.bmp", "a_b"},
-                                                    {"x/1.bmp", "y/_1.bmp"}}) {
+    for (const auto& arguments : std::vector<std::vector<std::string_view>>{
+             {},
+             {"--threshold", "256", "x"},
+             {"--threshold", "-1", "x"},
+             {"--threshold", "12a", "x"},
+             {"--threshold", "", "x"},
+             {"--threshold", "+5", "x"},
+             {"--fill", "twos", "x"},
+             {"--width-unit", "nibbles", "x"},
+             {"--colour", "x"},
+             {"-o"},
+             {"-o", "", "x"},
+             {"--threshold"},
+             {"--syntax", "masm", "x"},
+             {"--frames", "some", "x"},
+             {"--label", "9lives", "x"},
+             {"--label", "a-b", "x"},
+             {"--label", "", "x"},
+             {"--label", "a", "x", "y"},
+             {"a-b.bmp", "a_b"},
+             {"--cell", "8", "x"},
+             {"--cell", "0x8", "x"},
+             {"--cell", "8x+8", "x"},
+             {"--mask", "#12345", "x"},
+             {"--layout", "columns", "x"},
+             {"--layout", "pages", "--width-unit", "bytes", "x"},
+             {"x/1.bmp", "y/_1.bmp"}}) {
         const ParseResult result = Parse(arguments);
         EXPECT_FALSE(result.commandLine);
         EXPECT_FALSE(result.error.empty());
     }
+    EXPECT_EQ(Parse({"--mask-layout", "beside", "x"}).error,
+              "--mask-layout must be before or after or block, not 'beside'");
     EXPECT_EQ(Parse({"p/a-b.bmp", "a_b.gif"}).error,
               "p/a-b.bmp and a_b.gif would both get the label a_b");
 }

@@ -30,7 +30,7 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A 24-bit BMP, rows top first: '1' is a black pixel, anything else white.
+// A 24-bit BMP, rows top first: '1' is a black pixel, 'k' magenta, anything else white.
 std::string Image(const std::vector<std::string>& rows) {
     rastelle::test::BmpBuilder bmp;
     bmp.width = static_cast<std::int32_t>(rows[0].size());
@@ -38,7 +38,9 @@ std::string Image(const std::vector<std::string>& rows) {
     std::vector<ByteVector> stored(rows.size());
     for (std::size_t y = 0; y < rows.size(); ++y)
         for (const char pixel : rows[y])
-            stored[y].insert(stored[y].end(), 3, pixel == '1' ? 0 : 255);
+            stored[y].insert(stored[y].end(), {std::uint8_t(pixel == '1' ? 0 : 255),
+                                               std::uint8_t(pixel == '0' ? 255 : 0),
+                                               std::uint8_t(pixel == '1' ? 0 : 255)});
     bmp.pixels = rastelle::test::PaddedRows(stored);
     const ByteVector file = bmp.Build();
     return {file.begin(), file.end()};
@@ -142,6 +144,16 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
          tall},
         {{"--label", "Sprite", "sprite"}, 0, "Sprite:\r\n" + kSpriteText, ""},
         {{"sprite", "1 dot.bmp"}, 0, "sprite:\r\n" + kSpriteText + dotText, ""},
+        {{"--mask", "alpha", "sprite"},
+         0,
+         "\t.db 16,2\r\n\t.db %00000000,%11111111,%00111111,%11000000\r\n"
+         "\t.db %00000000,%00000000,%00111111,%00000000\r\n",
+         "rastelle-cli: sprite: no pixel is transparent; the mask is all opaque\n"},
+        {{"--cell", "5x1", "--skip-empty", "sprite.bmp"},
+         0,
+         "sprite_0:\r\n\t.db 8,1\r\n\t.db %11111000\r\n"
+         "\r\nsprite_1:\r\n\t.db 8,1\r\n\t.db %11111000\r\n",
+         "rastelle-cli: sprite.bmp: left out 2 empty cells\n"},
         {{"sprite", "missing.bmp"},
          1,
          "sprite:\r\n" + kSpriteText,
@@ -244,6 +256,10 @@ TEST_F(Cli, RefusalsLeaveEverythingAsItWas) {
         {"old.asm", {"missing.bmp"}, "Could not open file missing.bmp: No such file or directory"},
         // Opened without blocking and refused on its descriptor; a blocking open would hang.
         {"old.asm", {"pipe"}, "Could not open file pipe: not a regular file"},
+        {"old.asm",
+         {"--cell", "4x2", "sprite.bmp"},
+         "sprite.bmp: 10 x 2 pixels are no whole number of 4 x 2 cells: 2 columns and 0 rows "
+         "left over"},
         // With several files, nothing is written unless every one can be read.
         {"old.asm",
          {"sprite.bmp", "none.bmp"},
@@ -311,6 +327,16 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
     const std::string gnuAs =
         "z80-unknown-coff-as -o in.o in.s && z80-unknown-coff-objcopy -O binary in.o out.bin";
     WriteFile(dir_ / "both.s", "%include \"in.s\"\n\tdb pic,_8x8_dot\n");
+    // Pages of 3 x 2 pixels, magenta the key: picture columns 1/0, 0/1, 0/0 (top/bottom),
+    // transparent 0/0, 1/0, 0/1; fill rows are transparent. Bit 0 is the top row: picture
+    // 01 02 00, mask FC FD FE; with the opaque bit 03 02 01.
+    WriteFile(dir_ / "key.bmp", Image({"1k0", "01k"}));
+    const std::vector<std::string> key = {"--layout", "pages", "--mask", "#ff00ff",
+                                          "--label",  "pic",   "key.bmp"};
+    const auto keyed = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), key.begin(), key.end());
+        return arguments;
+    };
     const struct {
         std::vector<std::string> arguments;
         std::string command;
@@ -325,12 +351,32 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
         {{"--syntax", "acme", "--fill", "none"}, "acme --setpc 0 -f plain -o out.bin in.s", none},
         {{"--syntax", "as31", "--centre"}, "as31 -Fbin -Oout.bin in.s", centred},
         {{"--syntax", "gas", "--fill", "none"}, gnuAs, none},
+        {keyed({"--syntax", "xa65"}), "xa -o out.bin in.s",
+         std::string("\x03\x08\xFC\x01\xFD\x02\xFE\x00", 8)},
+        {keyed({"--syntax", "tasm", "--mask-layout", "after"}), gnuAs,
+         std::string("\x03\x08\x01\xFC\x02\xFD\x00\xFE", 8)},
+        {keyed({"--syntax", "pasmo", "--mask-layout", "block"}), "pasmo in.s out.bin",
+         std::string("\x03\x08\x01\x02\x00\x03\x08\xFC\xFD\xFE", 10)},
+        {keyed({"--syntax", "z80asm", "--mask-bit", "opaque"}), "z80asm -o out.bin in.s",
+         std::string("\x03\x08\x03\x01\x02\x02\x01\x00", 8)},
+        {keyed({"--syntax", "nasm", "--fill", "none", "--mask-layout", "after"}),
+         "nasm -f bin -o out.bin in.s", std::string("\x03\x02\x01\x00\x02\x01\x00\x02", 8)},
+        {keyed({"--syntax", "cc65", "--bit-order", "msb", "--mask-layout", "block"}),
+         "ca65 -o in.o in.s && ld65 -t none -o out.bin in.o",
+         std::string("\x03\x08\x80\x40\x00\x03\x08\x3F\xBF\x7F", 10)},
+        {keyed({"--syntax", "acme", "--centre", "--mask-layout", "after"}),
+         "acme --setpc 0 -f plain -o out.bin in.s",
+         std::string("\x03\x08\x08\xE7\x10\xEF\x00\xF7", 8)},
+        {keyed({"--syntax", "as31", "--no-header"}), "as31 -Fbin -Oout.bin in.s",
+         std::string("\xFC\x01\xFD\x02\xFE\x00", 6)},
+        {keyed({"--syntax", "gas", "--fill", "ones", "--mask-layout", "after"}), gnuAs,
+         std::string("\x03\x08\xFD\xFC\xFE\xFD\xFC\xFE", 8)},
         {{"--syntax", "intel", "pic.bmp", "8x8-dot.bmp"},
          "nasm -f bin -o out.bin both.s",
          zeros + std::string("\x08\x01\x80\x00\x06", 5)},
     };
     for (auto [arguments, command, bytes] : cases) {
-        SCOPED_TRACE(arguments[1]);
+        SCOPED_TRACE(arguments[1] + " " + arguments[2 % arguments.size()]);
         const std::string tool = command.substr(0, command.find(' '));
         if (std::system(("command -v " + tool + " >/dev/null").c_str()) != 0) {
             ADD_FAILURE() << tool << " is missing: bash scripts/install-deps.sh --native";

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "ConversionSettings.h"
+
+namespace rastelle {
+
+// One text line of literals: literal i is the number values[i] written in digits[i] binary
+// digits (1 to 8; fewer than 8 only for a short last byte without fill).
+struct LiteralLine {
+    std::span<const std::uint8_t> values;
+    std::span<const std::uint8_t> digits;
+};
+
+// What an image's bytes hold: the picture, the picture with each mask byte beside its picture
+// byte, or the mask as an image of its own.
+enum class LayoutContent { Picture, PictureWithMask, Mask };
+
+// Turns rows of digits into the bytes the hardware reads: 8 pixels of a row per byte (one line
+// per row, completed with fill digits) or 8 rows of a column per byte (one line per page of 8
+// rows), the first pixel in bit 7 or bit 0. Holds at most one page of rows.
+class Layout {
+  public:
+    // Starts an image `width` x `height` pixels big. Fill digits count as transparent in the
+    // mask.
+    void Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
+               LayoutContent content);
+    // Takes the next row's digits (and its mask digits with PictureWithMask), top row first;
+    // true when a line is complete: read it with Line() before the next call.
+    bool AddRow(std::span<const std::uint8_t> picture, std::span<const std::uint8_t> mask = {});
+    // After the last row: true when a last page remains, completed as the fill says.
+    bool Finish();
+    LiteralLine Line() const;
+
+    // The numbers of the header line: digits or bytes per row and rows for the rows layout;
+    // pixels and rows (completed to whole pages with fill) for pages.
+    static std::pair<std::int64_t, std::int64_t> HeaderSize(std::int64_t width, std::int64_t height,
+                                                            const ConversionSettings& settings);
+
+  private:
+    // One kind of digit (picture or mask) laid out into bytes.
+    struct Plane {
+        std::uint8_t fill = 0;
+        std::vector<std::uint8_t> padded;  // rows: one row with its fill digits in place
+        std::vector<std::uint8_t> values;  // the bytes of the line in hand
+    };
+    void PackRow(Plane& plane, std::span<const std::uint8_t> digits) const;
+    void AddToPage(Plane& plane, std::span<const std::uint8_t> digits, std::int32_t row) const;
+    void FillPage(Plane& plane, std::int32_t from, std::int32_t to) const;
+    void Combine(std::uint8_t pageDigits);
+
+    ByteLayout layout_ = ByteLayout::Rows;
+    bool firstInBit7_ = true;
+    bool filled_ = true;
+    std::int32_t width_ = 0;
+    std::int32_t lead_ = 0;       // fill digits before the pixels (rows) or rows above (pages)
+    std::int32_t rowInPage_ = 0;  // pages: rows of the page in hand so far
+    bool pageStarted_ = false;    // pages: the page in hand holds digits
+    MaskLayout maskLayout_ = MaskLayout::Before;
+    std::vector<Plane> planes_;             // the picture or the mask, or both
+    std::vector<std::uint8_t> lineValues_;  // both planes' bytes, interleaved
+    std::vector<std::uint8_t> lineDigits_;
+};
+
+}  // namespace rastelle
