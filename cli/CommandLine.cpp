@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
 #include <charconv>
-#include <map>
+#include <set>
 
 namespace rastelle::cli {
 
@@ -31,6 +31,13 @@ std::optional<FillMode> ParseFill(std::string_view text) {
     return std::nullopt;
 }
 
+std::string PresetNames() {
+    std::string names;
+    for (const SyntaxPreset& preset : SyntaxPresets())
+        names += (names.empty() ? "" : ", ") + std::string(preset.name);
+    return names;
+}
+
 std::optional<WidthUnit> ParseWidthUnit(std::string_view text) {
     if (text == "bits")
         return WidthUnit::Bits;
@@ -43,7 +50,10 @@ std::optional<WidthUnit> ParseWidthUnit(std::string_view text) {
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     CommandLine commandLine;
+    const SyntaxPreset* preset = SyntaxPresets().data();
     std::optional<std::string> label;
+    std::string labelPrefix;
+    std::set<std::string_view> given;  // options that take one value
     bool optionsEnded = false;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -77,9 +87,13 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             value = argument.substr(equals + 1);
         }
         if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
-            name != "--output" && name != "--syntax" && name != "--label" && name != "--frames") {
+            name != "--output" && name != "--syntax" && name != "--label" && name != "--frames" &&
+            name != "--label-prefix") {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
+        // A second value would silently win over the first.
+        if (!given.insert(name == "-o" ? "--output" : name).second)
+            return Fail("option " + std::string(name) + " is given twice");
         if (!value) {
             if (i + 1 == arguments.size())
                 return Fail("option " + std::string(name) + " needs a value");
@@ -107,9 +121,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                 commandLine.action = CommandLine::Action::ListSyntaxes;
                 return {commandLine, {}};
             }
-            const SyntaxPreset* preset = FindSyntaxPreset(text);
+            preset = FindSyntaxPreset(text);
             if (preset == nullptr)
-                return Fail("unknown syntax '" + text + "'; the syntaxes are listed below");
+                return Fail("unknown syntax '" + text + "'; the syntaxes are " + PresetNames());
             commandLine.syntax = preset->syntax;
         } else if (name == "--frames") {
             if (text != "first" && text != "all")
@@ -121,6 +135,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             "' must be letters, digits and _, not starting with a digit");
             }
             label = text;
+        } else if (name == "--label-prefix") {
+            if (!IsValidLabel(text)) {
+                return Fail("label prefix '" + text +
+                            "' must be letters, digits and _, not starting with a digit");
+            }
+            labelPrefix = text;
         } else {
             if (text.empty())
                 return Fail("the output file name is empty");
@@ -134,19 +154,36 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
 
     if (commandLine.inputs.empty())
         return Fail("no input file");
-    if (commandLine.inputs.size() == 1) {
-        commandLine.labels.push_back(label.value_or(""));
-        return {commandLine, {}};
-    }
-    if (label)
+    if (label && commandLine.inputs.size() > 1)
         return Fail("--label names one image; with several files each is labelled by its name");
-    std::map<std::string, const std::filesystem::path*> owners;
+    // One file gets a label line only when asked for one, or for its frames' labels.
+    const bool labelled = commandLine.inputs.size() > 1 || label || commandLine.allFrames;
     for (const std::filesystem::path& input : commandLine.inputs) {
-        std::string made = LabelFromStem(input.stem().string());
-        const auto [owner, isNew] = owners.emplace(made, &input);
-        if (!isNew) {
-            return Fail(owner->second->string() + " and " + input.string() +
-                        " would both get the label " + made);
+        std::string made;
+        if (labelled) {
+            made = labelPrefix + (label          ? *label
+                                  : input == "-" ? std::string("stdin")
+                                                 : LabelFromStem(input.stem().string()));
+        }
+        // Frame labels end in _0, _1...: never a reserved word.
+        const std::string_view reserved = made.empty() || commandLine.allFrames
+                                              ? std::string_view{}
+                                              : ReservedWord(*preset, made);
+        if (!reserved.empty()) {
+            const std::string as = reserved == made ? "" : " (as " + std::string(reserved) + ")";
+            return Fail((label ? "--label gives" : input.string() + " would get") + " the label " +
+                        made + ", which " + std::string(preset->name) + " assemblers reserve" + as +
+                        "; --label-prefix TEXT puts TEXT before every label");
+        }
+        for (std::size_t other = 0; other < commandLine.labels.size(); ++other) {
+            if (SameLabel(*preset, commandLine.labels[other], made)) {
+                const std::string& first = commandLine.labels[other];
+                return Fail(commandLine.inputs[other].string() + " and " + input.string() +
+                            (first == made ? " would both get the label " + made
+                                           : " would get the labels " + first + " and " + made +
+                                                 ", the same to " + std::string(preset->name) +
+                                                 " assemblers, which ignore case"));
+            }
         }
         commandLine.labels.push_back(std::move(made));
     }

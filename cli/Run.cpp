@@ -32,19 +32,24 @@ int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
 }
 
 std::string OutputName(const CommandLine& commandLine) {
-    return commandLine.output ? commandLine.output->string() : "standard output";
+    return commandLine.output ? Printable(commandLine.output->string()) : "standard output";
 }
 
 // A header number above 255 does not fit the byte the directive makes: some assemblers
 // cut it silently, so the user hears of it, though the text stays as it is.
+// How messages name an input: file names may hold any byte but '/' and NUL.
+std::string Shown(const std::filesystem::path& input) {
+    return input == "-" ? "standard input" : Printable(input.string());
+}
+
 void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
                        const PixelSource& source, const ConversionSettings& settings) {
     const std::pair<const char*, std::int64_t> numbers[] = {
         {"width", RowEncoder::HeaderWidth(source.Width(), settings)}, {"height", source.Height()}};
     for (const auto& [name, value] : numbers) {
         if (value > 255) {
-            Print(err, "rastelle-cli: " + input.string() + ": " + name + " " +
-                           std::to_string(value) + " does not fit in a byte\n");
+            Print(err, "rastelle-cli: " + Shown(input) + ": " + name + " " + std::to_string(value) +
+                           " does not fit in a byte\n");
         }
     }
 }
@@ -65,7 +70,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     }
 
     const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
-        Print(err, "rastelle-cli: Could not open file " + input.string() + ": " + reason + "\n");
+        Print(err, "rastelle-cli: Could not open file " + Shown(input) + ": " + reason + "\n");
         if (output.IsStandardOutput() && output.WroteAnything()) {
             Print(err, "rastelle-cli: standard output holds only part of the text\n");
         }
@@ -76,12 +81,28 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
         const std::filesystem::path& input = commandLine.inputs[i];
         ImageSource source;
-        const ImageSource::OpenResult opened = source.Open(input, std::ref(reader));
+        ImageSource::OpenResult opened;
+        if (input == "-") {
+            // Never completed with ".bmp": it is no name.
+            FileBytes file = reader.ReadStandardInput();
+            opened.error = file.error.kind != DecodeErrorKind::None
+                               ? std::move(file.error)
+                               : source.OpenBytes(std::move(file.bytes));
+            opened.opened = source.IsOpen();
+        } else {
+            opened = source.Open(input, std::ref(reader));
+        }
         if (!opened.opened) {
             return openFailed(input, opened.error.message);
         }
+        if (opened.typedError) {
+            std::filesystem::path completed = input;
+            completed += ".bmp";
+            Print(err, "rastelle-cli: " + Shown(input) + ": not an image I read (" +
+                           opened.typedError->message + "); converting " + Shown(completed) + "\n");
+        }
         if (output.Replaces(reader.LastRead())) {
-            return writeFailed("the output would overwrite the input " + input.string());
+            return writeFailed("the output would overwrite the input " + Shown(input));
         }
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
@@ -89,11 +110,9 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
                 if (selected.kind != DecodeErrorKind::None) {
-                    return openFailed(input,
-                                      "frame " + std::to_string(frame) + ": " + selected.message);
+                    return openFailed(input, selected.message);  // it names the frame
                 }
-                label = (label.empty() ? LabelFromStem(input.stem().string()) : label) + "_" +
-                        std::to_string(frame);
+                label.append("_").append(std::to_string(frame));
             }
             if (frame == 0) {
                 WarnOfWideNumbers(err, input, source, commandLine.settings);
@@ -117,8 +136,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
 int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FILE* err) {
     const ParseResult parsed = ParseCommandLine(arguments);
     if (!parsed.commandLine) {
-        Print(err, "rastelle-cli: " + parsed.error + "\n\n");
-        Print(err, UsageText());
+        Print(err, "rastelle-cli: " + Printable(parsed.error) + "\nTry 'rastelle-cli --help'.\n");
         return kUsage;
     }
     const CommandLine& commandLine = *parsed.commandLine;

@@ -233,8 +233,9 @@ DecodeError LibraryError(std::span<const std::uint8_t> file) {
     const DecodeErrorKind kind = why == "too large"   ? DecodeErrorKind::TooLarge
                                  : why == "outofdata" ? DecodeErrorKind::Truncated
                                                       : DecodeErrorKind::Invalid;
-    return MakeError(
-        kind, "bad " + std::string(FormatOf(file).name) + " file (" + std::string(why) + ")");
+    // An unknown chunk's reason holds its type, four bytes of the file.
+    return MakeError(kind,
+                     "bad " + std::string(FormatOf(file).name) + " file (" + Printable(why) + ")");
 }
 
 int Length(std::span<const std::uint8_t> file) {
@@ -258,6 +259,12 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     info.format = format.name;
     info.error = Hazard(file);
     if (info.error.kind != DecodeErrorKind::None) {
+        return info;
+    }
+    // The library reads zeros past the end, and blames what it makes of them.
+    constexpr std::size_t kPngHeaderEnd = 8 + 8 + 13 + 4;  // signature, IHDR chunk
+    if (format.name == "PNG" && file.size() < kPngHeaderEnd) {
+        info.error = MakeError(DecodeErrorKind::Truncated, "bad PNG file (truncated)");
         return info;
     }
     if (format.name == "PNM") {

@@ -37,7 +37,7 @@ TEST(CommandLine, LabelsFromFileNames) {
         Parse({"dir/8x8.bmp", "my-sprite.v2.bmp", "sprite", "\xC3\xA9t\xC3\xA9.bmp", "-"});
     ASSERT_TRUE(result.commandLine) << result.error;
     EXPECT_EQ(result.commandLine->labels,
-              (std::vector<std::string>{"_8x8", "my_sprite_v2", "sprite", "_t_", "_"}));
+              (std::vector<std::string>{"_8x8", "my_sprite_v2", "sprite", "_t_", "stdin"}));
 }
 
 TEST(CommandLine, RefusesBadInput) {
