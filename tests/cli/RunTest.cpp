@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include "AssemblerSyntax.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -563,6 +568,56 @@ TEST_F(Cli, StoppedMidWriteLeavesNothing) {
         close(input[1]);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << signalNumber;
         EXPECT_EQ(Names(), before) << "signal " << signalNumber;
+    }
+}
+
+// Every word a preset reserves is refused as a label, or assembled as something else, by one
+// of the assemblers it is checked with; a plain label is taken by all. One shell loop per
+// assembler keeps it to seconds.
+TEST_F(Cli, ReservedWordsAreTheAssemblers) {
+    const std::string gnuAs =
+        "z80-unknown-coff-as -o $w.o $w.s && z80-unknown-coff-objcopy -O binary $w.o $w.bin";
+    const std::map<std::string, std::vector<std::string>> checkedWith = {
+        {"tasm", {gnuAs, "xa -o $w.bin $w.s"}},
+        {"zilog", {"z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
+        {"intel", {"nasm -f bin -o $w.bin $w.s", "z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
+        {"ca65", {"ca65 -o $w.o $w.s && ld65 -t none -o $w.bin $w.o", "xa -o $w.bin $w.s"}},
+        {"acme", {"acme --setpc 0 -f plain -o $w.bin $w.s"}},
+        {"sdas", {"as31 -Fbin -O$w.bin $w.s"}},
+        {"gas", {gnuAs}},
+    };
+    for (const rastelle::SyntaxPreset& preset : rastelle::SyntaxPresets()) {
+        SCOPED_TRACE(preset.name);
+        const fs::path folder = dir_ / preset.name;
+        std::istringstream words{std::string(preset.reservedWords)};
+        // Every other word in upper case: each case is tried on half of them.
+        std::set<std::string> taken{"sprite"};  // those every assembler so far took
+        bool upper = false;
+        for (std::string word; words >> word; upper = !upper) {
+            for (char& c : word)
+                c = upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+            taken.insert(word);
+        }
+        for (const std::string& command : checkedWith.at(std::string(preset.name))) {
+            fs::remove_all(folder);
+            fs::create_directory(folder);
+            for (const std::string& word : taken)
+                WriteFile(folder / (word + ".s"),
+                          word + ":\r\n\t" + std::string(preset.syntax.directive) + " 1\r\n");
+            WriteFile(folder / "one", "\x01");
+            const std::string loop = "cd " + folder.string() +
+                                     " && for f in *.s; do w=${f%.s}; if (" + command +
+                                     ") >/dev/null 2>&1 && cmp -s $w.bin one; then echo $w; fi; "
+                                     "done";
+            const Outcome outcome =
+                Run({"--version"}, {}, loop + " >" + (dir_ / "taken.txt").string() + ";");
+            ASSERT_EQ(outcome.status, 0);
+            std::istringstream list(ReadFile(dir_ / "taken.txt"));
+            taken = {std::istream_iterator<std::string>(list), {}};
+            ASSERT_TRUE(taken.contains("sprite")) << command;
+        }
+        taken.erase("sprite");
+        EXPECT_EQ(taken, std::set<std::string>{}) << "labels all of them take";
     }
 }
 
