@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
 #include <charconv>
-#include <map>
+#include <set>
 
 namespace rastelle::cli {
 
@@ -29,6 +29,13 @@ std::optional<FillMode> ParseFill(std::string_view text) {
     if (text == "ones")
         return FillMode::Ones;
     return std::nullopt;
+}
+
+std::string PresetNames() {
+    std::string names;
+    for (const SyntaxPreset& preset : SyntaxPresets())
+        names += (names.empty() ? "" : ", ") + std::string(preset.name);
+    return names;
 }
 
 std::optional<WidthUnit> ParseWidthUnit(std::string_view text) {
@@ -112,7 +119,10 @@ bool IsChoice(std::string_view name) {
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     CommandLine commandLine;
+    const SyntaxPreset* preset = SyntaxPresets().data();
     std::optional<std::string> label;
+    std::string labelPrefix;
+    std::set<std::string_view> given;  // options that take one value
     bool optionsEnded = false;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -155,9 +165,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
             name != "--output" && name != "--syntax" && name != "--label" && name != "--frames" &&
-            name != "--cell" && name != "--mask" && !IsChoice(name)) {
+            name != "--cell" && name != "--mask" && name != "--label-prefix" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
+        // A second value would silently win over the first.
+        if (!given.insert(name == "-o" ? "--output" : name).second)
+            return Fail("option " + std::string(name) + " is given twice");
         if (!value) {
             if (i + 1 == arguments.size())
                 return Fail("option " + std::string(name) + " needs a value");
@@ -185,9 +198,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                 commandLine.action = CommandLine::Action::ListSyntaxes;
                 return {commandLine, {}};
             }
-            const SyntaxPreset* preset = FindSyntaxPreset(text);
+            preset = FindSyntaxPreset(text);
             if (preset == nullptr)
-                return Fail("unknown syntax '" + text + "'; the syntaxes are listed below");
+                return Fail("unknown syntax '" + text + "'; the syntaxes are " + PresetNames());
             commandLine.syntax = preset->syntax;
         } else if (IsChoice(name)) {
             std::string error;
@@ -223,6 +236,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             "' must be letters, digits and _, not starting with a digit");
             }
             label = text;
+        } else if (name == "--label-prefix") {
+            if (!IsValidLabel(text)) {
+                return Fail("label prefix '" + text +
+                            "' must be letters, digits and _, not starting with a digit");
+            }
+            labelPrefix = text;
         } else {
             if (text.empty())
                 return Fail("the output file name is empty");
@@ -241,19 +260,40 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(
             "--width-unit bytes counts bytes of rows; with --layout pages the width is "
             "in pixels");
-    if (commandLine.inputs.size() == 1) {
-        commandLine.labels.push_back(label.value_or(""));
-        return {commandLine, {}};
-    }
-    if (label)
+    if (label && commandLine.inputs.size() > 1)
         return Fail("--label names one image; with several files each is labelled by its name");
-    std::map<std::string, const std::filesystem::path*> owners;
+    // One file gets a label line only when asked for one, or for the labels of its frames,
+    // cells or mask block, which are named after it.
+    const ConversionSettings& settings = commandLine.settings;
+    const bool labelled =
+        commandLine.inputs.size() > 1 || label || commandLine.allFrames || settings.cellWidth > 0 ||
+        (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block);
     for (const std::filesystem::path& input : commandLine.inputs) {
-        std::string made = LabelFromStem(input.stem().string());
-        const auto [owner, isNew] = owners.emplace(made, &input);
-        if (!isNew) {
-            return Fail(owner->second->string() + " and " + input.string() +
-                        " would both get the label " + made);
+        std::string made;
+        if (labelled) {
+            made = labelPrefix + (label          ? *label
+                                  : input == "-" ? std::string("stdin")
+                                                 : LabelFromStem(input.stem().string()));
+        }
+        // Frame labels end in _0, _1...: never a reserved word.
+        const std::string_view reserved = made.empty() || commandLine.allFrames
+                                              ? std::string_view{}
+                                              : ReservedWord(*preset, made);
+        if (!reserved.empty()) {
+            const std::string as = reserved == made ? "" : " (as " + std::string(reserved) + ")";
+            return Fail((label ? "--label gives" : input.string() + " would get") + " the label " +
+                        made + ", which " + std::string(preset->name) + " assemblers reserve" + as +
+                        "; --label-prefix TEXT puts TEXT before every label");
+        }
+        for (std::size_t other = 0; other < commandLine.labels.size(); ++other) {
+            if (SameLabel(*preset, commandLine.labels[other], made)) {
+                const std::string& first = commandLine.labels[other];
+                return Fail(commandLine.inputs[other].string() + " and " + input.string() +
+                            (first == made ? " would both get the label " + made
+                                           : " would get the labels " + first + " and " + made +
+                                                 ", the same to " + std::string(preset->name) +
+                                                 " assemblers, which ignore case"));
+            }
         }
         commandLine.labels.push_back(std::move(made));
     }
@@ -299,6 +339,9 @@ std::string UsageText() {
            "  --syntax NAME          the assembler's spelling (below); NAME may also be one of\n"
            "                         the assemblers named; --syntax list shows the table\n"
            "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
+           "  --label-prefix TEXT    put TEXT before every label (e.g. spr_): labels that\n"
+           "                         the syntax's assemblers reserve (nop, a, hl, db...)\n"
+           "                         are refused\n"
            "  --frames first|all     of an animated GIF, the first frame (default) or every\n"
            "                         frame as an image of its own, labelled NAME_0, NAME_1...\n"
            "                         (NAME: --label or the file's name; a still image is\n"
@@ -320,13 +363,15 @@ std::string UsageText() {
            "  --mask-layout before|after|block  each mask byte before (default) or after\n"
            "                         its picture byte, or the mask as an image NAME_mask\n"
            "  -o, --output OUT       write the text to OUT instead of standard output (\"-\");\n"
-           "                         a file is replaced only once the whole text is written\n"
+           "                         a file is replaced only once the whole text is written;\n"
+           "                         /dev/stdout, /dev/fd/N are written through the descriptor\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"
-           "Each FILE is tried as given, then with \".bmp\" appended. Several FILEs make one\n"
-           "text, the images in order with an empty line between them, each after a label\n"
-           "made from its file name (\"8x8-ball.bmp\" gives \"_8x8_ball:\"). Every line\n"
+           "Each FILE is tried as given, then with \".bmp\" appended; \"-\" is standard input\n"
+           "(labelled \"stdin\"). Several FILEs make one text, the images in order with an\n"
+           "empty line between them, each after a label made from its file name\n"
+           "(\"8x8-ball.bmp\" gives \"_8x8_ball:\"). Every line\n"
            "starts with a tab; lines end with CR LF. A width or height above 255 does not\n"
            "fit in the header's byte: it is written all the same, with a warning.\n"
            "\n"

@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
+
+#include "bmp/BmpLimits.h"
 
 #include "Descriptor.h"
 
@@ -20,7 +24,49 @@ FileBytes Refuse(DecodeErrorKind kind, std::string message) {
     return result;
 }
 
+// Fills `bytes` from `done` on, up to its size or the end of the data.
+bool ReadInto(int descriptor, std::vector<std::uint8_t>& bytes, std::size_t& done) {
+    while (done < bytes.size()) {
+        const ssize_t count = ::read(descriptor, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return count == 0;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
 }  // namespace
+
+FileBytes InputFileReader::ReadStandardInput() {
+    FileBytes result;
+    std::size_t done = 0;
+    // Grown as the data comes; one byte beyond the cap shows there is more.
+    constexpr std::size_t kLimit = limits::kMaxFileBytes + 1;
+    while (done == result.bytes.size() && done < kLimit) {
+        try {
+            result.bytes.resize(std::min(kLimit, std::max<std::size_t>(done * 2, 64 * 1024)));
+        } catch (const std::bad_alloc&) {
+            return Refuse(DecodeErrorKind::TooLarge, "not enough memory to read it");
+        }
+        if (!ReadInto(STDIN_FILENO, result.bytes, done)) {
+            return Refuse(DecodeErrorKind::Unreadable, std::strerror(errno));
+        }
+    }
+    if (done == kLimit) {
+        return Refuse(DecodeErrorKind::TooLarge,
+                      "more than the cap of " + std::to_string(limits::kMaxFileBytes) + " bytes");
+    }
+    result.bytes.resize(done);
+    struct stat status {};
+    if (::fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode)) {
+        lastRead_ = {status.st_dev, status.st_ino, true};
+    }
+    return result;
+}
 
 FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
     const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -47,19 +93,8 @@ FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
     }
     // A file that changes size meanwhile is read as far as it goes.
     std::size_t done = 0;
-    while (done < result.bytes.size()) {
-        const ssize_t count =
-            ::read(file.Get(), result.bytes.data() + done, result.bytes.size() - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            return Refuse(DecodeErrorKind::Unreadable, std::strerror(errno));
-        }
-        if (count == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(count);
+    if (!ReadInto(file.Get(), result.bytes, done)) {
+        return Refuse(DecodeErrorKind::Unreadable, std::strerror(errno));
     }
     result.bytes.resize(done);
     lastRead_ = {status.st_dev, status.st_ino, true};

@@ -21,6 +21,8 @@ struct FileIdentity {
 class InputFileReader {
   public:
     FileBytes operator()(const std::filesystem::path& path);
+    // Standard input to its end, under the same cap as a file.
+    FileBytes ReadStandardInput();
 
     // The file whose bytes were read last.
     const FileIdentity& LastRead() const { return lastRead_; }

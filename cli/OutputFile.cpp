@@ -6,18 +6,24 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <random>
+#include <string_view>
 #include <system_error>
 
 namespace rastelle::cli {
 
 namespace {
 
-// A run stopped by one of these removes its temporary file before it dies.
-constexpr std::array kCleanupSignals{SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ};
+// A run stopped by one of these removes its temporary file before it dies: those whose
+// default action ends the program, but for SIGKILL, which nothing catches.
+constexpr std::array kCleanupSignals{SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGXFSZ, SIGUSR1,
+                                     SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGPIPE};
 
 // Prepared before the handlers are installed, so the handler does nothing but unlink it.
 char preparedPath[PATH_MAX];
@@ -76,6 +82,26 @@ void UnregisterTemporaryFile() {
 
 constexpr int kMaxLinks = 40;
 
+// The descriptor that /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N names.
+std::optional<int> DescriptorNamed(const std::filesystem::path& path) {
+    const std::string name = path.lexically_normal().string();
+    if (name == "/dev/stdout" || name == "/dev/stderr") {
+        return name == "/dev/stdout" ? STDOUT_FILENO : STDERR_FILENO;
+    }
+    for (const std::string_view directory : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (name.starts_with(directory)) {
+            const std::string_view number = std::string_view(name).substr(directory.size());
+            int descriptor = 0;
+            const auto [end, error] =
+                std::from_chars(number.data(), number.data() + number.size(), descriptor);
+            if (error == std::errc{} && end == number.data() + number.size() && !number.empty()) {
+                return descriptor;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool OutputFile::Fail(int error) {
@@ -85,11 +111,32 @@ bool OutputFile::Fail(int error) {
     return false;
 }
 
+bool OutputFile::OpenDescriptor(int descriptor) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+        return Fail(EBADF);
+    }
+    descriptor_ = Descriptor(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0));
+    struct stat status {};
+    if (!descriptor_.IsOpen() || ::fstat(descriptor_.Get(), &status) != 0) {
+        return Fail(errno);
+    }
+    if (S_ISREG(status.st_mode)) {
+        replaced_ = {status.st_dev, status.st_ino, true};
+    }
+    return true;
+}
+
 bool OutputFile::Open(const std::filesystem::path& target) {
     std::filesystem::path current = target;
     struct stat status {};
     bool exists = false;
     for (int links = 0;; ++links) {
+        // Replacing what such a name points to would lose what the descriptor's file holds
+        // and the text would never reach a pipe.
+        if (const std::optional<int> descriptor = DescriptorNamed(current)) {
+            return OpenDescriptor(*descriptor);
+        }
         if (::lstat(current.c_str(), &status) != 0) {
             if (errno != ENOENT) {
                 return Fail(errno);
@@ -114,9 +161,10 @@ bool OutputFile::Open(const std::filesystem::path& target) {
     if (exists && S_ISDIR(status.st_mode)) {
         return Fail(EISDIR);
     }
-    if (exists && !S_ISREG(status.st_mode)) {
-        // Without O_TRUNC: should a regular file have taken the name meanwhile, it is
-        // replaced whole like any other, not cut and overwritten.
+    if (exists) {
+        // A file the user may not write is refused, before any work, as a shell's > would
+        // refuse it. Without O_TRUNC: a regular file is replaced whole, not cut and
+        // overwritten; anything else (a device, a FIFO) is written directly.
         descriptor_ = Descriptor(::open(current.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
         if (!descriptor_.IsOpen() || ::fstat(descriptor_.Get(), &status) != 0) {
             return Fail(errno);
@@ -145,6 +193,18 @@ bool OutputFile::PrepareReplacement(const std::filesystem::path& target,
     std::filesystem::path directory = target.parent_path();
     if (directory.empty()) {
         directory = ".";
+    }
+    // Unnamed, it vanishes with the program however that ends. Its link at the end goes
+    // through /proc, which needs no privilege.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        descriptor_ = Descriptor(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (descriptor_.IsOpen()) {
+            directory_ = directory;
+            return true;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return Fail(errno);
+        }
     }
     // A short name of its own: any name the file system accepts for OUT works.
     std::string pattern = (directory / ".rastelle-XXXXXX").string();
@@ -193,7 +253,7 @@ bool OutputFile::Commit() {
     if (stream_ != nullptr) {
         return std::fflush(stream_) == 0 || Fail(errno);
     }
-    if (!temporary_.empty()) {
+    if (!temporary_.empty() || !directory_.empty()) {
         if (replaced_.known && ::fchown(descriptor_.Get(), owner_, group_) != 0) {
             // Not allowed to give it the old owner: the group alone may still be ours.
             [[maybe_unused]] const int ignored =
@@ -202,6 +262,9 @@ bool OutputFile::Commit() {
         if (::fchmod(descriptor_.Get(), mode_) != 0 || ::fsync(descriptor_.Get()) != 0) {
             return Fail(errno);
         }
+    }
+    if (!directory_.empty() && !LinkUnnamedFile()) {
+        return false;
     }
     if (!descriptor_.Close()) {
         return Fail(errno);
@@ -223,6 +286,32 @@ bool OutputFile::Commit() {
         ::fsync(directoryDescriptor.Get());
     }
     return true;
+}
+
+// A link can't replace a file: the unnamed file gets a temporary name of its own, which the
+// rename then moves over OUT.
+bool OutputFile::LinkUnnamedFile() {
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor_.Get());
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = (directory_ / ".rastelle-").string();
+        for (int i = 0; i < 6; ++i) {
+            name += "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
+        }
+        if (name.size() >= sizeof preparedPath) {
+            return Fail(ENAMETOOLONG);
+        }
+        const SignalsHeld held;
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary_ = name;
+            RegisterTemporaryFile(name);
+            return true;
+        }
+        if (errno != EEXIST) {
+            return Fail(errno);
+        }
+    }
+    return Fail(EEXIST);
 }
 
 void OutputFile::Discard() {

@@ -15,8 +15,10 @@
 namespace rastelle::cli {
 
 // Where the text goes. A regular file (or a new name) is replaced whole: the text goes to a
-// temporary file beside it, which takes the old file's permissions and is renamed over it
-// only once every byte is safely written. A symbolic link is followed to its target.
+// temporary file beside it (unnamed where the system can, so that nothing is left whatever
+// ends the program), which takes the old file's permissions and is renamed over it only once
+// every byte is safely written. A name of an open descriptor (/dev/stdout, /dev/fd/N) is
+// written through that descriptor, as a shell's > would. A symbolic link is followed to its target.
 // Anything else that exists (a device, a FIFO) is written directly, as a shell redirection
 // would. Reasons of failures are the system's (strerror), never naming the temporary file.
 class OutputFile final : public TextSink {
@@ -43,12 +45,15 @@ class OutputFile final : public TextSink {
 
   private:
     bool Fail(int error);
+    bool OpenDescriptor(int descriptor);
+    bool LinkUnnamedFile();
     bool PrepareReplacement(const std::filesystem::path& target, const struct stat* existing);
 
     std::FILE* stream_ = nullptr;
     Descriptor descriptor_;
     std::filesystem::path target_;     // after following links
     std::filesystem::path temporary_;  // empty when writing directly
+    std::filesystem::path directory_;  // of an unnamed file (O_TMPFILE), linked in at the end
     FileIdentity replaced_;
     mode_t mode_ = 0;
     uid_t owner_ = 0;

@@ -33,11 +33,16 @@ int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
 }
 
 std::string OutputName(const CommandLine& commandLine) {
-    return commandLine.output ? commandLine.output->string() : "standard output";
+    return commandLine.output ? Printable(commandLine.output->string()) : "standard output";
 }
 
 // A header number above 255 does not fit the byte the directive makes: some assemblers
 // cut it silently, so the user hears of it, though the text stays as it is.
+// How messages name an input: file names may hold any byte but '/' and NUL.
+std::string Shown(const std::filesystem::path& input) {
+    return input == "-" ? "standard input" : Printable(input.string());
+}
+
 void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
                        const PixelSource& source, const ConversionSettings& settings) {
     const bool cells = settings.cellWidth > 0;
@@ -47,8 +52,8 @@ void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
     const std::pair<const char*, std::int64_t> numbers[] = {{"width", width}, {"height", height}};
     for (const auto& [name, value] : numbers) {
         if (value > 255 && settings.header) {
-            Print(err, "rastelle-cli: " + input.string() + ": " + name + " " +
-                           std::to_string(value) + " does not fit in a byte\n");
+            Print(err, "rastelle-cli: " + Shown(input) + ": " + name + " " + std::to_string(value) +
+                           " does not fit in a byte\n");
         }
     }
 }
@@ -92,7 +97,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         return kFailure;
     };
     const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
-        return inputFailed("Could not open file " + input.string() + ": " + reason);
+        return inputFailed("Could not open file " + Shown(input) + ": " + reason);
     };
 
     InputFileReader reader;
@@ -100,24 +105,34 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
         const std::filesystem::path& input = commandLine.inputs[i];
         ImageSource source;
-        const ImageSource::OpenResult opened = source.Open(input, std::ref(reader));
+        ImageSource::OpenResult opened;
+        if (input == "-") {
+            // Never completed with ".bmp": it is no name.
+            FileBytes file = reader.ReadStandardInput();
+            opened.error = file.error.kind != DecodeErrorKind::None
+                               ? std::move(file.error)
+                               : source.OpenBytes(std::move(file.bytes));
+            opened.opened = source.IsOpen();
+        } else {
+            opened = source.Open(input, std::ref(reader));
+        }
         if (!opened.opened) {
             return openFailed(input, opened.error.message);
         }
+        if (opened.typedError) {
+            std::filesystem::path completed = input;
+            completed += ".bmp";
+            Print(err, "rastelle-cli: " + Shown(input) + ": not an image I read (" +
+                           opened.typedError->message + "); converting " + Shown(completed) + "\n");
+        }
         if (output.Replaces(reader.LastRead())) {
-            return writeFailed("the output would overwrite the input " + input.string());
+            return writeFailed("the output would overwrite the input " + Shown(input));
         }
         const ConversionSettings& settings = commandLine.settings;
         if (const std::string remainder = CellRemainder(source, settings); !remainder.empty()) {
-            return inputFailed(input.string() + ": " + remainder);
+            return inputFailed(Shown(input) + ": " + remainder);
         }
-        // Cells and a mask of its own are labelled after the picture, which needs a name.
-        std::string name = commandLine.labels[i];
-        if (name.empty() &&
-            (commandLine.allFrames || settings.cellWidth > 0 ||
-             (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block))) {
-            name = LabelFromStem(input.stem().string());
-        }
+        const std::string& name = commandLine.labels[i];
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         std::int64_t skippedCells = 0;
         bool sawTransparent = false;
@@ -126,8 +141,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
                 if (selected.kind != DecodeErrorKind::None) {
-                    return openFailed(input,
-                                      "frame " + std::to_string(frame) + ": " + selected.message);
+                    return openFailed(input, selected.message);  // it names the frame
                 }
                 label += '_';
                 label += std::to_string(frame);
@@ -145,11 +159,11 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             sawTransparent = sawTransparent || report.sawTransparent;
         }
         if (settings.skipEmpty && settings.cellWidth > 0) {
-            Print(err, "rastelle-cli: " + input.string() + ": left out " +
+            Print(err, "rastelle-cli: " + Shown(input) + ": left out " +
                            std::to_string(skippedCells) + " empty cells\n");
         }
         if (settings.mask != MaskSource::None && !sawTransparent) {
-            Print(err, "rastelle-cli: " + input.string() +
+            Print(err, "rastelle-cli: " + Shown(input) +
                            ": no pixel is transparent; the mask is all opaque\n");
         }
     }
@@ -164,8 +178,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
 int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FILE* err) {
     const ParseResult parsed = ParseCommandLine(arguments);
     if (!parsed.commandLine) {
-        Print(err, "rastelle-cli: " + parsed.error + "\n\n");
-        Print(err, UsageText());
+        Print(err, "rastelle-cli: " + Printable(parsed.error) + "\nTry 'rastelle-cli --help'.\n");
         return kUsage;
     }
     const CommandLine& commandLine = *parsed.commandLine;

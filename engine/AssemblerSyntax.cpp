@@ -6,26 +6,95 @@ namespace rastelle {
 
 namespace {
 
+// The words each preset's checked assemblers refuse as a label, or assemble as something
+// else; found by assembling each candidate (instructions, registers, directives) as a label
+// with them.
+// GNU as for Z80 (registers) and xa65 (6502 and 65C02 instructions, registers).
+constexpr std::string_view kTasmWords =
+    "a adc af and asl b bc bcc bcs beq bit bmi bne bpl bra brk bvc bvs c clc cld cli clv "
+    "cmp cpx cpy d de dec dex dey e eor f h hl i inc inx iny ix ixh ixl iy iyh iyl jmp "
+    "jsr l lda ldx ldy lsr nop ora pha php phx phy pla plp plx ply r rep rol ror rti rts "
+    "sbc sec sed sei sp sta stx sty stz tax tay trb tsb tsx txa txs tya";
+// pasmo (Z80 instructions, registers, conditions, directives); z80asm reserves none of them.
+constexpr std::string_view kZilogWords =
+    "a adc add af and b bc bit c call ccf cp cpd cpdr cpi cpir cpl d daa db de dec defb "
+    "defl defm defs defw di djnz ds dw e ei else end endif endm endp equ ex exx h halt hl "
+    "i if im in inc incbin include ind indr ini inir irp ix ixh ixl iy iyh iyl jp jr l ld "
+    "ldd lddr ldi ldir local m macro nc neg nop not nz or org otdr otir out outd outi p "
+    "pe po pop proc public push r rept res ret reti retn rl rla rlc rlca rld rr rra rrc "
+    "rrca rrd rst sbc scf set shl shr sla sll sp sra srl sub xor z";
+// nasm (x86 registers, directives, prefixes), z80asm and pasmo (as zilog).
+constexpr std::string_view kIntelWords =
+    "a absolute adc add af ah al align alignb and at ax b bc bh bit bits bl bp bpl bx "
+    "byte c call ccf ch cl common cp cpd cpdr cpi cpir cpl cpu cs cx d daa db de dec "
+    "default defb defl defm defs defw dh di djnz dl ds dw dword dx e eax ebp ebx ecx edi "
+    "edx ei else end endif endm endp equ es esi esp ex extern exx far float fs global gs "
+    "h halt hl i if im in inc incbin include ind indr ini inir irp ix ixh ixl iy iyh iyl "
+    "jp jr l ld ldd lddr ldi ldir local lock m macro mm0 nc near neg nop not nz or org "
+    "otdr otir out outd outi p pe po pop proc public push qword r r10 r15 r8 r9 rax rbp "
+    "rbx rcx rdi rdx rep repe repne repnz rept repz res ret reti retn rl rla rlc rlca rld "
+    "rr rra rrc rrca rrd rsi rsp rst sbc scf seg set shl short shr si sla sll sp sra srl "
+    "ss st0 strict struc sub times to tword wait word wrt xmm0 xor z";
+// ca65 and xa65: 6502 and 65C02 instructions, registers.
+constexpr std::string_view kCa65Words =
+    "a adc and asl bcc bcs beq bit bmi bne bpl bra brk bvc bvs clc cld cli clv cmp cpx "
+    "cpy dec dex dey eor f inc inx iny jmp jsr lda ldx ldy lsr nop ora pha php phx phy "
+    "pla plp plx ply rep rol ror rti rts sbc sec sed sei sta stx sty stz tax tay trb tsb "
+    "tsx txa txs tya x y z";
+// acme: 6502 instructions, which it assembles in place of the label.
+constexpr std::string_view kAcmeWords =
+    "adc and asl bcc bcs beq bit bmi bne bpl brk bvc bvs clc cld cli clv cmp cpx cpy dec "
+    "dex dey eor inc inx iny jmp jsr lda ldx ldy lsr nop ora pha php pla plp rol ror rti "
+    "rts sbc sec sed sei sta stx sty tax tay tsx txa txs tya";
+// as31: 8051 instructions, registers, special function registers, directives.
+constexpr std::string_view kSdasWords =
+    "a ab acall acc add addc ajmp anl b byte c cjne clr cpl da db dec div djnz dph dpl "
+    "dptr dw end equ es flag ie inc ip jb jbc jc jmp jnb jnc jnz jz lcall ljmp mov movc "
+    "movx mul nop org orl p p0 p1 p2 p3 pc pcon pop psw push r0 r1 r2 r3 r4 r5 r6 r7 ret "
+    "reti rl rlc rr rrc sbuf scon setb sjmp skip sp subb swap tcon th0 th1 tl0 tl1 tmod "
+    "word xch xchd xrl";
+// GNU as for Z80: registers.
+constexpr std::string_view kGasWords = "a af b bc c d de e f h hl i ix ixh ixl iy iyh iyl l r sp";
+
 constexpr std::array kPresets{
     SyntaxPreset{"tasm",
                  {".db", "%", "", ":"},
                  "GNU as for Z80, xa65; spasm-ng, sjasmplus, TASM, WLA-DX",
-                 "spasm spasm-ng sjasmplus wla-dx wla xa65 xa"},
+                 "spasm spasm-ng sjasmplus wla-dx wla xa65 xa",
+                 kTasmWords,
+                 false},
     SyntaxPreset{"zilog",
                  {"db", "%", "", ":"},
                  "z80asm, pasmo, crasm, as86; rgbasm, vasm",
-                 "z80asm pasmo crasm as86 rgbasm vasm"},
-    SyntaxPreset{
-        "intel", {"db", "", "b", ":"}, "nasm, yasm, fasm, z80asm, pasmo; TASM", "nasm yasm fasm"},
-    SyntaxPreset{"ca65", {".byte", "%", "", ":"}, "ca65, 64tass, dasm, xa65", "cc65 64tass dasm"},
-    SyntaxPreset{"acme", {"!byte", "%", "", ":"}, "acme", ""},
+                 "z80asm pasmo crasm as86 rgbasm vasm",
+                 kZilogWords,
+                 false},
+    SyntaxPreset{"intel",
+                 {"db", "", "b", ":"},
+                 "nasm, yasm, fasm, z80asm, pasmo; TASM",
+                 "nasm yasm fasm",
+                 kIntelWords,
+                 false},
+    SyntaxPreset{"ca65",
+                 {".byte", "%", "", ":"},
+                 "ca65, 64tass, dasm, xa65",
+                 "cc65 64tass dasm",
+                 kCa65Words,
+                 false},
+    SyntaxPreset{"acme", {"!byte", "%", "", ":"}, "acme", "", kAcmeWords, false},
     SyntaxPreset{"sdas",
                  {".db", "0b", "", ":"},
                  "as31, sdasz80 and the other sdas (sdcc), avra; Microchip's AVR assembler",
                  "sdasz80 sdasgb sdas6808 sdas8051 sdas390 sdasrab sdasstm8 sdastlcs90 "
-                 "sdaspdk13 sdaspdk14 sdaspdk15 avra as31"},
-    SyntaxPreset{
-        "gas", {".byte", "0b", "", ":"}, "GNU as for Z80, AVR, 68HC11, 68k, ARM, x86", "gnu-as"},
+                 "sdaspdk13 sdaspdk14 sdaspdk15 avra as31",
+                 kSdasWords,
+                 true},
+    SyntaxPreset{"gas",
+                 {".byte", "0b", "", ":"},
+                 "GNU as for Z80, AVR, 68HC11, 68k, ARM, x86",
+                 "gnu-as",
+                 kGasWords,
+                 false},
 };
 
 char Lower(char c) {
@@ -40,6 +109,17 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
             return false;
     }
     return true;
+}
+
+// The word of the space-separated `words` that is `name` in any case, or empty.
+std::string_view FindWord(std::string_view words, std::string_view name) {
+    while (!words.empty()) {
+        const std::size_t space = words.find(' ');
+        if (SameIgnoringCase(words.substr(0, space), name))
+            return words.substr(0, space);
+        words = space == std::string_view::npos ? std::string_view{} : words.substr(space + 1);
+    }
+    return {};
 }
 
 bool IsLetter(char c) {
@@ -61,14 +141,18 @@ const SyntaxPreset* FindSyntaxPreset(std::string_view name) {
             return &preset;
     }
     for (const SyntaxPreset& preset : kPresets) {
-        for (std::string_view rest = preset.aliases; !rest.empty();) {
-            const std::size_t space = rest.find(' ');
-            if (SameIgnoringCase(rest.substr(0, space), name))
-                return &preset;
-            rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
-        }
+        if (!FindWord(preset.aliases, name).empty())
+            return &preset;
     }
     return nullptr;
+}
+
+std::string_view ReservedWord(const SyntaxPreset& preset, std::string_view label) {
+    return FindWord(preset.reservedWords, label);
+}
+
+bool SameLabel(const SyntaxPreset& preset, std::string_view a, std::string_view b) {
+    return preset.labelsIgnoreCase ? SameIgnoringCase(a, b) : a == b;
 }
 
 bool IsValidLabel(std::string_view label) {

@@ -22,12 +22,23 @@ struct SyntaxPreset {
     AssemblerSyntax syntax;
     std::string_view assemblers;  // those it was checked with, then others that use it
     std::string_view aliases;     // further names it answers to, separated by spaces
+    // Words the assemblers it was checked with take as something other than a label
+    // (instructions, registers, directives), in lower case, separated by spaces; they
+    // match in any case. Confirmed by assembling each as a label.
+    std::string_view reservedWords;
+    bool labelsIgnoreCase = false;  // "Ball" and "ball" are the same label to them
 };
 
 // tasm (the default), zilog, intel, ca65, acme, sdas, gas.
 std::span<const SyntaxPreset> SyntaxPresets();
 // By the preset's name or one of its assemblers, in any case; null when unknown.
 const SyntaxPreset* FindSyntaxPreset(std::string_view name);
+
+// The reserved word `label` is to the preset's assemblers, in the preset's spelling; empty
+// when it is none.
+std::string_view ReservedWord(const SyntaxPreset& preset, std::string_view label);
+// `a` and `b` name the same label to the preset's assemblers.
+bool SameLabel(const SyntaxPreset& preset, std::string_view a, std::string_view b);
 
 // Letters, digits and '_', not starting with a digit: an identifier in every assembler.
 bool IsValidLabel(std::string_view label);

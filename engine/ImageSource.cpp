@@ -36,6 +36,9 @@ Attempt Load(ImageSource& source, const std::filesystem::path& path, const FileR
 
 DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {
     Close();
+    if (bytes.empty()) {
+        return MakeError(DecodeErrorKind::Invalid, "empty file");
+    }
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
         auto decoded = DecodeBmp(std::move(bytes));
         if (!decoded.ok()) {
@@ -156,6 +159,9 @@ ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path,
     if (IsOpen()) {
         result.opened = true;
         result.completedPath = true;
+        if (!typed.missing) {
+            result.typedError = std::move(typed.error);
+        }
         return result;
     }
     // The typed name's reason matters most, unless only the completed name exists.

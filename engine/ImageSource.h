@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -38,6 +39,8 @@ class ImageSource final : public PixelSource {
         bool opened = false;
         bool completedPath = false;  // loaded from the name with ".bmp" added
         DecodeError error;           // why not, when !opened
+        // With completedPath: why the name as typed, which exists, was not read.
+        std::optional<DecodeError> typedError;
     };
 
     ImageSource() = default;

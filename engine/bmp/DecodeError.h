@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace rastelle {
@@ -36,6 +37,22 @@ class Decoded {
     std::optional<T> value_;
     DecodeError error_;
 };
+
+// Bytes below 0x20 and 0x7F as \xHH: a file's bytes in a message can then neither steer the
+// terminal nor split the line.
+inline std::string Printable(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            constexpr char kHex[] = "0123456789abcdef";
+            shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 inline DecodeError MakeError(DecodeErrorKind kind, std::string message) {
     return DecodeError{kind, std::move(message)};

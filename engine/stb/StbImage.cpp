@@ -178,6 +178,14 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
         error.kind != DecodeErrorKind::None) {
         return error;
     }
+    if (const std::uint64_t bytes = stb::PngDecodingBytes(file); bytes > limits::kMaxLibraryBytes) {
+        constexpr std::uint64_t kMiB = 1024 * 1024;
+        return TooLarge("a PNG of " + std::to_string(info.width) + " x " +
+                        std::to_string(info.height) + " pixels with " + std::to_string(file[24]) +
+                        "-bit samples needs more than " + std::to_string(bytes / kMiB) +
+                        " MiB to decode; the cap is " +
+                        std::to_string(limits::kMaxLibraryBytes / kMiB) + " MiB");
+    }
     try {
         std::unique_ptr<StbImage> image(new StbImage);
         image->width_ = static_cast<std::int32_t>(info.width);

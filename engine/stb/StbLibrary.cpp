@@ -4,6 +4,7 @@
 #include "StbLibrary.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <climits>
 #include <cstddef>
@@ -224,17 +225,20 @@ DecodeError LibraryError(std::span<const std::uint8_t> file) {
     if (overBudget) {
         constexpr std::uint64_t kMiB = 1024 * 1024;
         const std::uint64_t cap = std::min(callBudget, limits::kMaxLibraryBytes);
-        return MakeError(DecodeErrorKind::TooLarge, "decoding needs more than " +
-                                                        std::to_string((cap + kMiB - 1) / kMiB) +
-                                                        " MiB, the cap for this image");
+        // Cut, not rounded up: it needs more than what is said.
+        const std::uint64_t tenths = cap * 10 / kMiB;
+        return MakeError(DecodeErrorKind::TooLarge,
+                         "decoding needs more than " + std::to_string(tenths / 10) + "." +
+                             std::to_string(tenths % 10) + " MiB, the cap for this image");
     }
     const char* reason = stbi_failure_reason();
     const std::string_view why = reason != nullptr && *reason != '\0' ? reason : "corrupt data";
     const DecodeErrorKind kind = why == "too large"   ? DecodeErrorKind::TooLarge
                                  : why == "outofdata" ? DecodeErrorKind::Truncated
                                                       : DecodeErrorKind::Invalid;
-    return MakeError(
-        kind, "bad " + std::string(FormatOf(file).name) + " file (" + std::string(why) + ")");
+    // An unknown chunk's reason holds its type, four bytes of the file.
+    return MakeError(kind,
+                     "bad " + std::string(FormatOf(file).name) + " file (" + Printable(why) + ")");
 }
 
 int Length(std::span<const std::uint8_t> file) {
@@ -242,6 +246,27 @@ int Length(std::span<const std::uint8_t> file) {
 }
 
 }  // namespace
+
+std::uint64_t PngDecodingBytes(std::span<const std::uint8_t> file) {
+    constexpr std::size_t kIhdrEnd = 8 + 8 + 13;
+    if (FormatOf(file).name != "PNG" || file.size() < kIhdrEnd) {
+        return 0;
+    }
+    const auto number = [&file](std::size_t at) {
+        return std::uint64_t{file[at]} << 24 | std::uint64_t{file[at + 1]} << 16 |
+               std::uint64_t{file[at + 2]} << 8 | file[at + 3];
+    };
+    const std::uint64_t pixels = number(16) * number(20);
+    const std::uint64_t depth = file[24];
+    constexpr std::array<std::uint64_t, 7> kSamples{1, 0, 3, 1, 2, 0, 4};  // by colour type
+    const std::uint64_t samples = file[25] < kSamples.size() ? kSamples[file[25]] : 0;
+    // Rows of packed samples, each after a filter byte.
+    const std::uint64_t inflated = number(20) * ((number(16) * samples * depth + 7) / 8 + 1);
+    const std::uint64_t image = pixels * samples * (depth == 16 ? 2 : 1);
+    const std::uint64_t palette = file[25] == 3 ? pixels * 4 : 0;  // indices to colours
+    const std::uint64_t narrowed = depth == 16 ? image + pixels * samples : 0;  // 8-bit copy
+    return std::max({file.size() + inflated, inflated + image, narrowed, image + palette});
+}
 
 Samples::~Samples() {
     Release(pixels_);
@@ -258,6 +283,12 @@ Info ReadInfo(std::span<const std::uint8_t> file) {
     info.format = format.name;
     info.error = Hazard(file);
     if (info.error.kind != DecodeErrorKind::None) {
+        return info;
+    }
+    // The library reads zeros past the end, and blames what it makes of them.
+    constexpr std::size_t kPngHeaderEnd = 8 + 8 + 13 + 4;  // signature, IHDR chunk
+    if (format.name == "PNG" && file.size() < kPngHeaderEnd) {
+        info.error = MakeError(DecodeErrorKind::Truncated, "bad PNG file (truncated)");
         return info;
     }
     if (format.name == "PNM") {

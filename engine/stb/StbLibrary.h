@@ -26,6 +26,12 @@ struct Info {
 // The dimensions from the header, without decoding anything.
 Info ReadInfo(std::span<const std::uint8_t> file);
 
+// What decoding a PNG costs the library at its peak, from the header: the inflated rows and
+// the image made from them, each twice as large for 16-bit samples, or the 8-bit copy of
+// that image; 0 for other formats. A 16-bit image reaches the cap for all decoding well
+// before the pixel cap.
+std::uint64_t PngDecodingBytes(std::span<const std::uint8_t> file);
+
 // Samples the library allocated: width x height x components.
 class Samples {
   public:

@@ -37,7 +37,7 @@ TEST(CommandLine, LabelsFromFileNames) {
         Parse({"dir/8x8.bmp", "my-sprite.v2.bmp", "sprite", "\xC3\xA9t\xC3\xA9.bmp", "-"});
     ASSERT_TRUE(result.commandLine) << result.error;
     EXPECT_EQ(result.commandLine->labels,
-              (std::vector<std::string>{"_8x8", "my_sprite_v2", "sprite", "_t_", "_"}));
+              (std::vector<std::string>{"_8x8", "my_sprite_v2", "sprite", "_t_", "stdin"}));
 }
 
 TEST(CommandLine, RefusesBadInput) {
@@ -76,6 +76,52 @@ TEST(CommandLine, RefusesBadInput) {
               "--mask-layout must be before or after or block, not 'beside'");
     EXPECT_EQ(Parse({"p/a-b.bmp", "a_b.gif"}).error,
               "p/a-b.bmp and a_b.gif would both get the label a_b");
+}
+
+// Labels an assembler would read as something else are refused, naming the file and the
+// word; a prefix gets past them; labels that differ in case only clash where it ignores case.
+TEST(CommandLine, ReservedAndClashingLabels) {
+    const std::string hint = "; --label-prefix TEXT puts TEXT before every label";
+    const struct {
+        std::vector<std::string_view> arguments;
+        std::vector<std::string> labels;  // when accepted
+        std::string error;
+    } cases[] = {
+        {{"--syntax", "acme", "nop.png", "b.png"},
+         {},
+         "nop.png would get the label nop, which acme assemblers reserve" + hint},
+        {{"--syntax", "xa65", "x/RTS.gif", "b.png"},
+         {},
+         "x/RTS.gif would get the label RTS, which tasm assemblers reserve (as rts)" + hint},
+        {{"--syntax=pasmo", "--label", "Ret", "s.bmp"},
+         {},
+         "--label gives the label Ret, which zilog assemblers reserve (as ret)" + hint},
+        {{"--syntax", "acme", "--label-prefix", "spr_", "nop.png", "b.png"},
+         {"spr_nop", "spr_b"},
+         ""},
+        {{"--label-prefix", "p", "--label", "a", "s.bmp"}, {"pa"}, ""},
+        {{"--syntax", "acme", "a.png"}, {""}, ""},  // one file has no label line
+        {{"--syntax", "acme", "--frames", "all", "nop.gif"}, {"nop"}, ""},  // nop_0, nop_1...
+        {{"--syntax", "nasm", "hl.bmp", "a.bmp"},
+         {},
+         "hl.bmp would get the label hl, which intel assemblers reserve" + hint},
+        {{"--syntax", "ca65", "mov.bmp", "x1.bmp"}, {"mov", "x1"}, ""},
+        {{"--syntax", "as31", "Ball.png", "ball.png"},
+         {},
+         "Ball.png and ball.png would get the labels Ball and ball, the same to sdas "
+         "assemblers, which ignore case"},
+        {{"--syntax", "tasm", "Ball.png", "ball.png"}, {"Ball", "ball"}, ""},
+        {{"--label-prefix", "9", "a", "b"},
+         {},
+         "label prefix '9' must be letters, digits and _, not starting with a digit"},
+        {{"--threshold", "1", "--threshold=2", "a"}, {}, "option --threshold is given twice"},
+    };
+    for (const auto& [arguments, labels, error] : cases) {
+        const ParseResult result = Parse(arguments);
+        EXPECT_EQ(result.error, error);
+        EXPECT_EQ(result.commandLine ? result.commandLine->labels : std::vector<std::string>{},
+                  labels);
+    }
 }
 
 }  // namespace
