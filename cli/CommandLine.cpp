@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "PathText.h"
 
 #include <charconv>
 #include <map>
@@ -49,7 +50,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
         if (optionsEnded || argument == "-" || !argument.starts_with('-')) {
-            commandLine.inputs.emplace_back(std::string(argument));
+            commandLine.inputs.push_back(PathFromText(argument));
             continue;
         }
         if (argument == "--") {
@@ -128,7 +129,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             if (text == "-")
                 commandLine.output.reset();
             else
-                commandLine.output = std::filesystem::path(text);
+                commandLine.output = PathFromText(text);
         }
     }
 
@@ -142,10 +143,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail("--label names one image; with several files each is labelled by its name");
     std::map<std::string, const std::filesystem::path*> owners;
     for (const std::filesystem::path& input : commandLine.inputs) {
-        std::string made = LabelFromStem(input.stem().string());
+        std::string made = LabelFromStem(PathText(input.stem()));
         const auto [owner, isNew] = owners.emplace(made, &input);
         if (!isNew) {
-            return Fail(owner->second->string() + " and " + input.string() +
+            return Fail(PathText(*owner->second) + " and " + PathText(input) +
                         " would both get the label " + made);
         }
         commandLine.labels.push_back(std::move(made));

@@ -9,6 +9,7 @@
 #include "ImageSource.h"
 #include "InputFile.h"
 #include "OutputFile.h"
+#include "PathText.h"
 #include "RowEncoder.h"
 
 namespace rastelle::cli {
@@ -32,7 +33,7 @@ int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
 }
 
 std::string OutputName(const CommandLine& commandLine) {
-    return commandLine.output ? commandLine.output->string() : "standard output";
+    return commandLine.output ? PathText(*commandLine.output) : "standard output";
 }
 
 // A header number above 255 does not fit the byte the directive makes: some assemblers
@@ -43,7 +44,7 @@ void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
         {"width", RowEncoder::HeaderWidth(source.Width(), settings)}, {"height", source.Height()}};
     for (const auto& [name, value] : numbers) {
         if (value > 255) {
-            Print(err, "rastelle-cli: " + input.string() + ": " + name + " " +
+            Print(err, "rastelle-cli: " + PathText(input) + ": " + name + " " +
                            std::to_string(value) + " does not fit in a byte\n");
         }
     }
@@ -65,7 +66,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     }
 
     const auto openFailed = [&](const std::filesystem::path& input, const std::string& reason) {
-        Print(err, "rastelle-cli: Could not open file " + input.string() + ": " + reason + "\n");
+        Print(err, "rastelle-cli: Could not open file " + PathText(input) + ": " + reason + "\n");
         if (output.IsStandardOutput() && output.WroteAnything()) {
             Print(err, "rastelle-cli: standard output holds only part of the text\n");
         }
@@ -81,7 +82,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             return openFailed(input, opened.error.message);
         }
         if (output.Replaces(reader.LastRead())) {
-            return writeFailed("the output would overwrite the input " + input.string());
+            return writeFailed("the output would overwrite the input " + PathText(input));
         }
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
@@ -92,7 +93,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
                     return openFailed(input,
                                       "frame " + std::to_string(frame) + ": " + selected.message);
                 }
-                label = (label.empty() ? LabelFromStem(input.stem().string()) : label) + "_" +
+                label = (label.empty() ? LabelFromStem(PathText(input.stem())) : label) + "_" +
                         std::to_string(frame);
             }
             if (frame == 0) {
