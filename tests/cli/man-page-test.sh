@@ -9,9 +9,9 @@ groff -ww -z -man "$page"
 missing=
 for option in $("$program" --help | grep -oE -- '^  (-[a-zA-Z], )?--[a-z-]+(, --[a-z-]+)?' |
     grep -oE -- '-{1,2}[a-zA-Z][a-z-]*'); do
-    # The page writes each dash as \-.
+    # An item of the page's option list, where each dash is written \-.
     escaped=$(printf '%s' "$option" | sed 's/-/\\\\-/g')
-    grep -q -- "$escaped" "$page" || missing="$missing $option"
+    grep -qE -- "^\.B[IR]? (.* )?$escaped( |\"|\$)" "$page" || missing="$missing $option"
 done
 if [ -n "$missing" ]; then
     echo "options of --help missing from $page:$missing"
