@@ -8,10 +8,11 @@
 #
 # Other scripts may source this file and call rastelle_install_deps with the same options.
 
-# The assemblers check the command-line tool's text in every syntax.
+# The assemblers check the command-line tool's text in every syntax; mandoc checks its man
+# page, lintian its Debian package, zip and unzip make and check the Windows zip.
 RASTELLE_NATIVE_PACKAGES="cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
 libclang-rt-14-dev imagemagick python3 libstb-dev binutils-z80 z80asm nasm cc65 acme as31 xa65
-pasmo"
+pasmo mandoc lintian zip unzip"
 # fonts-wine holds Marlett (the caption buttons) and libfreetype6:i386 lets 32-bit Wine draw
 # TrueType at all; x11-utils, imagemagick and xdotool take the screenshots.
 RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386
