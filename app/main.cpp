@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "ConverterApp.h"
+#include "win32/DllSearch.h"
 
 namespace {
 
@@ -9,5 +10,6 @@ CConverterApp theApp;
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    win32::RestrictDllSearch();
     return theApp.Run();
 }

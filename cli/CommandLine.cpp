@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "PathText.h"
 
 #include <charconv>
 #include <set>
@@ -128,7 +129,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
         if (optionsEnded || argument == "-" || !argument.starts_with('-')) {
-            commandLine.inputs.emplace_back(std::string(argument));
+            commandLine.inputs.push_back(PathFromText(argument));
             continue;
         }
         if (argument == "--") {
@@ -249,7 +250,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             if (text == "-")
                 commandLine.output.reset();
             else
-                commandLine.output = std::filesystem::path(text);
+                commandLine.output = PathFromText(text);
         }
     }
 
@@ -273,22 +274,23 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         if (labelled) {
             made = labelPrefix + (label          ? *label
                                   : input == "-" ? std::string("stdin")
-                                                 : LabelFromStem(input.stem().string()));
+                                                 : LabelFromStem(PathText(input.stem())));
         }
-        // Frame labels end in _0, _1...: never a reserved word.
-        const std::string_view reserved = made.empty() || commandLine.allFrames
-                                              ? std::string_view{}
-                                              : ReservedWord(*preset, made);
+        // Frame and cell labels end in _0, _1...: never a reserved word.
+        const std::string_view reserved =
+            made.empty() || commandLine.allFrames || settings.cellWidth > 0
+                ? std::string_view{}
+                : ReservedWord(*preset, made);
         if (!reserved.empty()) {
             const std::string as = reserved == made ? "" : " (as " + std::string(reserved) + ")";
-            return Fail((label ? "--label gives" : input.string() + " would get") + " the label " +
+            return Fail((label ? "--label gives" : PathText(input) + " would get") + " the label " +
                         made + ", which " + std::string(preset->name) + " assemblers reserve" + as +
                         "; --label-prefix TEXT puts TEXT before every label");
         }
         for (std::size_t other = 0; other < commandLine.labels.size(); ++other) {
             if (SameLabel(*preset, commandLine.labels[other], made)) {
                 const std::string& first = commandLine.labels[other];
-                return Fail(commandLine.inputs[other].string() + " and " + input.string() +
+                return Fail(PathText(commandLine.inputs[other]) + " and " + PathText(input) +
                             (first == made ? " would both get the label " + made
                                            : " would get the labels " + first + " and " + made +
                                                  ", the same to " + std::string(preset->name) +

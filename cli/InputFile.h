@@ -1,17 +1,17 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <filesystem>
 
 #include "ImageSource.h"
 
 namespace rastelle::cli {
 
-// Which file a descriptor or name stands for.
+// Which file a descriptor or name stands for: device and inode, or on Windows the volume's
+// serial number and the file's index.
 struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     bool known = false;
 };
 

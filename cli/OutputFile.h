@@ -1,14 +1,18 @@
 #pragma once
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/types.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#ifndef _WIN32
 #include "Descriptor.h"
+#endif
 #include "InputFile.h"
 #include "RowEncoder.h"
 
@@ -44,6 +48,20 @@ class OutputFile final : public TextSink {
     const std::string& Reason() const { return reason_; }
 
   private:
+#ifdef _WIN32
+    // OutputFileWindows.cpp
+    bool Fail(unsigned long error);
+    bool PrepareReplacement(const std::filesystem::path& target);
+
+    std::FILE* stream_ = nullptr;
+    void* handle_ = nullptr;  // HANDLE; null when closed
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;  // empty when writing directly
+    FileIdentity replaced_;
+    unsigned long attributes_ = 0;  // of the replaced file
+    bool wroteAnything_ = false;
+    std::string reason_;
+#else
     bool Fail(int error);
     bool OpenDescriptor(int descriptor);
     bool LinkUnnamedFile();
@@ -60,6 +78,7 @@ class OutputFile final : public TextSink {
     gid_t group_ = 0;
     bool wroteAnything_ = false;
     std::string reason_;
+#endif
 };
 
 }  // namespace rastelle::cli

@@ -10,6 +10,7 @@
 #include "InputFile.h"
 #include "Layout.h"
 #include "OutputFile.h"
+#include "PathText.h"
 #include "PictureWriter.h"
 
 namespace rastelle::cli {
@@ -33,14 +34,14 @@ int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
 }
 
 std::string OutputName(const CommandLine& commandLine) {
-    return commandLine.output ? Printable(commandLine.output->string()) : "standard output";
+    return commandLine.output ? Printable(PathText(*commandLine.output)) : "standard output";
 }
 
 // A header number above 255 does not fit the byte the directive makes: some assemblers
 // cut it silently, so the user hears of it, though the text stays as it is.
 // How messages name an input: file names may hold any byte but '/' and NUL.
 std::string Shown(const std::filesystem::path& input) {
-    return input == "-" ? "standard input" : Printable(input.string());
+    return input == "-" ? "standard input" : Printable(PathText(input));
 }
 
 void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,

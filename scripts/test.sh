@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of the project: the host build with g++ and clang, the sanitizer build,
-# a short fuzzing run, and the Windows program and its tests under Wine on a private
-# display. Installs what is missing first (as root). Exits non-zero when anything fails.
+# a short fuzzing run, the Windows programs and their tests under Wine on a private
+# display, and the release artefacts (scripts/package.sh, scripts/check-packages.sh). Installs what is missing first (as root). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -34,6 +34,10 @@ step "Windows program and tests under Wine"
 cmake --preset windows
 cmake --build --preset windows
 bash scripts/wine-session.sh ctest --preset windows
+
+step "Release artefacts: the Debian package and the Windows zip, made and checked"
+bash scripts/package.sh
+bash scripts/check-packages.sh
 
 step "Test code against product code (for information)"
 bash scripts/test-ratio.sh || true

@@ -326,15 +326,17 @@ void CConverterDlg::SayTooBig(std::uint64_t textBytes) const {
     const std::wstring text =
         L"The text of this image is " + SizeText(textBytes) + L", more than the " +
         SizeText(OutputLimits::textBytes) +
-        L" this window can show.\n\nThe command-line tool rastelle-cli converts it to a file.";
+        L" this window can show.\n\nThe command-line tool rastelle-cli.exe, beside Rastelle.exe, "
+        L"converts it to a file.";
     ::MessageBoxW(Window(), text.c_str(), L"Rastelle", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CConverterDlg::SayOutOfMemory() const {
-    ::MessageBoxW(Window(),
-                  L"Out of memory: the conversion stopped. The output shows the rows converted "
-                  L"so far.\n\nThe command-line tool rastelle-cli converts big images to a file.",
-                  L"Rastelle", MB_OK | MB_ICONEXCLAMATION);
+    ::MessageBoxW(
+        Window(),
+        L"Out of memory: the conversion stopped. The output shows the rows converted "
+        L"so far.\n\nThe command-line tool rastelle-cli.exe converts big images to a file.",
+        L"Rastelle", MB_OK | MB_ICONEXCLAMATION);
 }
 
 // A file dropped from a file manager is converted as Browse then Convert would; of several,

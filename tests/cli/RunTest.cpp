@@ -1,7 +1,11 @@
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -77,6 +81,37 @@ class Cli : public testing::Test {
     }
     std::string Capture(const char* what) const { return dir_.string() + "." + what; }
 
+#ifdef _WIN32
+    // `shell` has no counterpart here: the tests that need one are not built.
+    Outcome Run(const std::vector<std::string>& arguments) {
+        std::wstring command = L"\"" + fs::absolute(RASTELLE_CLI_PATH).wstring() + L"\"";
+        for (const std::string& argument : arguments)
+            command += L" \"" +
+                       fs::path(std::u8string(argument.begin(), argument.end())).wstring() + L"\"";
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        const auto capture = [&](const char* what) {
+            return CreateFileW(fs::path(Capture(what)).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                               &inherited, CREATE_ALWAYS, 0, nullptr);
+        };
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = capture("out");
+        startup.hStdError = capture("err");
+        PROCESS_INFORMATION process{};
+        DWORD status = 255;
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                           dir_.c_str(), &startup, &process)) {
+            WaitForSingleObject(process.hProcess, INFINITE);
+            GetExitCodeProcess(process.hProcess, &status);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        CloseHandle(startup.hStdOutput);
+        CloseHandle(startup.hStdError);
+        return {static_cast<int>(status), ReadFile(Capture("out")), ReadFile(Capture("err"))};
+    }
+#else
     // `shell` runs first in the same shell, e.g. to set a limit.
     Outcome Run(const std::vector<std::string>& arguments, const std::string& stdoutPath = {},
                 const std::string& shell = {}) {
@@ -90,10 +125,11 @@ class Cli : public testing::Test {
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
                 stdoutPath.empty() ? ReadFile(Capture("out")) : "", ReadFile(Capture("err"))};
     }
+#endif
     std::set<std::string> Names() const {
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_))
-            names.insert(entry.path().filename().string());
+            names.insert(reinterpret_cast<const char*>(entry.path().filename().u8string().c_str()));
         return names;
     }
 
@@ -127,7 +163,8 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
 
     // Frames as the GIF shows them: red red white, green red white, white blue white, white
     // red green.
-    const std::string animation = RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif";
+    const std::string animation =
+        fs::absolute(RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif").string();
     const std::string frames =
         "animated_4_frames_0:\r\n\t.db 8,1\r\n\t.db %11000000\r\n"
         "\r\nanimated_4_frames_1:\r\n\t.db 8,1\r\n\t.db %11000000\r\n"
@@ -175,6 +212,11 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
          "sprite:\r\n" + kSpriteText,
          "rastelle-cli: Could not open file missing.bmp: No such file or directory\n"
          "rastelle-cli: standard output holds only part of the text\n"},
+        // A name the system's code page may not hold comes back as typed (UTF-8).
+        {{"ch\xC3\xA2teau.bmp"},
+         1,
+         "",
+         "rastelle-cli: Could not open file ch\xC3\xA2teau.bmp: No such file or directory\n"},
     };
     for (const auto& [arguments, status, out, err] : cases) {
         const Outcome outcome = Run(arguments);
@@ -185,6 +227,7 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
     EXPECT_EQ(Names(), (std::set<std::string>{"1 dot.bmp", "black.bmp", "sprite.bmp"}));
 }
 
+#ifndef _WIN32
 struct Target {
     const char* name;
     std::string prepare;  // shell commands run in the directory first
@@ -243,11 +286,16 @@ TEST_P(OutputTarget, TakesTheText) {
 INSTANTIATE_TEST_SUITE_P(Cli, OutputTarget, testing::ValuesIn(kTargets),
                          [](const testing::TestParamInfo<Target>& row) { return row.param.name; });
 
+#endif
+
 // Every refusal names OUT (or the input) and the system's reason, and changes nothing.
 TEST_F(Cli, RefusalsLeaveEverythingAsItWas) {
-    const std::string prepare = "mkdir folder && echo old >old.asm && mkfifo pipe";
-    ASSERT_EQ(std::system(("cd " + dir_.string() + " && " + prepare).c_str()), 0);
+    fs::create_directory(dir_ / "folder");
+    WriteFile(dir_ / "old.asm", "old\n");
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0644), 0);
     const std::string longName(256, 'n');
+#endif
     const struct {
         std::string out;
         std::vector<std::string> inputs;
@@ -257,8 +305,10 @@ TEST_F(Cli, RefusalsLeaveEverythingAsItWas) {
          {"sprite.bmp"},
          "Could not write missing/x.asm: No such file or directory"},
         {"folder", {"sprite.bmp"}, "Could not write folder: Is a directory"},
+#ifndef _WIN32
         {longName, {"sprite.bmp"}, "Could not write " + longName + ": File name too long"},
         {"/dev/full", {"sprite.bmp"}, "Could not write /dev/full: No space left on device"},
+#endif
         {"sprite.bmp",
          {"sprite.bmp"},
          "Could not write sprite.bmp: the output would overwrite the input sprite.bmp"},
@@ -266,8 +316,12 @@ TEST_F(Cli, RefusalsLeaveEverythingAsItWas) {
          {"sprite"},
          "Could not write sprite.bmp: the output would overwrite the input sprite"},
         {"old.asm", {"missing.bmp"}, "Could not open file missing.bmp: No such file or directory"},
+#ifdef _WIN32
+        {"old.asm", {"NUL"}, "Could not open file NUL: not a regular file"},
+#else
         // Opened without blocking and refused on its descriptor; a blocking open would hang.
         {"old.asm", {"pipe"}, "Could not open file pipe: not a regular file"},
+#endif
         {"old.asm",
          {"--cell", "4x2", "sprite.bmp"},
          "sprite.bmp: 10 x 2 pixels are no whole number of 4 x 2 cells: 2 columns and 0 rows "
@@ -291,6 +345,40 @@ TEST_F(Cli, RefusalsLeaveEverythingAsItWas) {
     }
 }
 
+#ifdef _WIN32
+// A new name, an old file whose attributes stay, names beyond any code page, and the NUL
+// device, written directly.
+TEST_F(Cli, WindowsTargetsTakeTheText) {
+    const auto utf8 = [](const std::string& name) {
+        return fs::path(std::u8string(name.begin(), name.end()));
+    };
+    const std::string unicode = "\xC3\xA9\xD0\xB4\xE4\xB8\xAD";  // e acute, Cyrillic de, zhong
+    fs::copy_file(dir_ / "sprite.bmp", dir_ / utf8(unicode + ".bmp"));
+    WriteFile(dir_ / "old.asm", "old");
+    SetFileAttributesW((dir_ / "old.asm").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    const struct {
+        std::string out;
+        std::string input;
+        DWORD attributes;  // of the file written; 0 for a device
+    } cases[] = {
+        {"new.asm", "sprite", FILE_ATTRIBUTE_ARCHIVE},
+        {"old.asm", "sprite.bmp", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
+        {unicode + ".asm", unicode, FILE_ATTRIBUTE_ARCHIVE},
+        {"NUL", "sprite.bmp", 0},
+    };
+    for (const auto& [out, input, attributes] : cases) {
+        const Outcome outcome = Run({"-o", out, input});
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.out + outcome.err, "");
+        if (attributes != 0) {
+            EXPECT_EQ(ReadFile(dir_ / utf8(out)), kSpriteText) << out;
+            EXPECT_EQ(GetFileAttributesW((dir_ / utf8(out)).c_str()), attributes) << out;
+        }
+    }
+    for (const std::string& name : Names())
+        EXPECT_FALSE(name.starts_with(".rastelle")) << "left behind: " << name;
+}
+#else
 TEST_F(Cli, StandardOutputThatCannotBeWritten) {
     for (const char* argument : {"--help", "--version", "sprite.bmp"}) {
         const Outcome outcome = Run({argument}, "/dev/full");
@@ -623,7 +711,7 @@ TEST_F(Cli, StoppedMidWriteLeavesNothing) {
 TEST_F(Cli, ReservedWordsAreTheAssemblers) {
     const std::string gnuAs =
         "z80-unknown-coff-as -o $w.o $w.s && z80-unknown-coff-objcopy -O binary $w.o $w.bin";
-    const std::map<std::string, std::vector<std::string>> checkedWith = {
+    const std::map<std::string, std::vector<std::string> > checkedWith = {
         {"tasm", {gnuAs, "xa -o $w.bin $w.s"}},
         {"zilog", {"z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
         {"intel", {"nasm -f bin -o $w.bin $w.s", "z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
@@ -666,5 +754,6 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
         EXPECT_EQ(taken, std::set<std::string>{}) << "labels all of them take";
     }
 }
+#endif
 
 }  // namespace

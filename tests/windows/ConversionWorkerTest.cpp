@@ -273,14 +273,14 @@ TEST_F(ConversionTest, FailuresAreSaidAndTheWindowGoesOn) {
     Convert("counting.bmp");
     EXPECT_EQ(AnswerMessage(),
               L"The text of this image is 7813 bytes, more than the 7812 bytes "
-              L"this window can show.\n\nThe command-line tool rastelle-cli "
-              L"converts it to a file.");
+              L"this window can show.\n\nThe command-line tool rastelle-cli.exe, "
+              L"beside Rastelle.exe, converts it to a file.");
     EXPECT_EQ(Output(), kTiny);
     OutputLimits::beforeEachRow = [](std::int32_t y) { y == 1 ? throw std::bad_alloc() : void(); };
     Convert("tiny.bmp");
     EXPECT_EQ(AnswerMessage(),
               L"Out of memory: the conversion stopped. The output shows the "
-              L"rows converted so far.\n\nThe command-line tool rastelle-cli "
+              L"rows converted so far.\n\nThe command-line tool rastelle-cli.exe "
               L"converts big images to a file.");
     EXPECT_EQ(Output(), L"\t.db 8,2\r\n\t.db %11000000");
     OutputLimits::beforeEachRow = nullptr;

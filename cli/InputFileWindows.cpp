@@ -1,0 +1,70 @@
+#include <windows.h>
+
+#include <string>
+
+#include "InputFile.h"
+#include "SystemErrorWindows.h"
+
+namespace rastelle::cli {
+
+namespace {
+
+FileBytes Refuse(DecodeErrorKind kind, std::string message) {
+    FileBytes result;
+    result.error = MakeError(kind, std::move(message));
+    return result;
+}
+
+}  // namespace
+
+FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
+    // Backup semantics opens a folder too, so that it is refused by name below rather than
+    // with "Permission denied".
+    const Handle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsOpen()) {
+        const DWORD reason = ::GetLastError();
+        FileBytes result = Refuse(DecodeErrorKind::Unreadable, SystemErrorText(reason));
+        result.missing = reason == ERROR_FILE_NOT_FOUND || reason == ERROR_PATH_NOT_FOUND;
+        return result;
+    }
+    // Consoles, pipes and other devices could block or never end.
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        return Refuse(DecodeErrorKind::Unreadable, "not a regular file");
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(file.Get(), &information)) {
+        return Refuse(DecodeErrorKind::Unreadable, SystemErrorText(::GetLastError()));
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Refuse(DecodeErrorKind::Unreadable, SystemErrorText(ERROR_DIRECTORY));
+    }
+    const std::uint64_t size =
+        (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
+    FileBytes result = MakeRoomForFile(size);
+    if (result.error.kind != DecodeErrorKind::None) {
+        return result;
+    }
+    // A file that changes size meanwhile is read as far as it goes.
+    std::size_t done = 0;
+    while (done < result.bytes.size()) {
+        const DWORD wanted = static_cast<DWORD>(
+            std::min<std::size_t>(result.bytes.size() - done, std::size_t{1} << 30));
+        DWORD count = 0;
+        if (!::ReadFile(file.Get(), result.bytes.data() + done, wanted, &count, nullptr)) {
+            return Refuse(DecodeErrorKind::Unreadable, SystemErrorText(::GetLastError()));
+        }
+        if (count == 0) {
+            break;
+        }
+        done += count;
+    }
+    result.bytes.resize(done);
+    lastRead_ = {information.dwVolumeSerialNumber,
+                 (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow,
+                 true};
+    return result;
+}
+
+}  // namespace rastelle::cli
