@@ -1,9 +1,12 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <new>
 #include <string>
 
 #include "InputFile.h"
 #include "SystemErrorWindows.h"
+#include "bmp/BmpLimits.h"
 
 namespace rastelle::cli {
 
@@ -64,6 +67,54 @@ FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
     lastRead_ = {information.dwVolumeSerialNumber,
                  (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow,
                  true};
+    return result;
+}
+
+FileBytes InputFileReader::ReadStandardInput() {
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    FileBytes result;
+    std::size_t done = 0;
+    // Grown as the data comes; one byte beyond the cap shows there is more.
+    constexpr std::size_t kLimit = limits::kMaxFileBytes + 1;
+    while (done == result.bytes.size() && done < kLimit) {
+        try {
+            result.bytes.resize(std::min(kLimit, std::max<std::size_t>(done * 2, 64 * 1024)));
+        } catch (const std::bad_alloc&) {
+            return Refuse(DecodeErrorKind::TooLarge, "not enough memory to read it");
+        }
+        while (done < result.bytes.size()) {
+            DWORD count = 0;
+            const auto wanted = static_cast<DWORD>(
+                std::min<std::size_t>(result.bytes.size() - done, std::size_t{1} << 30));
+            if (!::ReadFile(input, result.bytes.data() + done, wanted, &count, nullptr)) {
+                const DWORD reason = ::GetLastError();
+                // A pipe whose writer has gone has simply ended.
+                if (reason == ERROR_BROKEN_PIPE) {
+                    break;
+                }
+                return Refuse(DecodeErrorKind::Unreadable, SystemErrorText(reason));
+            }
+            if (count == 0) {
+                break;
+            }
+            done += count;
+        }
+        if (done < result.bytes.size()) {
+            break;
+        }
+    }
+    if (done == kLimit) {
+        return Refuse(DecodeErrorKind::TooLarge,
+                      "more than the cap of " + std::to_string(limits::kMaxFileBytes) + " bytes");
+    }
+    result.bytes.resize(done);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (::GetFileType(input) == FILE_TYPE_DISK &&
+        ::GetFileInformationByHandle(input, &information)) {
+        lastRead_ = {information.dwVolumeSerialNumber,
+                     (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow,
+                     true};
+    }
     return result;
 }
 

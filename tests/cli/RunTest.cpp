@@ -137,16 +137,6 @@ class Cli : public testing::Test {
     std::string runAs_;  // a command that runs the program as another user
 };
 
-// A PNG of one IHDR chunk and one chunk of `type`; no checksum is checked.
-std::string Png(std::uint32_t width, std::uint32_t height, char depth, char colourType,
-                const std::string& type = "IEND") {
-    std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
-    for (const std::uint32_t side : {width, height})
-        for (const int shift : {24, 16, 8, 0})
-            png += static_cast<char>(side >> shift & 0xFF);
-    return png + depth + colourType + std::string(11, '\0') + type + std::string(4, '\0');
-}
-
 TEST_F(Cli, ExactTextsOnStandardOutput) {
     // Its text spans more than one of the blocks it is written in.
     WriteFile(dir_ / "black.bmp", Image(std::vector<std::string>(256, std::string(256, '1'))));
@@ -491,6 +481,16 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
         EXPECT_EQ(ReadFile(dir_ / "out.bin"), bytes);
         fs::remove(dir_ / "out.bin");
     }
+}
+
+// A PNG of one IHDR chunk and one chunk of `type`; no checksum is checked.
+std::string Png(std::uint32_t width, std::uint32_t height, char depth, char colourType,
+                const std::string& type = "IEND") {
+    std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    for (const std::uint32_t side : {width, height})
+        for (const int shift : {24, 16, 8, 0})
+            png += static_cast<char>(side >> shift & 0xFF);
+    return png + depth + colourType + std::string(11, '\0') + type + std::string(4, '\0');
 }
 
 // Messages a user sees: usage errors in one line, file bytes shown printable, the frame
