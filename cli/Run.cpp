@@ -9,6 +9,7 @@
 #include "ImageSource.h"
 #include "InputFile.h"
 #include "OutputFile.h"
+#include "Preview.h"
 #include "RowEncoder.h"
 
 namespace rastelle::cli {
@@ -95,13 +96,17 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
                 label = (label.empty() ? LabelFromStem(input.stem().string()) : label) + "_" +
                         std::to_string(frame);
             }
-            if (frame == 0) {
+            if (frame == 0 && !commandLine.preview) {
                 WarnOfWideNumbers(err, input, source, commandLine.settings);
             }
-            if ((i > 0 || frame > 0) && !output.Write("\r\n")) {
+            if ((i > 0 || frame > 0) && !output.Write(commandLine.preview ? "\n" : "\r\n")) {
                 return writeFailed(output.Reason());
             }
-            if (!WriteImage(source, commandLine.settings, commandLine.syntax, label, output)) {
+            const bool written =
+                commandLine.preview
+                    ? WritePreview(source, commandLine.settings, label, output)
+                    : WriteImage(source, commandLine.settings, commandLine.syntax, label, output);
+            if (!written) {
                 return writeFailed(output.Reason());
             }
         }
