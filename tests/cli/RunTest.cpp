@@ -125,6 +125,16 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
         {{"--frames", "all", animation}, 0, frames, ""},
         {{animation}, 0, "\t.db 8,1\r\n\t.db %11000000\r\n", ""},
         {{"sprite.bmp"}, 0, kSpriteText, ""},
+        // Pixels inverted, fill digits not.
+        {{"--invert", "sprite.bmp"},
+         0,
+         "\t.db 16,2\r\n\t.db %00000000,%00000000\r\n\t.db %11111111,%11000000\r\n",
+         ""},
+        {{"--preview", "--centre", "sprite.bmp"}, 0, "░░░▀▀▀▀▀▀▀▀▀▀░░░\n", ""},
+        {{"--preview", "--fill", "ones", "sprite", "1 dot.bmp"},
+         0,
+         "sprite:\n▀▀▀▀▀▀▀▀▀▀▓▓▓▓▓▓\n\n_1_dot:\n▀▓▓▓▓▓▓▓\n",
+         ""},
         {{"-o", "-", "sprite"}, 0, kSpriteText, ""},  // "-" is standard output, not a file
         {{"--fill", "ones", "--centre", "--width-unit", "bytes", "sprite.bmp"},
          0,
