@@ -34,11 +34,11 @@ std::int32_t Bayer(std::uint32_t x, std::uint32_t y) {
 // ranks below 32 spread their limits over the tones lighter than 3t, the others over the
 // darker ones, so a tone of exactly 3t is 1 at 32 places of 64. A tone T is 1 when
 // 64 T < A, i.e. T < ceil(A / 64).
-std::uint16_t OrderedLimit(std::int32_t rank, std::int32_t threshold) {
+std::int32_t OrderedLimit(std::int32_t rank, std::int32_t threshold) {
     const std::int32_t middle = 3 * threshold;
     const std::int32_t scaled = rank < 32 ? 64 * kWhiteTone - (2 * rank + 1) * (kWhiteTone - middle)
                                           : middle * (127 - 2 * rank);
-    return static_cast<std::uint16_t>((scaled + 63) / 64);
+    return (scaled + 63) / 64;
 }
 
 }  // namespace
@@ -56,8 +56,7 @@ void DigitStage::Begin(std::int32_t width, const ConversionSettings& settings) {
     diffusing_ = !plain && settings.dither != Dither::Ordered;
     for (std::uint32_t y = 0; y < 8; ++y) {
         for (std::uint32_t x = 0; x < 8; ++x) {
-            limits_[y][x] = plain ? static_cast<std::uint16_t>(3 * threshold)
-                                  : OrderedLimit(Bayer(x, y), threshold);
+            limits_[y][x] = plain ? 3 * threshold : OrderedLimit(Bayer(x, y), threshold);
         }
     }
     levels_.clear();
@@ -100,16 +99,50 @@ void DigitStage::ReadTones(const PixelSource& source, std::int32_t y) {
     }
 }
 
+// Tone and limit in one pass over the colours as if they were opaque, which the pass checks
+// as it goes; written in groups of 8 so that the compiler vectorises it.
+bool DigitStage::DecideOpaque(std::int32_t y) {
+    const auto& limits = limits_[static_cast<std::size_t>(y) & 7U];
+    const Colour* const colours = colours_.data();
+    std::uint8_t* const digits = digits_.data();
+    const std::size_t count = colours_.size();
+    Colour common = ~Colour{0};
+    const auto decide = [&](std::size_t x, std::size_t place) {
+        const Colour colour = colours[x];
+        common &= colour;
+        const std::int32_t tone = static_cast<std::int32_t>(
+            (colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF));
+        digits[x] = static_cast<std::uint8_t>(tone < limits[place]);
+    };
+    std::size_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        for (std::size_t place = 0; place < 8; ++place) {
+            decide(x + place, place);
+        }
+    }
+    for (std::size_t place = 0; x < count; ++x, ++place) {
+        decide(x, place);
+    }
+    return AlphaOf(common) == 255;
+}
+
 std::span<const std::uint8_t> DigitStage::Row(const PixelSource& source, std::int32_t y) {
-    ReadTones(source, y);
-    if (settings_.dither == Dither::Atkinson && diffusing_) {
-        DiffuseAtkinson();
-    } else if (diffusing_) {
-        DiffuseFloydSteinberg();
+    if (!diffusing_) {
+        source.ReadRowWithAlpha(y, colours_);
+        if (!DecideOpaque(y)) {
+            const auto& limits = limits_[static_cast<std::size_t>(y) & 7U];
+            for (std::size_t x = 0; x < colours_.size(); ++x) {
+                digits_[x] = static_cast<std::uint8_t>(
+                    static_cast<std::int32_t>(Tone(colours_[x], settings_.background)) <
+                    limits[x & 7U]);
+            }
+        }
     } else {
-        const auto& limits = limits_[static_cast<std::size_t>(y) & 7U];
-        for (std::size_t x = 0; x < tones_.size(); ++x) {
-            digits_[x] = static_cast<std::uint8_t>(tones_[x] < limits[x & 7U]);
+        ReadTones(source, y);
+        if (settings_.dither == Dither::Atkinson) {
+            DiffuseAtkinson();
+        } else {
+            DiffuseFloydSteinberg();
         }
     }
     if (settings_.invert) {

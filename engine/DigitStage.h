@@ -29,6 +29,7 @@ class DigitStage {
     std::span<const std::uint8_t> Row(const PixelSource& source, std::int32_t y);
 
   private:
+    bool DecideOpaque(std::int32_t y);
     void ReadTones(const PixelSource& source, std::int32_t y);
     void DiffuseFloydSteinberg();
     void DiffuseAtkinson();
@@ -40,7 +41,7 @@ class DigitStage {
     std::vector<std::uint8_t> digits_;
     // Without diffusion: a tone is 1 below the limit of its place in the 8 x 8 pattern
     // (every place the same when not dithering).
-    std::array<std::array<std::uint16_t, 8>, 8> limits_{};
+    std::array<std::array<std::int32_t, 8>, 8> limits_{};
     // With diffusion: each tone's darkness, and the least darkness plus error that is 1.
     struct Level {
         std::int32_t darkness;
