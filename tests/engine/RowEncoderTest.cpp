@@ -86,8 +86,9 @@ const struct {
     {1, {"1"}, {Ones, false, Bits, 0}, "\t.db 8,1\r\n\t.db %01111111\r\n"},
     {5, {}, {Zeros, false, Bits, 128}, "\t.db 8,0\r\n"},
     // Worked out by a model of the rules written apart from the engine.
-    {8, {"hhhhgggg", "gggghhhh", "llllllll", "aaaaaaaa", "hhhhhhhh", "gggggggg", "llllaaaa", "aaaallll"}, {Zeros, false, Bits, 128, false, Dither::Ordered, Background::White},
-     "\t.db 8,8\r\n\t.db %11111010\r\n\t.db %01010101\r\n\t.db %10101010\r\n\t.db %01010101\r\n\t.db %11111111\r\n\t.db %01010101\r\n\t.db %10101011\r\n\t.db %01010000\r\n"},
+    {16, {"hhhhgggglllaaah1", "gggghhhhaaallll0", "llllllllhhhhgggg", "aaaaaaaaggggllll", "hhhhhhhhaaaahhhh", "gggggggglllllll0", "llllaaaahhhhgggg", "aaaallllgggghhhh"},
+     {Zeros, false, Bits, 128, false, Dither::Ordered, Background::White},
+     "\t.db 16,8\r\n\t.db %11111010,%10101111\r\n\t.db %01010101,%01000000\r\n\t.db %10101010,%11111010\r\n\t.db %01010101,%01010000\r\n\t.db %11111111,%11101111\r\n\t.db %01010101,%00000000\r\n\t.db %10101011,%11111010\r\n\t.db %01010000,%01010101\r\n"},
     {8, {"hhhhhhhh", "gggggggg", "llllllll", "aaaaaaaa", "hhhhgggg", "ggggllll"}, {Zeros, false, Bits, 128, false, Dither::FloydSteinberg, Background::White},
      "\t.db 8,6\r\n\t.db %11111111\r\n\t.db %00000001\r\n\t.db %01010100\r\n\t.db %10110110\r\n\t.db %11101010\r\n\t.db %00100001\r\n"},
     {8, {"hhhhhhhh", "gggggggg", "llllllll", "aaaaaaaa", "hhhhgggg", "ggggllll"}, {Zeros, false, Bits, 128, false, Dither::Atkinson, Background::White},
