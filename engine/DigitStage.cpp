@@ -104,7 +104,7 @@ void DigitStage::ReadTones(const PixelSource& source, std::int32_t y) {
 }
 
 // Tone and limit in one pass over the colours as if they were opaque, which the pass checks
-// as it goes; written in groups of 8 so that the compiler vectorises it.
+// as it goes.
 bool DigitStage::DecideOpaque(std::int32_t y) {
     const std::array<std::int32_t, 8> limits = limits_[static_cast<std::size_t>(y) & 7U];
     const Colour* const colours = colours_.data();
@@ -113,8 +113,7 @@ bool DigitStage::DecideOpaque(std::int32_t y) {
     Colour common = ~Colour{0};
     std::size_t x = 0;
 #if defined(__SSE2__)
-    // The compiler's vectorisation of the loop below works on two pixels at a time; by hand,
-    // sixteen.
+    // Sixteen pixels at a time: the compiler's vectorisation of the loop below takes two.
     const __m128i low = _mm_set1_epi32(0xFF);
     const __m128i one = _mm_set1_epi8(1);
     const __m128i firstLimits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(limits.data()));
