@@ -116,6 +116,30 @@ void StreamToSink(benchmark::State& state) {
 }
 BENCHMARK(StreamToSink)->Arg(4096)->Unit(benchmark::kMillisecond);
 
+// The digit stage alone on a row of every grey, in each mode: plain thresholding (0),
+// ordered (1), Floyd-Steinberg (2), Atkinson (3).
+void DecideDigits(benchmark::State& state) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const auto dither = static_cast<rastelle::Dither>(state.range(1));
+    constexpr const char* kNames[] = {"none", "ordered", "floyd-steinberg", "atkinson"};
+    state.SetLabel(kNames[state.range(1)]);
+    const FixedRowImage image(side, side);
+    rastelle::ConversionSettings settings;
+    settings.dither = dither;
+    rastelle::DigitStage stage;
+    for (auto _ : state) {
+        stage.Begin(side, settings);
+        for (std::int32_t y = 0; y < side; ++y) {
+            benchmark::DoNotOptimize(stage.Row(image, y).data());
+        }
+    }
+    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(DecideDigits)
+    ->ArgsProduct({{4096}, benchmark::CreateDenseRange(0, 3, 1)})
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -9,12 +9,17 @@ status=0
 
 cmake --preset native >/dev/null
 cmake --build --preset native >/dev/null
-echo "== Engine throughput (target: at least 100 million pixels per second)"
+echo "== Engine throughput (targets: at least 100 million pixels per second; ordered digits at least"
+echo "   0.8 of plain ones, Floyd-Steinberg at least 100 million pixels per second)"
 build/native/bench/engine_bench --benchmark_counters_tabular=true
 
 echo
 echo "== rastelle-cli against ImageMagick: 4096 x 4096 24-bit BMP, RGBA PNGs of 4096 x 4096 and 128 x 64"
 python3 bench/compare-imagemagick.py --cli build/native/rastelle-cli || status=1
+
+echo
+echo "== Digits: plain thresholding against cat, Floyd-Steinberg against ImageMagick, memory of dithering"
+python3 bench/compare-digits.py --cli build/native/rastelle-cli || status=1
 
 echo
 echo "== Conversions through the window under Wine"

@@ -116,6 +116,18 @@ bool IsChoice(std::string_view name) {
            name == "--mask-bit" || name == "--mask-layout";
 }
 
+std::optional<Dither> ParseDither(std::string_view text) {
+    if (text == "none")
+        return Dither::None;
+    if (text == "ordered")
+        return Dither::Ordered;
+    if (text == "floyd-steinberg")
+        return Dither::FloydSteinberg;
+    if (text == "atkinson")
+        return Dither::Atkinson;
+    return std::nullopt;
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
@@ -156,6 +168,14 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.settings.header = false;
             continue;
         }
+        if (argument == "--invert") {
+            commandLine.settings.invert = true;
+            continue;
+        }
+        if (argument == "--preview") {
+            commandLine.preview = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -166,7 +186,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
             name != "--output" && name != "--syntax" && name != "--label" && name != "--frames" &&
-            name != "--cell" && name != "--mask" && name != "--label-prefix" && !IsChoice(name)) {
+            name != "--cell" && name != "--mask" && name != "--label-prefix" &&
+            name != "--dither" && name != "--background" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -194,6 +215,17 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             if (!unit)
                 return Fail("width unit must be bits or bytes, not '" + text + "'");
             commandLine.settings.widthUnit = *unit;
+        } else if (name == "--dither") {
+            const auto dither = ParseDither(text);
+            if (!dither)
+                return Fail("dither must be none, ordered, floyd-steinberg or atkinson, not '" +
+                            text + "'");
+            commandLine.settings.dither = *dither;
+        } else if (name == "--background") {
+            if (text != "white" && text != "black")
+                return Fail("background must be white or black, not '" + text + "'");
+            commandLine.settings.background =
+                text == "black" ? Background::Black : Background::White;
         } else if (name == "--syntax") {
             if (text == "list") {
                 commandLine.action = CommandLine::Action::ListSyntaxes;
@@ -327,10 +359,16 @@ std::string UsageText() {
            "Turns images into assembler source: one line of binary literals per pixel row,\n"
            "after a header line with the width and the height. Reads BMP, PNG, GIF, TGA,\n"
            "binary PGM and PPM, and PSD files, known by their contents, not their\n"
-           "names; transparent pixels count as white.\n"
+           "names; transparent pixels are seen against white (or --background).\n"
            "\n"
            "  --threshold N          black/white limit, 0 to 255 (default 128): a pixel is 1\n"
-           "                         when R+G+B < 3 x N\n"
+           "                         when R+G+B < 3 x N; with dithering, a grey of R+G+B =\n"
+           "                         3 x N is half 1s\n"
+           "  --dither none|ordered|floyd-steinberg|atkinson\n"
+           "                         spread the greys as patterns of 1s and 0s (default none)\n"
+           "  --invert               1 for light pixels instead of dark ones (fill digits stay)\n"
+           "  --background white|black  what transparent pixels are seen against (default\n"
+           "                         white)\n"
            "  --fill none|zeros|ones complete rows to whole bytes with 0s or 1s (default\n"
            "                         zeros); with none a last literal of fewer than 8 digits\n"
            "                         (%101) is the plain number 5: its pixels land in the low\n"
@@ -364,6 +402,8 @@ std::string UsageText() {
            "                         transparent; fill digits count as transparent)\n"
            "  --mask-layout before|after|block  each mask byte before (default) or after\n"
            "                         its picture byte, or the mask as an image NAME_mask\n"
+           "  --preview              draw the 1-bit pictures with block characters instead of\n"
+           "                         writing the text (fill drawn as \u2591 or \u2593)\n"
            "  -o, --output OUT       write the text to OUT instead of standard output (\"-\");\n"
            "                         a file is replaced only once the whole text is written;\n"
            "                         /dev/stdout, /dev/fd/N are written through the descriptor\n"

@@ -24,6 +24,8 @@ struct CommandLine {
     std::optional<std::filesystem::path> output;  // standard output when empty
     // Every frame of an animated image as an image of its own, labelled LABEL_0, LABEL_1...
     bool allFrames = false;
+    // The 1-bit pictures drawn for a terminal instead of the text.
+    bool preview = false;
 };
 
 struct ParseResult {

@@ -12,6 +12,7 @@
 #include "OutputFile.h"
 #include "PathText.h"
 #include "PictureWriter.h"
+#include "Preview.h"
 
 namespace rastelle::cli {
 
@@ -147,11 +148,19 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
                 label += '_';
                 label += std::to_string(frame);
             }
-            if (frame == 0) {
+            if (frame == 0 && !commandLine.preview) {
                 WarnOfWideNumbers(err, input, source, settings);
             }
-            const PictureReport report =
-                WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
+            PictureReport report;
+            if (commandLine.preview) {
+                // The picture as the digit stage decides it, for a terminal.
+                report.written = (!wroteImage || output.Write("\n")) &&
+                                 WritePreview(source, settings, label, output);
+                report.wroteImage = true;
+            } else {
+                report =
+                    WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
+            }
             if (!report.written) {
                 return writeFailed(output.Reason());
             }
@@ -159,11 +168,11 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             skippedCells += report.skippedCells;
             sawTransparent = sawTransparent || report.sawTransparent;
         }
-        if (settings.skipEmpty && settings.cellWidth > 0) {
+        if (settings.skipEmpty && settings.cellWidth > 0 && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) + ": left out " +
                            std::to_string(skippedCells) + " empty cells\n");
         }
-        if (settings.mask != MaskSource::None && !sawTransparent) {
+        if (settings.mask != MaskSource::None && !sawTransparent && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) +
                            ": no pixel is transparent; the mask is all opaque\n");
         }

@@ -185,4 +185,10 @@ void ImageSource::ReadRow(std::int32_t y, std::span<Colour> row) const {
     }
 }
 
+void ImageSource::ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const {
+    if (image_) {
+        image_->ReadRowWithAlpha(y, row);
+    }
+}
+
 }  // namespace rastelle

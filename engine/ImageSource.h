@@ -61,6 +61,7 @@ class ImageSource final : public PixelSource {
     std::int32_t Height() const override { return image_ ? image_->Height() : 0; }
     Colour ColourAt(std::int32_t x, std::int32_t y) const override;
     void ReadRow(std::int32_t y, std::span<Colour> row) const override;
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override;
 
     // An animated GIF holds several frames, each composed as a viewer shows it; the colours
     // are the selected frame's, the first after opening. Other images have one frame (none

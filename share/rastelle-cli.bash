@@ -6,6 +6,8 @@
 declare -gA _rastelle_cli_values=(
     [--threshold]=""
     [--fill]="none zeros ones"
+    [--dither]="none ordered floyd-steinberg atkinson"
+    [--background]="white black"
     [--width-unit]="bits bytes"
     [--syntax]="@syntaxes"
     [--label]=""

@@ -17,8 +17,9 @@ class RowDecoder {
     RowDecoder() = default;
     RowDecoder(const BmpLayout& layout, std::span<const std::uint8_t> file);
 
-    // `row` holds at least the row's bytes; `out` has one entry per pixel.
-    void DecodeRow(const std::uint8_t* row, std::span<Colour> out) const;
+    // `row` holds at least the row's bytes; `out` has one entry per pixel, each with
+    // `opacity` in bits 24-31.
+    void DecodeRow(const std::uint8_t* row, std::span<Colour> out, Colour opacity = 0) const;
     Colour DecodePixel(const std::uint8_t* row, std::int32_t x) const;
 
     // Indices past the file's palette are black.

@@ -8,6 +8,18 @@
 
 namespace rastelle {
 
+namespace {
+
+void Prefetch(const std::uint8_t* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    static_cast<void>(address);
+#endif
+}
+
+}  // namespace
+
 BmpImage::BmpImage(std::vector<std::uint8_t> file, const BmpLayout& layout)
     : file_(std::move(file)), layout_(layout), decoder_(layout, file_) {
     const bool fourBit = layout.encoding == PixelEncoding::Rle4;
@@ -39,22 +51,38 @@ Colour BmpImage::ColourAt(std::int32_t x, std::int32_t y) const {
 }
 
 void BmpImage::ReadRow(std::int32_t y, std::span<Colour> row) const {
+    Read(y, row, 0);
+}
+
+void BmpImage::ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const {
+    Read(y, row, kOpaque);
+}
+
+void BmpImage::Read(std::int32_t y, std::span<Colour> row, Colour opacity) const {
     const auto count = std::min(row.size(), static_cast<std::size_t>(layout_.width));
     const std::span<Colour> out = row.first(count);
     if (y < 0 || y >= layout_.height) {
-        std::fill(out.begin(), out.end(), Colour{0});
+        std::fill(out.begin(), out.end(), opacity);
         return;
     }
     if (!IsRle()) {
-        decoder_.DecodeRow(StoredRow(y), out);
+        // Rows are read one after another: the next one is fetched into the cache meanwhile
+        // (bottom-up files store it below this one, where the hardware does not look ahead).
+        if (y + 1 < layout_.height) {
+            const std::uint8_t* next = StoredRow(y + 1);
+            for (std::uint64_t at = 0; at < layout_.stride; at += 64) {
+                Prefetch(next + at);
+            }
+        }
+        decoder_.DecodeRow(StoredRow(y), out, opacity);
         return;
     }
     const std::size_t start = static_cast<std::size_t>(y) * static_cast<std::size_t>(layout_.width);
-    decoder_.DecodeRow(rle_.indices.data() + start, out);
+    decoder_.DecodeRow(rle_.indices.data() + start, out, opacity);
     // Pixels the stream never set are black, whatever palette entry 0 is.
     for (std::size_t x = 0; x < count; ++x) {
         if (!rle_.IsDefined(start + x)) {
-            out[x] = 0;
+            out[x] = opacity;
         }
     }
 }

@@ -19,6 +19,8 @@ class BmpImage final : public PixelSource {
     std::int32_t Height() const override { return layout_.height; }
     Colour ColourAt(std::int32_t x, std::int32_t y) const override;
     void ReadRow(std::int32_t y, std::span<Colour> row) const override;
+    // Every pixel is opaque: alpha in the file is ignored.
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override;
 
     const BmpLayout& Layout() const { return layout_; }
 
@@ -30,6 +32,7 @@ class BmpImage final : public PixelSource {
         return layout_.encoding == PixelEncoding::Rle8 || layout_.encoding == PixelEncoding::Rle4;
     }
     const std::uint8_t* StoredRow(std::int32_t y) const;
+    void Read(std::int32_t y, std::span<Colour> row, Colour opacity) const;
 
     std::vector<std::uint8_t> file_;
     BmpLayout layout_;

@@ -141,7 +141,7 @@ constexpr auto kIdentity = [] {
     return table;
 }();
 
-// Grey, grey and alpha, RGB or RGBA samples to colours over white.
+// Grey, grey and alpha, RGB or RGBA samples to colours with their opacity.
 template <int kComponents>
 void Compose(const std::uint8_t* samples, std::span<Colour> out, const std::uint8_t* scale) {
     for (Colour& colour : out) {
@@ -151,7 +151,7 @@ void Compose(const std::uint8_t* samples, std::span<Colour> out, const std::uint
         const std::uint8_t red = scale[samples[0]];
         const std::uint8_t green = kComponents >= 3 ? scale[samples[1]] : red;
         const std::uint8_t blue = kComponents >= 3 ? scale[samples[2]] : red;
-        colour = MakeColour(OverWhite(red, alpha), OverWhite(green, alpha), OverWhite(blue, alpha));
+        colour = MakeColour(red, green, blue) | (alpha << 24);
         samples += kComponents;
     }
 }
@@ -282,11 +282,18 @@ Colour StbImage::ColourAt(std::int32_t x, std::int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return 0;
     }
-    return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                   static_cast<std::size_t>(x)];
+    return ShownOverWhite(pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+                                  static_cast<std::size_t>(x)]);
 }
 
 void StbImage::ReadRow(std::int32_t y, std::span<Colour> row) const {
+    ReadRowWithAlpha(y, row);
+    for (Colour& colour : row.first(std::min(row.size(), static_cast<std::size_t>(width_)))) {
+        colour = ShownOverWhite(colour);
+    }
+}
+
+void StbImage::ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const {
     const auto count = std::min(row.size(), static_cast<std::size_t>(width_));
     if (y < 0 || y >= height_) {
         std::fill_n(row.begin(), count, Colour{0});

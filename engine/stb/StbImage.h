@@ -15,8 +15,9 @@ namespace stb {
 class GifFrames;
 }
 
-// An image decoded by stb_image (PNG, GIF, TGA, PNM, PSD), composited over white and
-// held as colours. Animated GIFs are decoded one frame at a time.
+// An image decoded by stb_image (PNG, GIF, TGA, PNM, PSD), held as colours with their
+// opacity; ColourAt and ReadRow give them composited over white. Animated GIFs are decoded
+// one frame at a time.
 class StbImage final : public PixelSource {
   public:
     // Checks the dimensions in the header against the caps, then decodes the first frame.
@@ -30,6 +31,7 @@ class StbImage final : public PixelSource {
     std::int32_t Height() const override { return height_; }
     Colour ColourAt(std::int32_t x, std::int32_t y) const override;
     void ReadRow(std::int32_t y, std::span<Colour> row) const override;
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override;
 
     std::int32_t FrameCount() const { return frameCount_; }
     std::int32_t SelectedFrame() const { return selected_; }
@@ -56,6 +58,16 @@ class StbImage final : public PixelSource {
 // Over white, per channel, rounded: what a transparent pixel shows on paper.
 constexpr std::uint8_t OverWhite(std::uint32_t channel, std::uint32_t alpha) {
     return static_cast<std::uint8_t>((channel * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+// A colour with its opacity as it shows over white, opaque.
+constexpr Colour ShownOverWhite(Colour colour) {
+    const std::uint32_t alpha = AlphaOf(colour);
+    if (alpha == 255) {
+        return colour & ~kOpaque;
+    }
+    return MakeColour(OverWhite(RedOf(colour), alpha), OverWhite(GreenOf(colour), alpha),
+                      OverWhite(BlueOf(colour), alpha));
 }
 
 }  // namespace rastelle

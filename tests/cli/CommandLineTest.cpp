@@ -12,9 +12,11 @@ ParseResult Parse(std::vector<std::string_view> arguments) {
 TEST(CommandLine, EveryOptionInBothSpellings) {
     for (const auto& arguments : std::vector<std::vector<std::string_view>>{
              {"--threshold", "0", "--fill", "ones", "--centre", "--width-unit", "bytes", "-o",
-              "out.asm", "--syntax", "nasm", "--label", "_Ok9", "in"},
+              "out.asm", "--syntax", "nasm", "--label", "_Ok9", "--dither", "floyd-steinberg",
+              "--background", "black", "--invert", "in"},
              {"--threshold=0", "--fill=ones", "--center", "--width-unit=bytes", "--output=out.asm",
-              "--syntax=NASM", "--label=_Ok9", "in"}}) {
+              "--syntax=NASM", "--label=_Ok9", "--dither=floyd-steinberg", "--background=black",
+              "--invert", "in"}}) {
         const ParseResult result = Parse(arguments);
         ASSERT_TRUE(result.commandLine) << result.error;
         const ConversionSettings& settings = result.commandLine->settings;
@@ -22,6 +24,9 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
         EXPECT_EQ(settings.fill, FillMode::Ones);
         EXPECT_TRUE(settings.centre);
         EXPECT_EQ(settings.widthUnit, WidthUnit::Bytes);
+        EXPECT_EQ(settings.dither, Dither::FloydSteinberg);
+        EXPECT_EQ(settings.background, Background::Black);
+        EXPECT_TRUE(settings.invert);
         EXPECT_EQ(result.commandLine->output, "out.asm");
         EXPECT_EQ(result.commandLine->syntax.literalSuffix, "b");
         EXPECT_EQ(result.commandLine->labels, std::vector<std::string>{"_Ok9"});
@@ -56,6 +61,9 @@ TEST(CommandLine, RefusesBadInput) {
              {"--threshold"},
              {"--syntax", "masm", "x"},
              {"--frames", "some", "x"},
+             {"--dither", "bayer", "x"},
+             {"--dither", "Ordered", "x"},
+             {"--background", "grey", "x"},
              {"--label", "9lives", "x"},
              {"--label", "a-b", "x"},
              {"--label", "", "x"},
@@ -74,6 +82,10 @@ TEST(CommandLine, RefusesBadInput) {
     }
     EXPECT_EQ(Parse({"--mask-layout", "beside", "x"}).error,
               "--mask-layout must be before or after or block, not 'beside'");
+    EXPECT_EQ(Parse({"--dither", "fs", "x"}).error,
+              "dither must be none, ordered, floyd-steinberg or atkinson, not 'fs'");
+    EXPECT_EQ(Parse({"--background=grey", "x"}).error,
+              "background must be white or black, not 'grey'");
     EXPECT_EQ(Parse({"p/a-b.bmp", "a_b.gif"}).error,
               "p/a-b.bmp and a_b.gif would both get the label a_b");
 }

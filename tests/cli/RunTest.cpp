@@ -170,6 +170,21 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
         {{"--frames", "all", animation}, 0, frames, ""},
         {{animation}, 0, "\t.db 8,1\r\n\t.db %11000000\r\n", ""},
         {{"sprite.bmp"}, 0, kSpriteText, ""},
+        // Pixels inverted, fill digits not.
+        {{"--invert", "sprite.bmp"},
+         0,
+         "\t.db 16,2\r\n\t.db %00000000,%00000000\r\n\t.db %11111111,%11000000\r\n",
+         ""},
+        // Grey 0 at half opacity, grey 0x40 transparent, grey 0x40 opaque.
+        {{"--background", "black", RASTELLE_FIXTURES_DIR "/formats/good/grey-alpha-8bit.png"},
+         0,
+         "\t.db 8,1\r\n\t.db %11100000\r\n",
+         ""},
+        {{"--preview", "--centre", "sprite.bmp"}, 0, "░░░▀▀▀▀▀▀▀▀▀▀░░░\n", ""},
+        {{"--preview", "--fill", "ones", "sprite", "1 dot.bmp"},
+         0,
+         "sprite:\n▀▀▀▀▀▀▀▀▀▀▓▓▓▓▓▓\n\n_1_dot:\n▀▓▓▓▓▓▓▓\n",
+         ""},
         {{"-o", "-", "sprite"}, 0, kSpriteText, ""},  // "-" is standard output, not a file
         {{"--fill", "ones", "--centre", "--width-unit", "bytes", "sprite.bmp"},
          0,

@@ -1,8 +1,12 @@
+#include "DigitStage.h"
 #include "RowEncoder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <map>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -12,13 +16,21 @@ namespace {
 constexpr FillMode None = FillMode::None, Zeros = FillMode::Zeros, Ones = FillMode::Ones;
 constexpr WidthUnit Bits = WidthUnit::Bits, Bytes = WidthUnit::Bytes;
 
-// '1' is black and '0' white; the letters sit around a threshold of 100 (channel sum 300).
+// '1' is black and '0' white; a to d sit around a threshold of 100 (channel sum 300); h, g
+// and l are greys; t, s and k have an opacity (bits 24-31), the others are opaque.
 const std::map<char, Colour> kColours = {
-    {'1', MakeColour(0, 0, 0)},       {'0', MakeColour(255, 255, 255)},
+    {'1', MakeColour(0, 0, 0)},
+    {'0', MakeColour(255, 255, 255)},
     {'a', MakeColour(100, 100, 100)},  // sum 300
     {'b', MakeColour(100, 100, 99)},   // 299
     {'c', MakeColour(255, 0, 45)},     // 300, channels uneven
     {'d', MakeColour(255, 255, 254)},  // one below white
+    {'h', MakeColour(64, 64, 64)},
+    {'g', MakeColour(128, 128, 128)},
+    {'l', MakeColour(192, 192, 192)},
+    {'t', MakeColour(0, 0, 0)},  // alpha 0
+    {'s', MakeColour(255, 255, 255) | 128U << 24},
+    {'k', MakeColour(0, 0, 0) | 128U << 24},
 };
 
 // An image drawn with the characters above, top row first.
@@ -30,6 +42,16 @@ class TestImage final : public PixelSource {
     std::int32_t Height() const override { return static_cast<std::int32_t>(rows_.size()); }
     Colour ColourAt(std::int32_t x, std::int32_t y) const override {
         return kColours.at(rows_[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]);
+    }
+    // t, s and k have an opacity of their own; the others are opaque.
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override {
+        for (std::int32_t x = 0; x < width_; ++x) {
+            const Colour colour = ColourAt(x, y);
+            const char pixel = rows_[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
+            row[static_cast<std::size_t>(x)] =
+                std::string_view("tsk").find(pixel) != std::string_view::npos ? colour
+                                                                              : colour | kOpaque;
+        }
     }
 
   private:
@@ -63,6 +85,25 @@ const struct {
     {3, {"0d1"}, {None, false, Bits, 255}, "\t.db 3,1\r\n\t.db %011\r\n"},
     {1, {"1"}, {Ones, false, Bits, 0}, "\t.db 8,1\r\n\t.db %01111111\r\n"},
     {5, {}, {Zeros, false, Bits, 128}, "\t.db 8,0\r\n"},
+    // Worked out by a model of the rules written apart from the engine.
+    {16, {"hhhhgggglllaaah1", "gggghhhhaaallll0", "llllllllhhhhgggg", "aaaaaaaaggggllll", "hhhhhhhhaaaahhhh", "gggggggglllllll0", "llllaaaahhhhgggg", "aaaallllgggghhhh"},
+     {Zeros, false, Bits, 128, false, Dither::Ordered, Background::White},
+     "\t.db 16,8\r\n\t.db %11111010,%10101111\r\n\t.db %01010101,%01000000\r\n\t.db %10101010,%11111010\r\n\t.db %01010101,%01010000\r\n\t.db %11111111,%11101111\r\n\t.db %01010101,%00000000\r\n\t.db %10101011,%11111010\r\n\t.db %01010000,%01010101\r\n"},
+    {8, {"hhhhhhhh", "gggggggg", "llllllll", "aaaaaaaa", "hhhhgggg", "ggggllll"}, {Zeros, false, Bits, 128, false, Dither::FloydSteinberg, Background::White},
+     "\t.db 8,6\r\n\t.db %11111111\r\n\t.db %00000001\r\n\t.db %01010100\r\n\t.db %10110110\r\n\t.db %11101010\r\n\t.db %00100001\r\n"},
+    {8, {"hhhhhhhh", "gggggggg", "llllllll", "aaaaaaaa", "hhhhgggg", "ggggllll"}, {Zeros, false, Bits, 128, false, Dither::Atkinson, Background::White},
+     "\t.db 8,6\r\n\t.db %11111111\r\n\t.db %00001001\r\n\t.db %00000000\r\n\t.db %11111111\r\n\t.db %11110010\r\n\t.db %00010000\r\n"},
+    {16, std::vector<std::string>(4, "aaaaaaaaaaaaaaaa"), {None, false, Bits, 100, false, Dither::FloydSteinberg, Background::White},
+     "\t.db 16,4\r\n\t.db %01010101,%01010101\r\n\t.db %10101010,%10101010\r\n\t.db %01010101,%01010101\r\n\t.db %10101010,%10101010\r\n"},
+    // Inverted pixels; the fill stays 1s.
+    {6, std::vector<std::string>(4, "10ghl1"), {Ones, true, Bits, 128, true, Dither::Ordered, Background::White},
+     "\t.db 8,4\r\n\t.db %10100001\r\n\t.db %10110101\r\n\t.db %10100001\r\n\t.db %10110101\r\n"},
+    {4, {"tsk1", "tsk0", "tsk1", "tsk0"}, {None, false, Bits, 129, false, Dither::None, Background::Black},
+     "\t.db 4,4\r\n\t.db %1111\r\n\t.db %1110\r\n\t.db %1111\r\n\t.db %1110\r\n"},
+    {4, {"tsk1", "tsk0", "tsk1", "tsk0"}, {None, false, Bits, 129, false, Dither::None, Background::White},
+     "\t.db 4,4\r\n\t.db %0011\r\n\t.db %0010\r\n\t.db %0011\r\n\t.db %0010\r\n"},
+    {6, {"tsktsk", "ksksks", "tttttt", "gggggg"}, {None, false, Bits, 129, true, Dither::FloydSteinberg, Background::Black},
+     "\t.db 6,4\r\n\t.db %000010\r\n\t.db %010000\r\n\t.db %000000\r\n\t.db %010101\r\n"},
 };
 // clang-format on
 
@@ -86,6 +127,77 @@ TEST(RowEncoder, WholeTexts) {
         if (test.settings.widthUnit == Bits) {
             EXPECT_EQ(RowEncoder::TextSize(test.width, image.Height(), test.settings.fill),
                       test.text.size());
+        }
+    }
+}
+
+// Without a sink the whole text stays in one piece, however many sink blocks it spans.
+TEST(RowEncoder, TextBeyondTheSinkBlockWithoutSink) {
+    const TestImage image(16, std::vector<std::string>(5000, "1111111100000000"));
+    std::string text = "\t.db 16,5000";
+    for (int row = 0; row < 5000; ++row) {
+        text += "\r\n\t.db %11111111,%00000000";
+    }
+    EXPECT_EQ(EncodeImage(image, {}), text + "\r\n");
+}
+
+// A flat field of one grey, 64 x 64, in every dithering mode and at thresholds across the
+// range: the promises the threshold keeps whatever the mode.
+TEST(DigitStage, ThresholdKeepsItsMeaning) {
+    struct Flat final : PixelSource {
+        Colour colour;
+        explicit Flat(std::uint8_t grey) : colour(MakeColour(grey, grey, grey)) {}
+        std::int32_t Width() const override { return 64; }
+        std::int32_t Height() const override { return 64; }
+        Colour ColourAt(std::int32_t, std::int32_t) const override { return colour; }
+    };
+    // Ones in the whole field, and the fewest and most in any aligned 8 x 8 block.
+    const auto count = [](Dither dither, std::uint8_t threshold, std::uint8_t grey) {
+        ConversionSettings settings;
+        settings.dither = dither;
+        settings.threshold = threshold;
+        DigitStage stage;
+        stage.Begin(64, settings);
+        std::array<int, 64> blocks{};
+        for (std::int32_t y = 0; y < 64; ++y) {
+            const auto digits = stage.Row(Flat(grey), y);
+            for (std::size_t x = 0; x < 64; ++x)
+                blocks[static_cast<std::size_t>(y / 8 * 8) + x / 8] += digits[x];
+        }
+        const auto [fewest, most] = std::minmax_element(blocks.begin(), blocks.end());
+        return std::array<int, 3>{std::accumulate(blocks.begin(), blocks.end(), 0), *fewest, *most};
+    };
+    const std::uint8_t thresholds[] = {0, 1, 16, 64, 128, 200, 254, 255};
+    for (const Dither dither : {Dither::Ordered, Dither::FloydSteinberg, Dither::Atkinson}) {
+        SCOPED_TRACE(static_cast<int>(dither));
+        std::array<int, 256> before{};  // ones for each grey at the threshold before
+        for (const std::uint8_t threshold : thresholds) {
+            SCOPED_TRACE(+threshold);
+            const int blackOnes = threshold == 0 ? 0 : 4096;
+            EXPECT_EQ(count(dither, threshold, 0)[0], blackOnes);
+            if (threshold == 255) {
+                EXPECT_EQ(count(dither, threshold, 254)[0], 4096);
+            }
+            EXPECT_EQ(count(dither, threshold, 255)[0], 0);
+            if (threshold != 0 && threshold != 255) {
+                const auto half = count(dither, threshold, threshold);
+                if (dither == Dither::Ordered) {
+                    EXPECT_EQ(half[1], 32);
+                    EXPECT_EQ(half[2], 32);
+                } else {
+                    EXPECT_NEAR(half[0], 2048, 0.02 * 4096);
+                }
+            }
+            for (int grey = 0; grey < 256; grey += 5) {
+                const int ones = count(dither, threshold, static_cast<std::uint8_t>(grey))[0];
+                EXPECT_GE(ones, before[static_cast<std::size_t>(grey)]) << grey;
+                before[static_cast<std::size_t>(grey)] = ones;
+                const double share = (255.0 - grey) / 255;
+                if (threshold == 128 && dither != Dither::Atkinson) {
+                    EXPECT_NEAR(ones / 4096.0, share, dither == Dither::Ordered ? 1.0 / 64 : 0.02)
+                        << grey;
+                }
+            }
         }
     }
 }
