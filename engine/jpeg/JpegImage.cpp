@@ -121,7 +121,8 @@ Decoded<std::unique_ptr<JpegImage>> JpegImage::Decode(std::span<const std::uint8
         std::vector<std::uint8_t> samples(rowSamples *
                                           static_cast<std::size_t>(rowsAtOnce.value()));
         const auto place = [&](std::ptrdiff_t y, const std::uint8_t* row) {
-            const Placement at = PlaceOf(orientation, y, width, height);
+            const Placement at = PlaceOf(orientation, y, static_cast<std::ptrdiff_t>(width),
+                                         static_cast<std::ptrdiff_t>(height));
             Colour* out = image->pixels_.data();
             switch (header.value().model) {
                 case ColourModel::Grey:
