@@ -13,7 +13,7 @@ echo "== Engine throughput (target: at least 100 million pixels per second)"
 build/native/bench/engine_bench --benchmark_counters_tabular=true
 
 echo
-echo "== rastelle-cli against ImageMagick: 4096 x 4096 24-bit BMP, RGBA PNGs of 4096 x 4096 and 128 x 64"
+echo "== rastelle-cli against ImageMagick: 4096 x 4096 24-bit BMP, RGBA PNGs of 4096 x 4096 and 128 x 64, 4096 x 4096 JPEG"
 python3 bench/compare-imagemagick.py --cli build/native/rastelle-cli || status=1
 
 echo

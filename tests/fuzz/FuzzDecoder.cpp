@@ -6,6 +6,7 @@
 #include "ImageSource.h"
 #include "RowEncoder.h"
 #include "bmp/BmpHeaders.h"
+#include "jpeg/JpegImage.h"
 #include "stb/StbLibrary.h"
 
 namespace {
@@ -22,6 +23,8 @@ bool TooBigToDecodeQuickly(const std::uint8_t* data, std::size_t size) {
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
         const auto layout = rastelle::ParseHeaders({data, size});
         pixels = layout.ok() ? std::int64_t{layout.value().width} * layout.value().height : 0;
+    } else if (rastelle::IsJpeg({data, size})) {
+        pixels = rastelle::JpegImage::HeaderPixels({data, size});
     } else {
         const rastelle::stb::Info info = rastelle::stb::ReadInfo({data, size});
         pixels = info.width * info.height;
