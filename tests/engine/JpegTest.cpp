@@ -14,27 +14,20 @@ namespace {
 // Written by make_jpegs.py with Debian's cjpeg, ImageMagick and djpeg.
 const std::filesystem::path kSamples = RASTELLE_JPEG_SAMPLES_DIR;
 
-struct Pnm {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<Colour> pixels;
-};
-
-// djpeg's binary PGM or PPM (maximum 255, no comments).
-Pnm ReadPnm(const std::filesystem::path& path) {
+// djpeg's binary PGM or PPM (maximum 255, no comments) as colours, after its width and height.
+std::vector<Colour> ReadPnm(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::string magic;
-    int maximum = 0;
-    Pnm pnm;
-    file >> magic >> pnm.width >> pnm.height >> maximum;
+    std::int32_t width = 0, height = 0, maximum = 0;
+    file >> magic >> width >> height >> maximum;
     file.get();
     const std::vector<unsigned char> samples{std::istreambuf_iterator<char>(file), {}};
+    std::vector<Colour> pixels{static_cast<Colour>(width), static_cast<Colour>(height)};
     const std::size_t step = magic == "P5" ? 1 : 3;
     for (std::size_t at = 0; at + step <= samples.size(); at += step) {
-        pnm.pixels.push_back(
-            MakeColour(samples[at], samples[at + step / 2], samples[at + step - 1]));
+        pixels.push_back(MakeColour(samples[at], samples[at + step / 2], samples[at + step - 1]));
     }
-    return pnm;
+    return pixels;
 }
 
 // Each sample against djpeg's pixels, turned by ImageMagick for the EXIF orientations;
@@ -50,20 +43,18 @@ constexpr std::array kSampleNames{
 TEST(JpegTest, PixelsAreDjpegs) {
     for (const char* name : kSampleNames) {
         SCOPED_TRACE(name);
-        const Pnm expected = ReadPnm(kSamples / (std::string(name) + ".pnm"));
-        ASSERT_EQ(expected.pixels.size(), std::size_t{37 * 23});
         ImageSource image;
         const auto opened = image.Open(kSamples / (std::string(name) + ".jpg"));
         ASSERT_TRUE(opened.opened) << opened.error.message;
-        ASSERT_EQ(image.Width(), expected.width);
-        ASSERT_EQ(image.Height(), expected.height);
+        std::vector<Colour> pixels{static_cast<Colour>(image.Width()),
+                                   static_cast<Colour>(image.Height())};
         std::vector<Colour> row(static_cast<std::size_t>(image.Width()));
-        std::vector<Colour> pixels;
         for (std::int32_t y = 0; y < image.Height(); ++y) {
             image.ReadRow(y, row);
             pixels.insert(pixels.end(), row.begin(), row.end());
         }
-        EXPECT_EQ(pixels, expected.pixels);
+        EXPECT_EQ(pixels, ReadPnm(kSamples / (std::string(name) + ".pnm")));
+        EXPECT_EQ(pixels.size(), 2 + 37 * 23);
     }
 }
 
