@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "ExifOrientation.h"
 #include "JpegLibrary.h"
@@ -115,7 +117,8 @@ Decoded<std::unique_ptr<JpegImage>> JpegImage::Decode(std::span<const std::uint8
         const bool turned = orientation >= 5;
         image->width_ = static_cast<std::int32_t>(turned ? height : width);
         image->height_ = static_cast<std::int32_t>(turned ? width : height);
-        image->pixels_.resize(static_cast<std::size_t>(width * height));
+        image->pixels_ =
+            std::make_unique_for_overwrite<Colour[]>(static_cast<std::size_t>(width * height));
         const auto rowSamples = static_cast<std::size_t>(width) *
                                 static_cast<std::size_t>(header.value().samplesPerPixel);
         std::vector<std::uint8_t> samples(rowSamples *
@@ -123,7 +126,7 @@ Decoded<std::unique_ptr<JpegImage>> JpegImage::Decode(std::span<const std::uint8
         const auto place = [&](std::ptrdiff_t y, const std::uint8_t* row) {
             const Placement at = PlaceOf(orientation, y, static_cast<std::ptrdiff_t>(width),
                                          static_cast<std::ptrdiff_t>(height));
-            Colour* out = image->pixels_.data();
+            Colour* out = image->pixels_.get();
             switch (header.value().model) {
                 case ColourModel::Grey:
                     return PlaceRow<ColourModel::Grey>(row, width, out, at.start, at.step);
@@ -176,8 +179,7 @@ void JpegImage::ReadRow(std::int32_t y, std::span<Colour> row) const {
         std::fill_n(row.begin(), count, Colour{0});
         return;
     }
-    std::copy_n(pixels_.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) *
-                                                              static_cast<std::size_t>(width_)),
+    std::copy_n(pixels_.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
                 count, row.begin());
 }
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <vector>
 
 #include "PixelSource.h"
 #include "bmp/DecodeError.h"
@@ -30,7 +29,8 @@ class JpegImage final : public PixelSource {
 
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
-    std::vector<Colour> pixels_;
+    // Every pixel is written before the image is handed out: no need to clear them first.
+    std::unique_ptr<Colour[]> pixels_;
 };
 
 // A JPEG starts with a start-of-image marker and the next marker.
