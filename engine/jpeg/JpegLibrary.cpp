@@ -74,6 +74,7 @@ struct Decompressor::State {
     jpeg_progress_mgr progress{};
     std::span<const std::uint8_t> file;
     std::uint64_t memoryLimit = 0;
+    int samplesPerPixel = 0;
     DecodeError error;  // once failed, the library's state is only good for destroying
     std::vector<JSAMPROW> rows;
 
@@ -162,6 +163,7 @@ Decoded<Header> Decompressor::ReadHeader() {
                              "JPEG with " + std::to_string(info.num_components) +
                                  " colour components of no known colour space");
     }
+    state_->samplesPerPixel = header.samplesPerPixel;
     return header;
 }
 
@@ -182,7 +184,13 @@ Decoded<int> Decompressor::Start(std::uint64_t memoryLimit) {
     if (!state_->Run([](j_decompress_ptr info, void*) { jpeg_start_decompress(info); })) {
         return state_->error;
     }
-    const int rows = state_->info.rec_outbuf_height;
+    // Our row buffers are sized from the header: never let the library write beyond them.
+    const jpeg_decompress_struct& info = state_->info;
+    if (info.output_width != info.image_width || info.output_height != info.image_height ||
+        info.output_components != state_->samplesPerPixel) {
+        return MakeError(DecodeErrorKind::Invalid, "the decoder's image differs from the header");
+    }
+    const int rows = info.rec_outbuf_height;
     state_->rows.resize(static_cast<std::size_t>(rows));
     return rows;
 }
