@@ -1,11 +1,16 @@
-// Decoder throughput, alone and followed by the encoder, on in-memory BMP files.
+// Decoder throughput, alone and followed by the encoder, on in-memory BMP and JPEG files.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
+
+#include <jpeglib.h>
 
 #include "RowEncoder.h"
 #include "bmp/BmpImage.h"
+#include "jpeg/JpegImage.h"
 
 namespace {
 
@@ -115,6 +120,61 @@ void Pipeline(benchmark::State& state, std::uint16_t bits, std::uint32_t compres
     Configure(state, side);
 }
 
+// A square JPEG of `side` pixels, quality 90, 4:2:0, of a smooth picture with edges, as a
+// photo has; written by libjpeg itself (which ends the program on an error: fine here).
+Bytes MakeJpeg(std::int32_t side, bool progressive) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(side);
+    info.image_height = static_cast<JDIMENSION>(side);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    if (progressive) {
+        jpeg_simple_progression(&info);
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(side) * 3);
+    while (info.next_scanline < info.image_height) {
+        const auto y = static_cast<std::int32_t>(info.next_scanline);
+        for (std::int32_t x = 0; x < side; ++x) {
+            const auto at = static_cast<std::size_t>(x) * 3;
+            row[at] = static_cast<JSAMPLE>((x + y) / 32);
+            row[at + 1] = static_cast<JSAMPLE>(((x / 64 + y / 64) % 2) * 200 + (x & 31));
+            row[at + 2] = static_cast<JSAMPLE>(y * 255 / side);
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    Bytes file(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return file;
+}
+
+// File bytes to colours, turned upright.
+void DecodeJpeg(benchmark::State& state, bool progressive) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const Bytes file = MakeJpeg(side, progressive);
+    for (auto _ : state) {
+        auto decoded = rastelle::JpegImage::Decode(file);
+        if (!decoded.ok()) {
+            state.SkipWithError(decoded.error().message.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(decoded.value().get());
+    }
+    Configure(state, side);
+    state.counters["file_bytes"] = static_cast<double>(file.size());
+}
+
 BENCHMARK_CAPTURE(ReadRows, Bits1, 1, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ReadRows, Bits8, 8, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ReadRows, Rgb565, 16, 3)->Arg(4096)->Unit(benchmark::kMillisecond);
@@ -124,5 +184,7 @@ BENCHMARK_CAPTURE(ReadRows, Rle8, 8, 1)->Arg(4096)->Unit(benchmark::kMillisecond
 BENCHMARK_CAPTURE(Pipeline, Bits1, 1, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Pipeline, Bgr24, 24, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Pipeline, Rle8, 8, 1)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeJpeg, Baseline, false)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeJpeg, Progressive, true)->Arg(4096)->Unit(benchmark::kMillisecond);
 
 }  // namespace

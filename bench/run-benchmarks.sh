@@ -14,7 +14,7 @@ echo "   0.8 of plain ones, Floyd-Steinberg at least 100 million pixels per seco
 build/native/bench/engine_bench --benchmark_counters_tabular=true
 
 echo
-echo "== rastelle-cli against ImageMagick: 4096 x 4096 24-bit BMP, RGBA PNGs of 4096 x 4096 and 128 x 64"
+echo "== rastelle-cli against ImageMagick: 4096 x 4096 24-bit BMP, RGBA PNGs of 4096 x 4096 and 128 x 64, 4096 x 4096 JPEG"
 python3 bench/compare-imagemagick.py --cli build/native/rastelle-cli || status=1
 
 echo

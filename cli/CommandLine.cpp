@@ -357,9 +357,10 @@ std::string SyntaxTable() {
 std::string UsageText() {
     return "Usage: rastelle-cli [OPTIONS] FILE...\n"
            "Turns images into assembler source: one line of binary literals per pixel row,\n"
-           "after a header line with the width and the height. Reads BMP, PNG, GIF, TGA,\n"
-           "binary PGM and PPM, and PSD files, known by their contents, not their\n"
-           "names; transparent pixels are seen against white (or --background).\n"
+           "after a header line with the width and the height. Reads BMP, JPEG, PNG, GIF,\n"
+           "TGA, binary PGM and PPM, and PSD files, known by their contents, not their\n"
+           "names; transparent pixels are seen against white (or --background), photos\n"
+           "are turned upright.\n"
            "\n"
            "  --threshold N          black/white limit, 0 to 255 (default 128): a pixel is 1\n"
            "                         when R+G+B < 3 x N; with dithering, a grey of R+G+B =\n"

@@ -52,6 +52,15 @@ DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {
         image_ = bmp_.get();
         return {};
     }
+    if (IsJpeg(bytes)) {
+        auto decoded = JpegImage::Decode(bytes);
+        if (!decoded.ok()) {
+            return decoded.error();
+        }
+        jpeg_ = std::move(decoded.value());
+        image_ = jpeg_.get();
+        return {};
+    }
     auto decoded = StbImage::Decode(std::move(bytes));
     if (!decoded.ok()) {
         return decoded.error();
@@ -65,14 +74,14 @@ std::int32_t ImageSource::FrameCount() const {
     if (stb_) {
         return stb_->FrameCount();
     }
-    return bmp_ ? 1 : 0;
+    return image_ != nullptr ? 1 : 0;
 }
 
 DecodeError ImageSource::SelectFrame(std::int32_t index) {
     if (stb_) {
         return stb_->SelectFrame(index);
     }
-    if (bmp_ && index == 0) {
+    if (image_ != nullptr && index == 0) {
         return {};
     }
     return MakeError(
@@ -172,6 +181,7 @@ ImageSource::OpenResult ImageSource::Open(const std::filesystem::path& path,
 void ImageSource::Close() {
     image_ = nullptr;
     bmp_.reset();
+    jpeg_.reset();
     stb_.reset();
 }
 

@@ -9,17 +9,24 @@
 #
 # Other scripts may source this file and call rastelle_install_deps with the same options.
 
-# The assemblers check the command-line tool's text in every syntax; mandoc checks its man
-# page, lintian its Debian package, zip and unzip make and check the Windows zip.
+# The assemblers check the command-line tool's text in every syntax; cjpeg and djpeg
+# (libjpeg-turbo-progs) make and check the JPEG tests' samples; mandoc checks the man page,
+# lintian the Debian package, zip and unzip make and check the Windows zip.
 RASTELLE_NATIVE_PACKAGES="cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
-libclang-rt-14-dev imagemagick python3 libstb-dev binutils-z80 z80asm nasm cc65 acme as31 xa65
-pasmo mandoc lintian zip unzip"
-# fonts-wine holds Marlett (the caption buttons) and libfreetype6:i386 lets 32-bit Wine draw
-# TrueType at all; x11-utils, imagemagick and xdotool take the screenshots.
+libclang-rt-14-dev imagemagick python3 libstb-dev libjpeg62-turbo-dev libjpeg-turbo-progs
+binutils-z80 z80asm nasm cc65 acme as31 xa65 pasmo mandoc lintian zip unzip"
 # Enough to build rastelle-cli alone (scripts/run.sh without a display).
-RASTELLE_CLI_PACKAGES="cmake ninja-build g++ libstb-dev"
+RASTELLE_CLI_PACKAGES="cmake ninja-build g++ libstb-dev libjpeg62-turbo-dev"
+# fonts-wine holds Marlett (the caption buttons) and libfreetype6:i386 lets 32-bit Wine draw
+# TrueType at all; x11-utils, imagemagick and xdotool take the screenshots. dpkg-dev and nasm
+# fetch and build libjpeg-turbo for Windows (below); the tests make their JPEGs with its tools.
 RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 wine wine32:i386
-libfreetype6:i386 fonts-wine xvfb x11-utils imagemagick xdotool libstb-dev"
+libfreetype6:i386 fonts-wine xvfb x11-utils imagemagick xdotool libstb-dev dpkg-dev nasm
+libjpeg-turbo-progs"
+
+# Debian ships libjpeg-turbo for Linux only: the Windows build links a static copy built here
+# from Debian's source package, the same version as the host's. The windows preset looks here.
+RASTELLE_MINGW_JPEG_PREFIX=/opt/rastelle/mingw-libjpeg-turbo
 
 rastelle_missing_packages() {
     for package in "$@"; do
@@ -27,6 +34,64 @@ rastelle_missing_packages() {
             printf '%s\n' "$package"
         fi
     done
+}
+
+# The version of Debian's source package, which the built copy records beside itself.
+rastelle_mingw_jpeg_wanted() {
+    apt-cache showsrc libjpeg-turbo 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1
+}
+
+rastelle_mingw_jpeg_missing() {
+    stamp="$RASTELLE_MINGW_JPEG_PREFIX/debian-version"
+    [ -f "$RASTELLE_MINGW_JPEG_PREFIX/lib/libjpeg.a" ] && [ -f "$stamp" ] || return 0
+    wanted_version=$(rastelle_mingw_jpeg_wanted)
+    # Without source lines apt knows no version: keep what is built.
+    [ -n "$wanted_version" ] && [ "$(cat "$stamp")" != "$wanted_version" ]
+}
+
+rastelle_build_mingw_jpeg() {
+    if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        # The first archive the machine uses, with its own options (Signed-By), as sources.
+        if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+            sed -n '1,/^$/p' /etc/apt/sources.list.d/debian.sources |
+                sed 's/^Types:.*/Types: deb-src/' >/etc/apt/sources.list.d/rastelle-deb-src.sources
+        else
+            grep -m 1 '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+                >/etc/apt/sources.list.d/rastelle-deb-src.list
+        fi
+        apt-get update
+    fi
+    work=$(mktemp -d "${TMPDIR:-/tmp}/rastelle-libjpeg.XXXXXX")
+    started=$(date +%s)
+    (
+        set -e
+        cd "$work"
+        apt-get source --download-only libjpeg-turbo >/dev/null
+        dpkg-source --no-check -x ./libjpeg-turbo_*.dsc source >/dev/null
+        version=$(dpkg-parsechangelog -l source/debian/changelog -S Version)
+        # Static, no TurboJPEG API, SIMD through nasm; only what libjpeg's decoder needs.
+        cmake -S source -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=i686 \
+            -DCMAKE_C_COMPILER=i686-w64-mingw32-gcc-posix \
+            -DCMAKE_RC_COMPILER=i686-w64-mingw32-windres \
+            -DCMAKE_INSTALL_PREFIX="$RASTELLE_MINGW_JPEG_PREFIX" \
+            -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
+            -DREQUIRE_SIMD=ON >/dev/null
+        cmake --build build --target jpeg-static >/dev/null
+        rm -rf "$RASTELLE_MINGW_JPEG_PREFIX"
+        mkdir -p "$RASTELLE_MINGW_JPEG_PREFIX/lib" "$RASTELLE_MINGW_JPEG_PREFIX/include"
+        cp build/libjpeg.a "$RASTELLE_MINGW_JPEG_PREFIX/lib/"
+        cp build/jconfig.h source/jpeglib.h source/jmorecfg.h source/jerror.h \
+            "$RASTELLE_MINGW_JPEG_PREFIX/include/"
+        echo "$version" >"$RASTELLE_MINGW_JPEG_PREFIX/debian-version"
+    )
+    result=$?
+    rm -rf "$work"
+    if [ "$result" -ne 0 ]; then
+        echo "install-deps.sh: building libjpeg-turbo for Windows failed" >&2
+        return 1
+    fi
+    echo "Built libjpeg-turbo for Windows in $(($(date +%s) - started)) s: $RASTELLE_MINGW_JPEG_PREFIX"
 }
 
 rastelle_install_deps() {
@@ -57,17 +122,27 @@ rastelle_install_deps() {
     [ -n "$want_cli" ] && wanted="$wanted $RASTELLE_CLI_PACKAGES"
     # shellcheck disable=SC2086 # word splitting wanted
     missing=$(rastelle_missing_packages $wanted | sort -u | tr '\n' ' ')
-    if [ -z "$missing" ]; then
+    jpeg_missing=
+    if [ -n "$want_windows" ] && rastelle_mingw_jpeg_missing; then
+        jpeg_missing=1
+    fi
+    if [ -z "$missing" ] && [ -z "$jpeg_missing" ]; then
         return 0
     fi
     if [ -n "$check_only" ]; then
-        echo "Missing packages: $missing"
+        [ -n "$missing" ] && echo "Missing packages: $missing"
+        [ -n "$jpeg_missing" ] && echo "Missing: libjpeg-turbo for Windows in $RASTELLE_MINGW_JPEG_PREFIX"
         return 1
     fi
     if [ "$(id -u)" -ne 0 ]; then
-        echo "install-deps.sh: missing packages: $missing" >&2
+        [ -n "$missing" ] && echo "install-deps.sh: missing packages: $missing" >&2
+        [ -n "$jpeg_missing" ] && echo "install-deps.sh: missing libjpeg-turbo for Windows" >&2
         echo "Run this script as root (e.g. sudo $0) to install them." >&2
         return 1
+    fi
+    if [ -z "$missing" ]; then
+        rastelle_build_mingw_jpeg
+        return
     fi
 
     echo "Installing: $missing"
@@ -79,7 +154,10 @@ rastelle_install_deps() {
     # With recommends: Wine's X11 driver's libraries (libxrender1 and others) come only that
     # way. wine32 is named explicitly because nothing depends on it.
     # shellcheck disable=SC2086
-    apt-get install -y $missing
+    apt-get install -y $missing || return 1
+    if [ -n "$jpeg_missing" ]; then
+        rastelle_build_mingw_jpeg
+    fi
 }
 
 # Run directly (not sourced): install and exit with the result.

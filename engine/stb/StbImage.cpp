@@ -68,22 +68,6 @@ DecodeError TooLarge(std::string message) {
     return MakeError(DecodeErrorKind::TooLarge, std::move(message));
 }
 
-DecodeError CheckSize(std::int64_t width, std::int64_t height) {
-    const std::string size = std::to_string(width) + " x " + std::to_string(height);
-    if (width <= 0 || height <= 0) {
-        return MakeError(DecodeErrorKind::Invalid, "image of " + size + " pixels");
-    }
-    if (width > limits::kMaxSide || height > limits::kMaxSide) {
-        return TooLarge("image of " + size + " pixels: a side is larger than the cap of " +
-                        std::to_string(limits::kMaxSide));
-    }
-    if (static_cast<std::uint64_t>(width * height) > limits::kMaxDecodedPixels) {
-        return TooLarge("image of " + size + " pixels is larger than the cap of " +
-                        std::to_string(limits::kMaxDecodedPixels) + " pixels");
-    }
-    return {};
-}
-
 // Tables from the samples the library gives to what the colour rules say, for the narrow
 // ones it does not widen by repeating their bits; empty when it is right already.
 using SampleTable = std::vector<std::uint8_t>;
@@ -158,6 +142,22 @@ void Compose(const std::uint8_t* samples, std::span<Colour> out, const std::uint
 
 }  // namespace
 
+DecodeError CheckDecodedSize(std::int64_t width, std::int64_t height) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width <= 0 || height <= 0) {
+        return MakeError(DecodeErrorKind::Invalid, "image of " + size + " pixels");
+    }
+    if (width > limits::kMaxSide || height > limits::kMaxSide) {
+        return TooLarge("image of " + size + " pixels: a side is larger than the cap of " +
+                        std::to_string(limits::kMaxSide));
+    }
+    if (static_cast<std::uint64_t>(width * height) > limits::kMaxDecodedPixels) {
+        return TooLarge("image of " + size + " pixels is larger than the cap of " +
+                        std::to_string(limits::kMaxDecodedPixels) + " pixels");
+    }
+    return {};
+}
+
 StbImage::~StbImage() = default;
 
 Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> file) {
@@ -174,7 +174,7 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
     if (!scale.ok()) {
         return scale.error();
     }
-    if (DecodeError error = CheckSize(info.width, info.height);
+    if (DecodeError error = CheckDecodedSize(info.width, info.height);
         error.kind != DecodeErrorKind::None) {
         return error;
     }

@@ -55,6 +55,9 @@ class StbImage final : public PixelSource {
     std::unique_ptr<stb::GifFrames> gif_;  // animated GIFs only
 };
 
+// Refuses an image of the size a header gives that would be decoded whole beyond the caps.
+DecodeError CheckDecodedSize(std::int64_t width, std::int64_t height);
+
 // Over white, per channel, rounded: what a transparent pixel shows on paper.
 constexpr std::uint8_t OverWhite(std::uint32_t channel, std::uint32_t alpha) {
     return static_cast<std::uint8_t>((channel * alpha + 255 * (255 - alpha) + 127) / 255);

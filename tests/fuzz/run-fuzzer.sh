@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the decoder and encoder for SECONDS (default 30) from the BMP, PNG and GIF fixtures and the refused
-# files in corpus/. Exits non-zero when it finds a crash, leaving the input in the work folder.
+# Fuzzes the decoder and encoder for SECONDS (default 30) from the BMP, PNG and GIF fixtures and the JPEGs
+# and refused files in corpus/. Exits non-zero when it finds a crash, leaving the input in the work folder.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 seconds="${1:-30}"
