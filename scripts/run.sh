@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the Windows program and opens it under Wine on your display. Without a display it
-# builds rastelle-cli, converts docs/ghost.bmp and prints the text instead.
+# builds rastelle-cli, converts docs/ghost.bmp and prints the text and its preview instead.
 # Installs what is missing first when run as root (scripts/install-deps.sh).
 #
 # WINEPREFIX: the Wine prefix to use (default build/windows/wineprefix-desktop, so the
@@ -18,6 +18,9 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "No display (DISPLAY is not set), so here is the command-line tool's work:"
     echo "\$ build/package/rastelle-cli --label ghost docs/ghost.bmp"
     build/package/rastelle-cli --label ghost docs/ghost.bmp
+    echo
+    echo "\$ build/package/rastelle-cli --preview docs/ghost.bmp   # the same digits, drawn"
+    build/package/rastelle-cli --preview docs/ghost.bmp
     echo
     echo "To see the window, run this script from a graphical session (or over ssh -X);"
     echo "scripts/dialog-screenshot.sh shows it as a picture without one (docs/dialog.png)."
