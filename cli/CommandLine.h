@@ -24,6 +24,10 @@ struct CommandLine {
     std::optional<std::filesystem::path> output;  // standard output when empty
     // Every frame of an animated image as an image of its own, labelled LABEL_0, LABEL_1...
     bool allFrames = false;
+    // --reverse: the inputs are texts, turned back into pictures; --size gives their size.
+    bool reverse = false;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
 };
 
 struct ParseResult {

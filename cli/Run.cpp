@@ -11,6 +11,7 @@
 #include "Layout.h"
 #include "OutputFile.h"
 #include "PictureWriter.h"
+#include "Reverse.h"
 
 namespace rastelle::cli {
 
@@ -180,7 +181,7 @@ int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FIL
             break;
     }
     try {
-        return Convert(commandLine, out, err);
+        return commandLine.reverse ? Reverse(commandLine, err) : Convert(commandLine, out, err);
     } catch (const std::bad_alloc&) {
         Print(err, "rastelle-cli: not enough memory\n");
         return kFailure;
