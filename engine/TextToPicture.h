@@ -19,14 +19,14 @@ namespace rastelle {
 
 // How to turn a text back into pictures: the options that made it, and where it goes.
 struct ReverseSettings {
-    ConversionSettings settings;
+    ConversionSettings settings = {};
     // The picture's size in pixels. Needed without a header; with one it must agree with it,
     // and fill digits are dropped as fill and centre place them. Without it the header's
     // numbers are the size, and fill digits become pixels.
     std::int32_t width = 0;
     std::int32_t height = 0;
     PictureFormat format = PictureFormat::Png;
-    std::string label;  // only the image with this label; empty: every image
+    std::string label = {};  // only the image with this label; empty: every image
     bool write = true;  // false: the text is only checked, the target never asked
     std::uint64_t maxPixels = limits::kMaxDecodedPixels;  // a PNG holds them all at once
 };
