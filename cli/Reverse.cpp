@@ -41,13 +41,13 @@ class Pictures final : public PictureTarget {
         : out_(out), folder_(folder), inputs_(inputs) {}
 
     TextSink* Open(std::string_view label) override {
-        if (!Commit()) {
-            return nullptr;
-        }
         if (!folder_ && opened_ > 0) {
             reason_ =
                 "the text holds several images; name a folder to hold one picture per "
                 "label, or pick one with --label";
+            return nullptr;
+        }
+        if (!Commit()) {
             return nullptr;
         }
         name_ = folder_ ? out_ / (std::string(label.empty() ? stem_ : label) + ".png") : out_;

@@ -448,7 +448,8 @@ TEST_F(Cli, ReverseWritesPicturesOrNothing) {
             EXPECT_EQ(ReadFile(dir_ / test.file), test.bytes);
         }
     }
-    EXPECT_EQ(Names(), (std::set<std::string>{"two.asm", "bad.asm", "pictures", "a.pbm", "b.pbm"}));
+    EXPECT_EQ(Names(), (std::set<std::string>{"sprite.bmp", "two.asm", "bad.asm", "pictures",
+                                              "a.pbm", "b.pbm"}));
     std::set<std::string> pictures;
     for (const auto& entry : fs::directory_iterator(dir_ / "pictures"))
         pictures.insert(entry.path().filename().string());
