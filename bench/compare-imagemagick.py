@@ -115,6 +115,13 @@ def main():
         big_file_time, big_file_kib = run([args.cli, "-o", text_path, big], 1)
         big_text_size = os.path.getsize(text_path)
         pages_time, pages_kib = run([args.cli, "--layout", "pages", "-o", text_path, big], 1)
+        # Back again: the pages text to a PBM streams a page of 8 rows at a time.
+        picture = os.path.join(work, "back.pbm")
+        back_time, back_kib = run([args.cli, "--reverse", "--layout", "pages", "-o", picture,
+                                   text_path], 1)
+        subprocess.run([args.cli, "-o", text_path, image], check=True, stderr=subprocess.DEVNULL)
+        png = os.path.join(work, "back.png")
+        back_png_time, back_png_kib = run([args.cli, "--reverse", "-o", png, text_path], 1)
 
     mib = 1024 * 1024
     budget = file_size + 2 * text_size + 64 * mib
@@ -132,8 +139,13 @@ def main():
           f"{big_file_time:.2f} s, peak {big_file_kib / 1024:.1f} MiB (target at most 128 MiB)")
     print(f"the same in pages (--layout pages) with -o: {pages_time:.2f} s, "
           f"peak {pages_kib / 1024:.1f} MiB (target at most 64 MiB)")
+    print(f"back (--reverse): the pages text to PBM {back_time:.2f} s, peak "
+          f"{back_kib / 1024:.1f} MiB (target at most 64 MiB); the {args.side} x {args.side} "
+          f"text to PNG {back_png_time:.2f} s, peak {back_png_kib / 1024:.1f} MiB (the whole "
+          f"picture, one byte a pixel, and the library's file)")
     ok = (cli_time <= magick_time / 10 and peak <= budget and
-          max(big_stdout_kib, big_file_kib) <= 128 * 1024 and pages_kib <= 64 * 1024)
+          max(big_stdout_kib, big_file_kib) <= 128 * 1024 and pages_kib <= 64 * 1024 and
+          back_kib <= 64 * 1024)
 
     for width, height, runs, target in ((4096, 4096, args.runs, "ratio"), (128, 64, 20, "time")):
         with tempfile.TemporaryDirectory() as work:

@@ -176,6 +176,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.preview = true;
             continue;
         }
+        if (argument == "--reverse") {
+            commandLine.reverse = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -186,7 +190,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
             name != "--output" && name != "--syntax" && name != "--label" && name != "--frames" &&
-            name != "--cell" && name != "--mask" && name != "--label-prefix" &&
+            name != "--cell" && name != "--size" && name != "--mask" && name != "--label-prefix" &&
             name != "--dither" && name != "--background" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
@@ -239,19 +243,19 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             std::string error;
             if (!ParseChoice(name, text, commandLine.settings, error))
                 return Fail(error);
-        } else if (name == "--cell") {
+        } else if (name == "--cell" || name == "--size") {
             const std::size_t times = text.find('x');
             const auto cellWidth = ParseSide(std::string_view(text).substr(0, times));
             const auto cellHeight = times == std::string::npos
                                         ? std::nullopt
                                         : ParseSide(std::string_view(text).substr(times + 1));
             if (!cellWidth || !cellHeight)
-                return Fail(
-                    "--cell must be WIDTHxHEIGHT in pixels, each from 1 to 16777216 (as "
-                    "8x8), not '" +
-                    text + "'");
-            commandLine.settings.cellWidth = *cellWidth;
-            commandLine.settings.cellHeight = *cellHeight;
+                return Fail(std::string(name) +
+                            " must be WIDTHxHEIGHT in pixels, each from 1 to 16777216 (as "
+                            "8x8), not '" +
+                            text + "'");
+            (name == "--cell" ? commandLine.settings.cellWidth : commandLine.width) = *cellWidth;
+            (name == "--cell" ? commandLine.settings.cellHeight : commandLine.height) = *cellHeight;
         } else if (name == "--mask") {
             const auto key = ParseKeyColour(text);
             if (text != "alpha" && !key)
@@ -293,6 +297,16 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(
             "--width-unit bytes counts bytes of rows; with --layout pages the width is "
             "in pixels");
+    if (commandLine.reverse) {
+        if (!commandLine.output)
+            return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
+        if (!commandLine.settings.header && commandLine.width == 0)
+            return Fail("--no-header needs --size WxH: only the header gives the picture's size");
+        commandLine.labels.push_back(label.value_or(""));
+        return {commandLine, {}};
+    }
+    if (commandLine.width > 0)
+        return Fail("--size is the size of the picture that --reverse makes");
     if (label && commandLine.inputs.size() > 1)
         return Fail("--label names one image; with several files each is labelled by its name");
     // One file gets a label line only when asked for one, or for the labels of its frames,
@@ -356,6 +370,7 @@ std::string SyntaxTable() {
 
 std::string UsageText() {
     return "Usage: rastelle-cli [OPTIONS] FILE...\n"
+           "       rastelle-cli --reverse [OPTIONS] TEXT... -o PICTURE\n"
            "Turns images into assembler source: one line of binary literals per pixel row,\n"
            "after a header line with the width and the height. Reads BMP, JPEG, PNG, GIF,\n"
            "TGA, binary PGM and PPM, and PSD files, known by their contents, not their\n"
@@ -405,6 +420,19 @@ std::string UsageText() {
            "                         its picture byte, or the mask as an image NAME_mask\n"
            "  --preview              draw the 1-bit pictures with block characters instead of\n"
            "                         writing the text (fill drawn as \u2591 or \u2593)\n"
+           "  --reverse              read assembler text (TEXT...) and write the picture to\n"
+           "                         PICTURE: PNG, or PBM when its name ends in .pbm; black\n"
+           "                         for 1 and white for 0, a mask as transparency (as the\n"
+           "                         key colour with --mask #RRGGBB). Give the options that\n"
+           "                         made the text. Reads the directives and literals of\n"
+           "                         every syntax, hexadecimal ($FF, 0xFF, 0FFh, #$FF),\n"
+           "                         decimal and binary (%101, 0b101, 101b) numbers, and\n"
+           "                         comments (;, //, * at column 1). Several labels make\n"
+           "                         one picture each: PICTURE is then a folder, the files\n"
+           "                         LABEL.png; --label NAME picks one\n"
+           "  --size WxH             with --reverse, the picture's size in pixels: needed\n"
+           "                         with --no-header; with a header, fill digits are then\n"
+           "                         dropped (without it they become pixels)\n"
            "  -o, --output OUT       write the text to OUT instead of standard output (\"-\");\n"
            "                         a file is replaced only once the whole text is written;\n"
            "                         /dev/stdout, /dev/fd/N are written through the descriptor\n"

@@ -26,6 +26,10 @@ struct CommandLine {
     bool allFrames = false;
     // The 1-bit pictures drawn for a terminal instead of the text.
     bool preview = false;
+    // --reverse: the inputs are texts, turned back into pictures; --size gives their size.
+    bool reverse = false;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
 };
 
 struct ParseResult {

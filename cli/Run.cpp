@@ -13,6 +13,7 @@
 #include "PathText.h"
 #include "PictureWriter.h"
 #include "Preview.h"
+#include "Reverse.h"
 
 namespace rastelle::cli {
 
@@ -203,7 +204,7 @@ int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FIL
             break;
     }
     try {
-        return Convert(commandLine, out, err);
+        return commandLine.reverse ? Reverse(commandLine, err) : Convert(commandLine, out, err);
     } catch (const std::bad_alloc&) {
         Print(err, "rastelle-cli: not enough memory\n");
         return kFailure;

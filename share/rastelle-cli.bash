@@ -16,6 +16,7 @@ declare -gA _rastelle_cli_values=(
     [--layout]="rows pages"
     [--bit-order]="msb lsb"
     [--cell]=""
+    [--size]=""
     [--cell-order]="rows columns"
     [--mask]="alpha"
     [--mask-bit]="transparent opaque"

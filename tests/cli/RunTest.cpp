@@ -772,3 +772,65 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
 #endif
 
 }  // namespace
+
+TEST_F(Cli, ReverseWritesPicturesOrNothing) {
+    WriteFile(dir_ / "two.asm", "a:\n\t.db 8,1\n\t.db $81\nb:\n\t.db 8,1\n\t.db 1\n");
+    WriteFile(dir_ / "bad.asm", "\t.db 8,1\n\t.db 1,2\n");
+    fs::create_directories(dir_ / "pictures");
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;
+        const char* file;  // what it holds afterwards, when given
+        std::string bytes;
+    } cases[] = {
+        {{"--reverse", "--label", "a", "two.asm", "-o", "a.pbm"},
+         0,
+         "",
+         "a.pbm",
+         std::string("P4\n8 1\n\x81")},
+        {{"--reverse", "--invert", "--label", "b", "two.asm", "-o", "b.pbm"},
+         0,
+         "",
+         "b.pbm",
+         "P4\n8 1\n\xFE"},
+        {{"--reverse", "two.asm", "-o", "pictures"}, 0, "", nullptr, ""},
+        {{"--reverse", "bad.asm", "-o", "bad.pbm"},
+         1,
+         "rastelle-cli: bad.asm:2: expected 1 numbers in each line of the image, not more\n",
+         nullptr,
+         ""},
+        {{"--reverse", "bad.asm", "two.asm", "-o", "pictures"},
+         1,
+         "rastelle-cli: bad.asm:2: expected 1 numbers in each line of the image, not more\n",
+         nullptr,
+         ""},
+        {{"--reverse", "two.asm", "-o", "one.png"},
+         1,
+         "rastelle-cli: Could not write one.png: the text holds several images; name a folder to "
+         "hold one picture per label, or pick one with --label\n",
+         nullptr,
+         ""},
+        {{"--reverse", "--mask", "alpha", "two.asm", "-o", "m.pbm"},
+         2,
+         "rastelle-cli: PBM has no transparency; write the mask to a PNG\n",
+         nullptr,
+         ""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.arguments[test.arguments.size() - 1]);
+        const Outcome outcome = Run(test.arguments);
+        EXPECT_EQ(outcome.status, test.status);
+        EXPECT_EQ(outcome.err, test.err);
+        if (test.file != nullptr) {
+            EXPECT_EQ(ReadFile(dir_ / test.file), test.bytes);
+        }
+    }
+    EXPECT_EQ(Names(), (std::set<std::string>{"sprite.bmp", "two.asm", "bad.asm", "pictures",
+                                              "a.pbm", "b.pbm"}));
+    std::set<std::string> pictures;
+    for (const auto& entry : fs::directory_iterator(dir_ / "pictures"))
+        pictures.insert(entry.path().filename().string());
+    EXPECT_EQ(pictures, (std::set<std::string>{"a.png", "b.png"}));
+    EXPECT_EQ(Run({"--reverse", "--no-header", "two.asm", "-o", "x.png"}).status, 2);
+}

@@ -1,0 +1,184 @@
+#include "Reverse.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Descriptor.h"
+#include "OutputFile.h"
+#include "Run.h"
+#include "TextToPicture.h"
+
+namespace rastelle::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Print(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+bool EndsWithPbm(const fs::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return extension == ".pbm";
+}
+
+// The pictures' files: OUT itself, or LABEL.png in the folder OUT, each replaced whole. A
+// picture's file is committed when the next one opens, so one temporary file at a time.
+class Pictures final : public PictureTarget {
+  public:
+    Pictures(const fs::path& out, bool folder, const std::vector<FileIdentity>& inputs)
+        : out_(out), folder_(folder), inputs_(inputs) {}
+
+    TextSink* Open(std::string_view label) override {
+        if (!folder_ && opened_ > 0) {
+            reason_ =
+                "the text holds several images; name a folder to hold one picture per "
+                "label, or pick one with --label";
+            return nullptr;
+        }
+        if (!Commit()) {
+            return nullptr;
+        }
+        name_ = folder_ ? out_ / (std::string(label.empty() ? stem_ : label) + ".png") : out_;
+        file_ = std::make_unique<OutputFile>();
+        if (!file_->Open(name_)) {
+            return Failed();
+        }
+        for (const FileIdentity& input : inputs_) {
+            if (file_->Replaces(input)) {
+                reason_ = "the picture would overwrite the text";
+                return nullptr;
+            }
+        }
+        ++opened_;
+        return file_.get();
+    }
+    bool Commit() {
+        if (file_ && !file_->Commit()) {
+            Failed();
+            return false;
+        }
+        file_.reset();
+        return true;
+    }
+    void SetStem(std::string stem) { stem_ = std::move(stem); }
+    // Why the last picture could not be written, naming its file.
+    std::string Reason() const {
+        const std::string reason = file_ && reason_.empty() ? file_->Reason() : reason_;
+        return name_.string() + ": " + reason;
+    }
+
+  private:
+    TextSink* Failed() {
+        reason_ = file_->Reason();
+        return nullptr;
+    }
+
+    fs::path out_;
+    bool folder_;
+    const std::vector<FileIdentity>& inputs_;
+    std::string stem_;
+    fs::path name_;
+    std::unique_ptr<OutputFile> file_;
+    int opened_ = 0;
+    std::string reason_;
+};
+
+// Reads a text file in pieces into `reverse`. A FIFO or a device is refused, as for images.
+bool ReadText(const fs::path& path, TextToPicture& reverse, std::string& reason) {
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!file.IsOpen() || ::fstat(file.Get(), &status) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        return false;
+    }
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t count = ::read(file.Get(), buffer.data(), buffer.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            reason = std::strerror(errno);
+            return false;
+        }
+        if (count == 0 || !reverse.Feed({buffer.data(), static_cast<std::size_t>(count)})) {
+            return true;
+        }
+    }
+}
+
+}  // namespace
+
+int Reverse(const CommandLine& commandLine, std::FILE* err) {
+    const fs::path& out = *commandLine.output;
+    std::error_code code;
+    const bool folder = fs::is_directory(out, code);
+    ReverseSettings settings;
+    settings.settings = commandLine.settings;
+    settings.width = commandLine.width;
+    settings.height = commandLine.height;
+    settings.label = commandLine.labels.front();
+    settings.format = !folder && EndsWithPbm(out) ? PictureFormat::Pbm : PictureFormat::Png;
+    if (settings.format == PictureFormat::Pbm && settings.settings.mask != MaskSource::None) {
+        Print(err, "rastelle-cli: PBM has no transparency; write the mask to a PNG\n");
+        return kUsage;
+    }
+    std::vector<FileIdentity> inputs;
+    for (const fs::path& input : commandLine.inputs) {
+        struct stat status {};
+        if (::stat(input.c_str(), &status) == 0) {
+            inputs.push_back({status.st_dev, status.st_ino, true});
+        }
+    }
+
+    // Into a folder the text is read twice: first only checked, so that a bad text leaves
+    // every file as it was, then written one picture at a time.
+    for (const bool write : folder ? std::vector{false, true} : std::vector{true}) {
+        Pictures pictures(out, folder, inputs);
+        settings.write = write;
+        TextToPicture reverse(settings, pictures);
+        const fs::path* input = nullptr;
+        for (const fs::path& text : commandLine.inputs) {
+            input = &text;
+            pictures.SetStem(LabelFromStem(text.stem().string()));
+            reverse.BeginFile();
+            std::string reason;
+            if (!ReadText(text, reverse, reason)) {
+                Print(err,
+                      "rastelle-cli: Could not open file " + text.string() + ": " + reason + "\n");
+                return kFailure;
+            }
+            if (!reverse.EndFile()) {
+                break;
+            }
+        }
+        if (!reverse.Finish() || (write && !pictures.Commit())) {
+            if (reverse.WriteFailed() || reverse.Error().empty()) {
+                Print(err, "rastelle-cli: Could not write " + pictures.Reason() + "\n");
+            } else {
+                Print(err, "rastelle-cli: " + input->string() + ":" +
+                               std::to_string(reverse.Line()) + ": " + reverse.Error() + "\n");
+            }
+            return kFailure;
+        }
+    }
+    return kSuccess;
+}
+
+}  // namespace rastelle::cli

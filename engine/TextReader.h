@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rastelle {
+
+// What a line of assembler text says, handed on as it is read. Each returns an empty string
+// to go on, or what was expected instead, which stops the reading at this line.
+class TextEvents {
+  public:
+    virtual ~TextEvents() = default;
+    virtual std::string Label(std::string_view name) = 0;
+    virtual std::string BeginValues() = 0;  // a directive line begins
+    virtual std::string Value(std::uint32_t value) = 0;
+    virtual std::string EndValues() = 0;
+};
+
+// Reads assembler text a piece at a time, never holding more than one word of it:
+//   - a label: a name at column 1, with or without ':' (without, it must not be a directive);
+//   - a directive (db, .db, defb, .byte, byte, !byte, !by, dc.b, fcb; any case) and numbers
+//     separated by commas, with any spacing;
+//   - numbers: binary (%101, 0b101, 101b), hexadecimal ($FF, 0xFF, 0FFh), decimal, each
+//     with an optional '#' in front;
+//   - comments from ';' or '//' to the end of the line, and lines starting with '*';
+//   - blank lines; lines end with LF or CR LF.
+class TextReader {
+  public:
+    static constexpr std::size_t kMaxWord = 256;
+
+    explicit TextReader(TextEvents& events) : events_(events) {}
+
+    // False once something could not be read; Error() says what and Line() where.
+    bool Feed(std::string_view text);
+    // Ends the last line.
+    bool Finish();
+    const std::string& Error() const { return error_; }
+    // The line being read (from 1), or the one the error is on.
+    std::int64_t Line() const { return line_; }
+    // The last line that holds anything read so far (at least 1), for what the end lacks.
+    std::int64_t LastLine() const { return lastWordLine_; }
+
+  private:
+    enum class Phase { Start, AfterLabel, AfterDirective, Value, AfterValue, Done };
+
+    bool Fail(std::string expected);
+    bool EndWord();
+    bool Word(std::string_view word);
+    bool EndLine();
+
+    TextEvents& events_;
+    std::string error_;
+    std::int64_t line_ = 1;
+    std::int64_t lastWordLine_ = 1;
+    Phase phase_ = Phase::Start;
+    std::string word_;
+    bool wordAtColumn1_ = false;
+    bool atColumn1_ = true;
+    bool comment_ = false;
+    bool slash_ = false;  // a '/' that must be followed by another
+    bool colon_ = false;  // the word ended with ':'
+};
+
+}  // namespace rastelle

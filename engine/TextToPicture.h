@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ConversionSettings.h"
+#include "LayoutReader.h"
+#include "PictureFile.h"
+#include "RowEncoder.h"
+#include "TextReader.h"
+#include "bmp/BmpLimits.h"
+
+namespace rastelle {
+
+// How to turn a text back into pictures: the options that made it, and where it goes.
+struct ReverseSettings {
+    ConversionSettings settings = {};
+    // The picture's size in pixels. Needed without a header; with one it must agree with it,
+    // and fill digits are dropped as fill and centre place them. Without it the header's
+    // numbers are the size, and fill digits become pixels.
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    PictureFormat format = PictureFormat::Png;
+    std::string label = {};  // only the image with this label; empty: every image
+    bool write = true;  // false: the text is only checked, the target never asked
+    std::uint64_t maxPixels = limits::kMaxDecodedPixels;  // a PNG holds them all at once
+};
+
+// Where the pictures go, one sink for each.
+class PictureTarget {
+  public:
+    virtual ~PictureTarget() = default;
+    // The sink for the picture labelled `label` (empty when the text gives none), or null
+    // when it can't be made.
+    virtual TextSink* Open(std::string_view label) = 0;
+};
+
+// Assembler text to pictures: each label starts an image (the text before any label is one
+// too), its header line gives its size, then each line a row or a page of 8 rows. With a
+// mask as a block of its own, image NAME_mask is the mask of image NAME before it.
+// Holds one line's rows (a PBM written as they come) or one whole picture (PNG).
+class TextToPicture final : TextEvents {
+  public:
+    TextToPicture(const ReverseSettings& settings, PictureTarget& target);
+
+    void BeginFile();
+    // False once the text can't be turned back: Error() says what was expected at Line().
+    bool Feed(std::string_view text);
+    // Ends the file: its last image must be whole.
+    bool EndFile();
+    // After the last file: there must have been an image (the one --label names).
+    bool Finish();
+
+    const std::string& Error() const { return error_; }
+    std::int64_t Line() const { return line_; }
+    // The error is the target's: a sink could not be made or refused the picture.
+    bool WriteFailed() const { return writeFailed_; }
+    std::int64_t Pictures() const { return pictures_; }
+
+  private:
+    std::string Label(std::string_view name) override;
+    std::string BeginValues() override;
+    std::string Value(std::uint32_t value) override;
+    std::string EndValues() override;
+
+    std::string StartImage(std::string label, bool mask);
+    std::string Header(std::uint32_t width, std::uint32_t height);
+    std::string BeginPicture(std::int64_t width, std::int64_t height);
+    std::string EndImage();
+    bool Fail(std::string error, std::int64_t line);
+    std::string Name() const;
+
+    ReverseSettings settings_;
+    PictureTarget& target_;
+    std::optional<TextReader> reader_;
+    std::string error_;
+    std::int64_t line_ = 0;
+    bool writeFailed_ = false;
+
+    bool inImage_ = false;  // an image has begun and not ended
+    bool sawImage_ = false;
+    bool sawPicked_ = false;
+    std::string label_;
+    bool maskImage_ = false;
+    bool sized_ = false;  // the header (or --size) has given the size
+    LayoutReader layout_;
+    std::int64_t linesRead_ = 0;
+    std::vector<std::uint8_t> values_;
+    std::uint32_t header_[2] = {0, 0};
+    std::size_t count_ = 0;  // numbers in the line so far
+
+    std::unique_ptr<PictureFile> picture_;  // null for images not picked
+    std::string pictureLabel_;
+    std::int64_t pictureWidth_ = 0;
+    std::int64_t pictureHeight_ = 0;
+    bool awaitingMask_ = false;
+    std::set<std::string> labels_;
+    std::int64_t pictures_ = 0;
+};
+
+}  // namespace rastelle

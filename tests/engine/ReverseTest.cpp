@@ -1,0 +1,310 @@
+#include "TextToPicture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "BmpBuilder.h"
+#include "DigitStage.h"
+#include "ImageSource.h"
+#include "PictureWriter.h"
+#include "stb/StbLibrary.h"
+
+namespace rastelle {
+namespace {
+
+struct StringSink final : TextSink {
+    bool Write(std::string_view piece) override {
+        bytes += piece;
+        return true;
+    }
+    std::string bytes;
+};
+
+struct Files final : PictureTarget {
+    TextSink* Open(std::string_view label) override { return &files[std::string(label)]; }
+    std::map<std::string, StringSink> files;
+};
+
+struct Outcome {
+    std::string error;  // "LINE: what was expected", or empty
+    std::map<std::string, StringSink> files;
+};
+
+// ReverseSettings without its string, for the tables.
+struct Options {
+    ConversionSettings settings = {};
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    PictureFormat format = PictureFormat::Png;
+    const char* label = "";
+};
+
+Outcome Reverse(std::string_view text, const Options& options) {
+    Files files;
+    ReverseSettings settings;
+    settings.settings = options.settings;
+    settings.width = options.width;
+    settings.height = options.height;
+    settings.format = options.format;
+    settings.label = options.label;
+    TextToPicture reverse(settings, files);
+    reverse.BeginFile();
+    // In two pieces, so that a word may be cut between them.
+    const std::size_t half = text.size() / 2;
+    if (reverse.Feed(text.substr(0, half)) && reverse.Feed(text.substr(half)) &&
+        reverse.EndFile() && reverse.Finish())
+        return {"", std::move(files.files)};
+    return {std::to_string(reverse.Line()) + ": " + reverse.Error(), {}};
+}
+
+// A picture file's pixels with their alpha, as stb_image reads them.
+class Decoded final : public PixelSource {
+  public:
+    explicit Decoded(const std::string& file)
+        : still_(stb::DecodeStill({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()},
+                                  1 << 22)) {}
+    std::int32_t Width() const override { return static_cast<std::int32_t>(still_.width); }
+    std::int32_t Height() const override { return static_cast<std::int32_t>(still_.height); }
+    Colour ColourAt(std::int32_t x, std::int32_t y) const override {
+        const auto c = static_cast<std::size_t>(still_.components);
+        const std::uint8_t* p =
+            still_.pixels.Data() + (static_cast<std::size_t>(y * Width() + x)) * c;
+        const std::uint8_t alpha = c == 2 ? p[1] : c == 4 ? p[3] : 255;
+        return c >= 3 ? MakeColour(p[0], p[1], p[2]) | Colour{alpha} << 24
+                      : MakeColour(p[0], p[0], p[0]) | Colour{alpha} << 24;
+    }
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override {
+        for (std::int32_t x = 0; x < Width(); ++x)
+            row[static_cast<std::size_t>(x)] = ColourAt(x, y);
+    }
+
+  private:
+    stb::Still still_;
+};
+
+// Picture digits, then mask digits, row by row.
+std::vector<std::uint8_t> DigitsOf(const PixelSource& source, const ConversionSettings& settings) {
+    DigitStage stage;
+    stage.Begin(source.Width(), settings);
+    std::vector<std::uint8_t> digits;
+    for (std::int32_t y = 0; y < source.Height(); ++y) {
+        const auto row = stage.Row(source, y);
+        digits.insert(digits.end(), row.begin(), row.end());
+        digits.insert(digits.end(), stage.Mask().begin(), stage.Mask().end());
+    }
+    return digits;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    const FileBytes file = ReadFileBytes(path);
+    return {file.bytes.begin(), file.bytes.end()};
+}
+
+// Every fixture through every layout: picture -> text -> picture keeps the digits and
+// text -> picture -> text the text.
+TEST(Reverse, RoundTripsEveryLayout) {
+    std::vector<std::unique_ptr<PixelSource>> pictures;
+    for (const char* folder : {"/good", "/formats/good"}) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(RASTELLE_FIXTURES_DIR) + folder)) {
+            if (entry.path().extension() == ".png") {
+                pictures.push_back(std::make_unique<Decoded>(ReadFile(entry.path())));
+            } else {
+                auto image = std::make_unique<ImageSource>();
+                ASSERT_TRUE(image->Open(entry.path()).opened) << entry.path();
+                pictures.push_back(std::move(image));
+            }
+        }
+    }
+    // 11 x 10: two pages, the last of 2 rows, and a row of two bytes.
+    test::BmpBuilder bmp;
+    bmp.width = 11;
+    bmp.height = 10;
+    std::vector<test::ByteVector> rows(10);
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        for (std::size_t x = 0; x < 11; ++x)
+            rows[y].insert(rows[y].end(), 3, (x * 7 + y * 3) % 5 < 2 ? 0 : 255);
+    bmp.pixels = test::PaddedRows(rows);
+    const test::ByteVector built = bmp.Build();
+    auto drawn = std::make_unique<ImageSource>();
+    ASSERT_EQ(drawn->OpenBytes(built).kind, DecodeErrorKind::None);
+    pictures.push_back(std::move(drawn));
+
+    const ConversionSettings masks[] = {
+        {},
+        {.mask = MaskSource::Alpha},
+        {.mask = MaskSource::Alpha, .maskBit = MaskBit::Opaque, .maskLayout = MaskLayout::After},
+        {.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block},
+        {.mask = MaskSource::KeyColour, .maskKey = MakeColour(255, 0, 255)},
+    };
+    std::size_t combination = 0;
+    for (const auto& picture : pictures)
+        for (const ByteLayout layout : {ByteLayout::Rows, ByteLayout::Pages})
+            for (const BitOrder order : {BitOrder::Bit7First, BitOrder::Bit0First})
+                for (const FillMode fill : {FillMode::None, FillMode::Zeros, FillMode::Ones})
+                    for (const bool centre : {false, true})
+                        for (ConversionSettings settings : masks) {
+                            settings.layout = layout;
+                            settings.bitOrder = order;
+                            settings.fill = fill;
+                            settings.centre = centre;
+                            settings.invert = ++combination % 3 == 0;
+                            const AssemblerSyntax& syntax =
+                                SyntaxPresets()[combination % SyntaxPresets().size()].syntax;
+                            StringSink text;
+                            WritePicture(*picture, settings, syntax, "s", text, false);
+                            SCOPED_TRACE(text.bytes);
+                            const Outcome back = Reverse(
+                                text.bytes, {settings, picture->Width(), picture->Height()});
+                            ASSERT_EQ(back.error, "");
+                            const Decoded decoded(back.files.at("s").bytes);
+                            EXPECT_EQ(DigitsOf(decoded, settings), DigitsOf(*picture, settings));
+                            StringSink again;
+                            WritePicture(decoded, settings, syntax, "s", again, false);
+                            EXPECT_EQ(again.bytes, text.bytes);
+                        }
+}
+
+constexpr ConversionSettings kAlpha{.mask = MaskSource::Alpha};
+
+// Texts as people write them, and the pictures they make: '1' black, '0' white, 't'
+// transparent.
+const struct {
+    std::string text;
+    Options settings;
+    std::vector<std::string> picture;
+} kSources[] = {
+    {"sprite:\n\t.db 8,6\n\t.db $F0\n\tdb 0x0F\n\tDB 0AAh\n\t.byte #$55\n\tdefb 129\n\t!byte "
+     "0b1\n",
+     {},
+     {"11110000", "00001111", "10101010", "01010101", "10000001", "00000001"}},
+    {"* title\n; comment\n\n// more\nx:   .db  8 ,  2   // header\n   .db   %11000000  \r\n"
+     "\t.db 00000011b;end",
+     {},
+     {"11000000", "00000011"}},
+    {"ghost .db 8,1\n.db 1\n", {}, {"00000001"}},
+    {"\t.db 8,1\n\t.db 0Bh\n", {}, {"00001011"}},
+    // Without fill the width is in bits whatever the unit.
+    {"\t.db 10,1\n\t.db %11111111,%01\n",
+     {{.fill = FillMode::None, .widthUnit = WidthUnit::Bytes}},
+     {"1111111101"}},
+    {"\t.db 8,1\n\t.db %00000001\n", {{.bitOrder = BitOrder::Bit0First}}, {"10000000"}},
+    {"\t.db 8,1\n\t.db $0F\n", {{.invert = true}}, {"11110000"}},
+    {"\t.db 13,1\n\t.db %00001011,%11001\n",
+     {{.fill = FillMode::None, .bitOrder = BitOrder::Bit0First}},
+     {"1101000010011"}},
+    {"\t.db 255\n\t.db 0\n", {{.header = false}, 8, 2}, {"11111111", "00000000"}},
+    // Pages: 2 x 10, pixels in rows 0, 1 and 9.
+    {"\t.db 2,10\r\n\t.db %00000001,%00000011\r\n\t.db %10,%10\r\n",
+     {{.fill = FillMode::None, .layout = ByteLayout::Pages}},
+     {"11", "01", "00", "00", "00", "00", "00", "00", "00", "11"}},
+    {"\t.db 2,16\r\n\t.db %00001000,%00011000\r\n\t.db %00010000,%00010000\r\n",
+     {{.centre = true, .layout = ByteLayout::Pages}, 2, 10},
+     {"11", "01", "00", "00", "00", "00", "00", "00", "00", "11"}},
+    // Fill dropped with --size, kept as pixels without.
+    {"\t.db 2,2\r\n\t.db %11111111,%11111111\r\n\t.db %11100000,%00000111\r\n",
+     {{.fill = FillMode::Ones, .centre = true, .widthUnit = WidthUnit::Bytes}, 10, 2},
+     {"1111111111", "0000000000"}},
+    {"\t.db 2,2\r\n\t.db %11111111,%11111111\r\n\t.db %11100000,%00000111\r\n",
+     {{.fill = FillMode::Ones, .centre = true, .widthUnit = WidthUnit::Bytes}},
+     {"1111111111111111", "1110000000000111"}},
+    // Masks beside the picture and as a block of their own.
+    {"s:\r\n\t.db 8,2\r\n\t.db %01000111,%10011000\r\n\t.db %11000011,%00111000\r\n",
+     {kAlpha, 6, 2},
+     {"1t011t", "tt1110"}},
+    {"s:\r\n\t.db 8,2\r\n\t.db %10011000\r\n\t.db %00111000\r\n\r\ns_mask:\r\n\t.db 8,2\r\n\t.db "
+     "%01000111\r\n\t.db %11000011\r\n",
+     {{.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block}, 6, 2},
+     {"1t011t", "tt1110"}},
+};
+
+TEST(Reverse, HandWrittenSources) {
+    for (const auto& source : kSources) {
+        SCOPED_TRACE(source.text);
+        const Outcome outcome = Reverse(source.text, source.settings);
+        ASSERT_EQ(outcome.error, "");
+        ASSERT_EQ(outcome.files.size(), 1U);
+        const Decoded decoded(outcome.files.begin()->second.bytes);
+        std::vector<std::string> picture(static_cast<std::size_t>(decoded.Height()));
+        for (std::int32_t y = 0; y < decoded.Height(); ++y)
+            for (std::int32_t x = 0; x < decoded.Width(); ++x) {
+                const Colour colour = decoded.ColourAt(x, y);
+                picture[static_cast<std::size_t>(y)] += AlphaOf(colour) == 0 ? 't'
+                                                        : RedOf(colour) == 0 ? '1'
+                                                                             : '0';
+            }
+        EXPECT_EQ(picture, source.picture);
+    }
+    // PBM: 1 black, rows of whole bytes, leftmost pixel in bit 7.
+    const Outcome pbm = Reverse("\t.db 16,2\n\t.db %11111111,%11000000\n\t.db 0,1\n",
+                                {{}, 10, 2, PictureFormat::Pbm});
+    EXPECT_EQ(pbm.files.at("").bytes, std::string("P4\n10 2\n\xFF\xC0\x00\x00", 12));
+}
+
+const struct {
+    std::string text;
+    std::string error;  // "LINE: " and the start of what was expected
+    Options settings = {};
+} kRefusals[] = {
+    {"\t.db 8,1\n\t.db %1111111\n\tld a,b\n", "3: expected a directive"},
+    {"\t.db 16,1\n\t.db 1\n", "2: expected 2 numbers in each line, not 1"},
+    {"\t.db 8,1\n\t.db 1,2\n", "2: expected 1 numbers in each line of the image, not more"},
+    {"\t.db 8,1\n\t.db 256\n", "2: expected numbers from 0 to 255"},
+    {"\t.db 1\n", "1: expected a header line"},
+    {"a:\n\t.db 1,2,3\n", "2: expected a header line"},
+    {"a:\nb:\n",
+     "2: expected a header line of two numbers, the width and the height (or "
+     "--no-header with --size WxH) for a"},
+    {"\t.db 8,3\n\t.db 1\n\t.db 2\n\n", "3: expected 3 lines of numbers for the image, not 2"},
+    {"\t.db 8,1\n\t.db 1\n\t.db 2\n", "3: expected a label or the end"},
+    {"\t.db 3,1\n\t.db %1111\n",
+     "2: expected a number of 3 binary digits",
+     {{.fill = FillMode::None}}},
+    {"\t.db 7,1\n\t.db 128\n",
+     "2: expected a number of 7 binary digits",
+     {{.fill = FillMode::None}}},
+    {"\t.db 8,1\n\t.db 1 *\n", "2: expected ',' between numbers"},
+    {"\t.db 8,1\n\t.db 1,\n", "2: expected a number after ','"},
+    {"\t.db 8,1\n\t.db ,1\n", "2: expected a number before ','"},
+    {"\t.db 8,1\n\t.db\n", "2: expected numbers after the directive"},
+    {"\t.db 8,1\n\t.db 1 2\n", "2: expected ',' between numbers"},
+    {"\t.db 8,1\n\t.db %102\n", "2: expected a number"},
+    {"\t.db 8,1\n\t.db 0x\n", "2: expected a number"},
+    {"\t.db 8,1 / x\n", "1: expected '//'"},
+    {"\t.db 99999999999,1\n", "1: expected a number below 2^32"},
+    {"\t.db 16777217,1\n", "1: expected a width from 1"},
+    {"\t.db 0,1\n", "1: expected a width from 1"},
+    {"\t.db 8192,8193\n", "1: expected a picture of at most 67108864 pixels"},
+    {"a:\n\t.db 8,1\n\t.db 1\na:\n", "4: expected each label once"},
+    {"s:\n\t.db 8,1\n\t.db 1\nt:\n",
+     "4: expected the mask s_mask after s, not t",
+     {{.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block}}},
+    {"s:\n\t.db 8,1\n\t.db 1\n\n",
+     "3: expected the mask s_mask",
+     {{.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block}}},
+    {"s:\n\t.db 8,1\n\t.db 1\ns_mask:\n\t.db 8,2\n",
+     "5: expected the mask as big",
+     {{.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block}}},
+    {"a:\n\t.db 8,1\n\t.db 1\n", "3: expected an image labelled b", {.label = "b"}},
+    {"; nothing\n", "1: expected an image"},
+    {"\t.db 8,2\n", "1: expected the header 16,2 that a picture of 10x2 makes", {{}, 10, 2}},
+    {"\t.db " + std::string(300, '1'), "1: expected words of at most 256"},
+    {"\t.db 8:1\n", "1: expected ':' only after a label"},
+    {"1abc:\n", "1: expected a label of letters"},
+    {"\t.db 1\n", "1: expected a header line", {{.header = false}}},
+};
+
+TEST(Reverse, RefusesBadTexts) {
+    for (const auto& refusal : kRefusals) {
+        SCOPED_TRACE(refusal.text);
+        const Outcome outcome = Reverse(refusal.text, refusal.settings);
+        EXPECT_EQ(outcome.error.substr(0, refusal.error.size()), refusal.error);
+        EXPECT_TRUE(outcome.files.empty());
+    }
+}
+
+}  // namespace
+}  // namespace rastelle
