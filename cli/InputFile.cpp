@@ -101,4 +101,41 @@ FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
     return result;
 }
 
+bool InputFileReader::ReadPieces(const std::filesystem::path& path,
+                                 const std::function<bool(std::span<const char>)>& take,
+                                 std::string& reason) {
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!file.IsOpen() || ::fstat(file.Get(), &status) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        return false;
+    }
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t count = ::read(file.Get(), buffer.data(), buffer.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            reason = std::strerror(errno);
+            return false;
+        }
+        if (count == 0 || !take({buffer.data(), static_cast<std::size_t>(count)})) {
+            return true;
+        }
+    }
+}
+
+FileIdentity InputFileReader::IdentityOf(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    return {status.st_dev, status.st_ino, true};
+}
+
 }  // namespace rastelle::cli

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
 
 #include "ImageSource.h"
 
@@ -23,6 +26,15 @@ class InputFileReader {
     FileBytes operator()(const std::filesystem::path& path);
     // Standard input to its end, under the same cap as a file.
     FileBytes ReadStandardInput();
+
+    // Hands a text file's bytes to `take` in pieces, until the end or until `take` says it
+    // wants no more; a FIFO or a device is refused, as for images. False with `reason` when
+    // the file can't be read.
+    static bool ReadPieces(const std::filesystem::path& path,
+                           const std::function<bool(std::span<const char>)>& take,
+                           std::string& reason);
+    // Which file `path` names, unknown when it can't be looked at.
+    static FileIdentity IdentityOf(const std::filesystem::path& path);
 
     // The file whose bytes were read last.
     const FileIdentity& LastRead() const { return lastRead_; }

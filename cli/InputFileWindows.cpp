@@ -118,4 +118,57 @@ FileBytes InputFileReader::ReadStandardInput() {
     return result;
 }
 
+namespace {
+
+// Opens a file to read as the image reader does: a folder too, so that it is refused by name.
+HANDLE OpenToRead(const std::filesystem::path& path) {
+    return ::CreateFileW(path.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
+bool InputFileReader::ReadPieces(const std::filesystem::path& path,
+                                 const std::function<bool(std::span<const char>)>& take,
+                                 std::string& reason) {
+    const Handle file(OpenToRead(path));
+    if (!file.IsOpen()) {
+        reason = SystemErrorText(::GetLastError());
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(file.Get(), &information)) {
+        reason = "not a regular file";
+        return false;
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        reason = SystemErrorText(ERROR_DIRECTORY);
+        return false;
+    }
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        DWORD count = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &count,
+                        nullptr)) {
+            reason = SystemErrorText(::GetLastError());
+            return false;
+        }
+        if (count == 0 || !take({buffer.data(), static_cast<std::size_t>(count)})) {
+            return true;
+        }
+    }
+}
+
+FileIdentity InputFileReader::IdentityOf(const std::filesystem::path& path) {
+    const Handle file(OpenToRead(path));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file.IsOpen() || !::GetFileInformationByHandle(file.Get(), &information)) {
+        return {};
+    }
+    return {information.dwVolumeSerialNumber,
+            (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow, true};
+}
+
 }  // namespace rastelle::cli

@@ -1,17 +1,14 @@
 #include "Reverse.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "Descriptor.h"
+#include "InputFile.h"
 #include "OutputFile.h"
+#include "PathText.h"
 #include "Run.h"
 #include "TextToPicture.h"
 
@@ -26,7 +23,7 @@ void Print(std::FILE* stream, const std::string& text) {
 }
 
 bool EndsWithPbm(const fs::path& path) {
-    std::string extension = path.extension().string();
+    std::string extension = PathText(path.extension());
     for (char& c : extension) {
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     }
@@ -76,7 +73,7 @@ class Pictures final : public PictureTarget {
     // Why the last picture could not be written, naming its file.
     std::string Reason() const {
         const std::string reason = file_ && reason_.empty() ? file_->Reason() : reason_;
-        return name_.string() + ": " + reason;
+        return PathText(name_) + ": " + reason;
     }
 
   private:
@@ -94,34 +91,6 @@ class Pictures final : public PictureTarget {
     int opened_ = 0;
     std::string reason_;
 };
-
-// Reads a text file in pieces into `reverse`. A FIFO or a device is refused, as for images.
-bool ReadText(const fs::path& path, TextToPicture& reverse, std::string& reason) {
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat status {};
-    if (!file.IsOpen() || ::fstat(file.Get(), &status) != 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        reason = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-        return false;
-    }
-    std::vector<char> buffer(64 * 1024);
-    for (;;) {
-        const ssize_t count = ::read(file.Get(), buffer.data(), buffer.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            reason = std::strerror(errno);
-            return false;
-        }
-        if (count == 0 || !reverse.Feed({buffer.data(), static_cast<std::size_t>(count)})) {
-            return true;
-        }
-    }
-}
 
 }  // namespace
 
@@ -141,9 +110,8 @@ int Reverse(const CommandLine& commandLine, std::FILE* err) {
     }
     std::vector<FileIdentity> inputs;
     for (const fs::path& input : commandLine.inputs) {
-        struct stat status {};
-        if (::stat(input.c_str(), &status) == 0) {
-            inputs.push_back({status.st_dev, status.st_ino, true});
+        if (const FileIdentity identity = InputFileReader::IdentityOf(input); identity.known) {
+            inputs.push_back(identity);
         }
     }
 
@@ -156,12 +124,15 @@ int Reverse(const CommandLine& commandLine, std::FILE* err) {
         const fs::path* input = nullptr;
         for (const fs::path& text : commandLine.inputs) {
             input = &text;
-            pictures.SetStem(LabelFromStem(text.stem().string()));
+            pictures.SetStem(LabelFromStem(PathText(text.stem())));
             reverse.BeginFile();
             std::string reason;
-            if (!ReadText(text, reverse, reason)) {
-                Print(err,
-                      "rastelle-cli: Could not open file " + text.string() + ": " + reason + "\n");
+            const auto take = [&](std::span<const char> piece) {
+                return reverse.Feed({piece.data(), piece.size()});
+            };
+            if (!InputFileReader::ReadPieces(text, take, reason)) {
+                Print(err, "rastelle-cli: Could not open file " + Printable(PathText(text)) + ": " +
+                               reason + "\n");
                 return kFailure;
             }
             if (!reverse.EndFile()) {
@@ -172,7 +143,7 @@ int Reverse(const CommandLine& commandLine, std::FILE* err) {
             if (reverse.WriteFailed() || reverse.Error().empty()) {
                 Print(err, "rastelle-cli: Could not write " + pictures.Reason() + "\n");
             } else {
-                Print(err, "rastelle-cli: " + input->string() + ":" +
+                Print(err, "rastelle-cli: " + Printable(PathText(*input)) + ":" +
                                std::to_string(reverse.Line()) + ": " + reverse.Error() + "\n");
             }
             return kFailure;
