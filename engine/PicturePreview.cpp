@@ -64,11 +64,15 @@ bool MakePicturePreview(const PixelSource& source, const ConversionSettings& set
         if (stop && stop()) {
             return false;
         }
+        const std::int64_t laidY = (y / imageHeight) * laidHeight + leadY + y % imageHeight;
+        // Dithering carries from row to row: then every row's digits are decided.
+        if (laidY % step != 0 && settings.dither == Dither::None) {
+            continue;
+        }
         const std::span<const std::uint8_t> row = digits.Row(source, y);
         const std::span<const std::uint8_t> mask = digits.Mask();
-        const std::int64_t laidY = (y / imageHeight) * laidHeight + leadY + y % imageHeight;
         if (laidY % step != 0) {
-            continue;  // the digits of every row are decided all the same: dithering carries
+            continue;
         }
         PreviewTone* const tones =
             preview.tones.data() +

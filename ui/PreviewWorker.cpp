@@ -108,6 +108,9 @@ PreviewWorker::PreviewWorker(HWND dialog) : shared_(std::make_shared<Shared>()) 
     thread_.Reset(::CreateThread(nullptr, 0, PreviewThread, parameter, 0, nullptr));
     if (!thread_) {
         delete parameter;
+    } else {
+        // The window's own thread comes first whenever both want the processor.
+        ::SetThreadPriority(thread_.Get(), THREAD_PRIORITY_BELOW_NORMAL);
     }
 }
 
