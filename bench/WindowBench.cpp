@@ -516,8 +516,8 @@ bool PreviewInTheProgram(std::int32_t side) {
     std::filesystem::remove(path, ignored);
     std::printf(
         "window: preview of %d x %d: first shown after %.0f ms, a trackbar move shown "
-        "after %.0f ms at most (of %zu)",
-        side, side, first, slowest, moves.size());
+        "after %.0f ms (median of %zu; slowest %.0f ms)",
+        side, side, first, median, moves.size(), slowest);
     if (side >= 4096) {
         std::printf(", longest answer while dragging %.0f ms", longest);
     }
