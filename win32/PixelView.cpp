@@ -11,7 +11,6 @@ namespace win32 {
 namespace {
 
 constexpr UINT kSetImage = WM_USER + 1;  // lParam: the PixelImage to take over
-constexpr UINT kGetScale = WM_USER + 2;
 
 // What the control keeps: the image with its rows padded as a DIB needs them.
 struct ViewState {
@@ -101,12 +100,6 @@ LRESULT CALLBACK ViewProcedure(HWND view, UINT message, WPARAM wParam, LPARAM lP
             }
             ::InvalidateRect(view, nullptr, FALSE);
             return 0;
-        case kGetScale: {
-            RECT client{};
-            ::GetClientRect(view, &client);
-            const ViewState* state = State(view);
-            return state != nullptr ? Scale(state->image, client) : 1;
-        }
         case WM_ERASEBKGND:
             return 1;  // painted whole in WM_PAINT
         case WM_PAINT: {
@@ -152,10 +145,6 @@ void SetPixelImage(HWND view, PixelImage image) {
         image.indices = std::move(padded);
     }
     ::SendMessageW(view, kSetImage, 0, reinterpret_cast<LPARAM>(&image));
-}
-
-int PixelViewScale(HWND view) {
-    return static_cast<int>(::SendMessageW(view, kGetScale, 0, 0));
 }
 
 }  // namespace win32

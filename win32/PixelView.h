@@ -30,7 +30,4 @@ void RegisterPixelView() noexcept;
 // Shows `image` in the control (an empty one shows nothing) and repaints it.
 void SetPixelImage(HWND view, PixelImage image);
 
-// The whole number of screen pixels a side of one image pixel takes in the control now.
-int PixelViewScale(HWND view);
-
 }  // namespace win32

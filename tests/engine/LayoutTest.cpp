@@ -211,34 +211,31 @@ TEST(Layout, WholeTexts) {
     }
 }
 
-// The preview: '#' ink, '.' paper, '-' and '+' fill digits 0 and 1, 'x' transparent.
+// The preview of a drawing with the settings changed, the room given and the cell width
+// wanted: '#' ink, '.' paper, '-' and '+' fill digits 0 and 1, 'x' transparent, '|' a new row.
 struct PreviewCase {
     std::vector<std::string> drawing;
     void (*change)(ConversionSettings&);
-    std::int32_t room;  // the most tones across and down
-    std::vector<std::string> tones;
+    std::int32_t room;
+    std::string tones;
     std::int32_t cellWidth;
 };
 
 const PreviewCase kPreviews[] = {
-    {{"101", "011"},
-     [](ConversionSettings& s) { s.centre = true; },
-     64,
-     {"--#.#---", "--.##---"},
-     0},
-    {{"101", "011"}, [](ConversionSettings& s) { s.fill = None; }, 64, {"#.#", ".##"}, 0},
+    {{"101", "011"}, [](ConversionSettings& s) { s.centre = true; }, 64, "--#.#---|--.##---", 0},
+    {{"101", "011"}, [](ConversionSettings& s) { s.fill = None; }, 64, "#.#|.##", 0},
     {{"101", "011"},
      [](ConversionSettings& s) { s.layout = Pages, s.fill = Ones, s.centre = true; },
      64,
-     {"+++", "+++", "+++", "#.#", ".##", "+++", "+++", "+++"},
+     "+++|+++|+++|#.#|.##|+++|+++|+++",
      0},
     {{"10010"},
      [](ConversionSettings& s) { s.cellWidth = 2, s.cellHeight = 1; },
      64,
-     {"#.------.#------"},
+     "#.------.#------",
      8},
-    {{"1100110011001101"}, [](ConversionSettings& s) { s.fill = None; }, 8, {"#.#.#.#."}, 0},
-    {{"t1o"}, [](ConversionSettings& s) { s.mask = MaskSource::Alpha; }, 64, {"x##-----"}, 0},
+    {{"1100110011001101"}, [](ConversionSettings& s) { s.fill = None; }, 8, "#.#.#.#.", 0},
+    {{"t1o"}, [](ConversionSettings& s) { s.mask = MaskSource::Alpha; }, 64, "x##-----", 0},
 };
 
 TEST(PicturePreview, ShowsTheDigitsAsLaidOut) {
@@ -247,15 +244,13 @@ TEST(PicturePreview, ShowsTheDigitsAsLaidOut) {
         c.change(settings);
         PicturePreview preview;
         ASSERT_TRUE(MakePicturePreview(Drawing(c.drawing), settings, c.room, c.room, {}, preview));
-        std::vector<std::string> tones;
+        std::string tones;
         for (std::size_t i = 0; i < preview.tones.size(); ++i) {
-            if (i % static_cast<std::size_t>(preview.width) == 0) {
-                tones.emplace_back();
-            }
-            tones.back() += ".#-+x"[static_cast<int>(preview.tones[i])];
+            tones += i > 0 && i % static_cast<std::size_t>(preview.width) == 0 ? "|" : "";
+            tones += ".#-+x"[static_cast<int>(preview.tones[i])];
         }
-        EXPECT_EQ(tones, c.tones) << c.drawing[0];
-        EXPECT_EQ(preview.cellWidth, c.cellWidth) << c.drawing[0];
+        EXPECT_EQ(tones, c.tones);
+        EXPECT_EQ(preview.cellWidth, c.cellWidth) << c.tones;
     }
 }
 

@@ -3,7 +3,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
+#include <cwchar>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -25,32 +28,22 @@ namespace {
 using namespace testing_ui;
 namespace fs = std::filesystem;
 
-struct TemplateControl {
-    int id;
-    std::wstring windowClass;
-    std::wstring text;
-    DWORD style;
-    short x, y, width, height;
-};
-
-// The controls of the main dialog's template as the program carries it (DLGTEMPLATEEX).
-std::vector<TemplateControl> TemplateControls() {
+// The controls of the main dialog's template as the program carries it (DLGTEMPLATEEX), each
+// as "id class 'text' style x,y,width,height", the class in lower case.
+std::vector<std::wstring> TemplateControls() {
     HRSRC found = ::FindResourceW(win32::ResourceModule(), MAKEINTRESOURCEW(IDD_CONVERTER),
                                   MAKEINTRESOURCEW(5));  // RT_DIALOG
     const auto* bytes =
         static_cast<const BYTE*>(::LockResource(::LoadResource(win32::ResourceModule(), found)));
     const auto word = [&](std::size_t at) { return *reinterpret_cast<const WORD*>(bytes + at); };
-    const auto dword = [&](std::size_t at) { return *reinterpret_cast<const DWORD*>(bytes + at); };
-    // A name or an ordinal: the text, or the class's atom as a name.
+    // A text, or an ordinal: a class's atom, given as its name.
     const auto nameAt = [&](std::size_t& at) {
         std::wstring name;
         if (word(at) == 0xFFFF) {
-            constexpr const wchar_t* kAtoms[] = {L"Button",  L"Edit",      L"Static",
-                                                 L"ListBox", L"ScrollBar", L"ComboBox"};
-            const WORD atom = word(at + 2);
-            name = atom >= 0x80 && atom <= 0x85 ? kAtoms[atom - 0x80] : L"?";
+            const wchar_t* const atoms[] = {L"button", L"edit", L"static"};
             at += 4;
-            return name;
+            return std::wstring(
+                word(at - 2) >= 0x80 && word(at - 2) <= 0x82 ? atoms[word(at - 2) - 0x80] : L"?");
         }
         for (; word(at) != 0; at += 2) {
             name += static_cast<wchar_t>(word(at));
@@ -58,57 +51,49 @@ std::vector<TemplateControl> TemplateControls() {
         at += 2;
         return name;
     };
-    const DWORD style = dword(12);
-    const WORD count = word(16);
     std::size_t at = 26;
-    nameAt(at);  // menu
-    nameAt(at);  // class
-    nameAt(at);  // caption
-    if (style & DS_SETFONT) {
-        at += 6;
-        nameAt(at);
+    for (int skipped = 0; skipped < 3; ++skipped) {
+        nameAt(at);  // menu, class, caption
     }
-    std::vector<TemplateControl> controls;
-    for (WORD i = 0; i < count; ++i) {
+    at += 6;  // the font's size, weight, italic and character set
+    nameAt(at);
+    std::vector<std::wstring> controls;
+    for (WORD i = 0; i < word(16); ++i) {
         at = (at + 3) / 4 * 4;
-        TemplateControl control{};
-        control.style = dword(at + 8);
-        control.x = static_cast<short>(word(at + 12));
-        control.y = static_cast<short>(word(at + 14));
-        control.width = static_cast<short>(word(at + 16));
-        control.height = static_cast<short>(word(at + 18));
-        control.id = static_cast<int>(dword(at + 20));
+        const auto dword = [&](std::size_t from) {
+            return DWORD{word(from)} | DWORD{word(from + 2)} << 16;
+        };
+        wchar_t numbers[48];
+        std::swprintf(numbers, 48, L"%lx %d,%d,%d,%d", static_cast<unsigned long>(dword(at + 8)),
+                      static_cast<short>(word(at + 12)), static_cast<short>(word(at + 14)),
+                      static_cast<short>(word(at + 16)), static_cast<short>(word(at + 18)));
+        const auto id = static_cast<int>(dword(at + 20));
         at += 24;
-        control.windowClass = nameAt(at);
-        control.text = nameAt(at);
+        std::wstring windowClass = nameAt(at);
+        std::transform(windowClass.begin(), windowClass.end(), windowClass.begin(), ::towlower);
+        const std::wstring text = nameAt(at);
         at += 2 + std::size_t{word(at)};
-        controls.push_back(control);
+        controls.push_back(std::to_wstring(id) + L" " + windowClass + L" '" + text + L"' " +
+                           numbers);
     }
     return controls;
 }
 
 TEST(DialogTemplate, BeginsWithTheOriginalControlsAndEveryNewOneHasAMnemonic) {
-    const std::vector<TemplateControl> controls = TemplateControls();
-    ASSERT_GT(controls.size(), std::size(kOriginalControls));
-    for (std::size_t i = 0; i < std::size(kOriginalControls); ++i) {
-        const OriginalControl& was = kOriginalControls[i];
-        const TemplateControl& is = controls[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(is.id, was.id);
-        EXPECT_EQ(_wcsicmp(is.windowClass.c_str(), was.windowClass), 0) << is.windowClass;
-        EXPECT_EQ(is.text, was.text);
-        EXPECT_EQ(is.style, was.style);
-        EXPECT_EQ((std::array<short, 4>{is.x, is.y, is.width, is.height}),
-                  (std::array<short, 4>{was.x, was.y, was.width, was.height}));
-    }
+    const std::vector<std::wstring> controls = TemplateControls();
+    const std::size_t original = std::size(kOriginalControls);
+    ASSERT_GT(controls.size(), original);
+    EXPECT_EQ(
+        std::vector<std::wstring>(controls.begin(), controls.begin() + original),
+        std::vector<std::wstring>(std::begin(kOriginalControls), std::end(kOriginalControls)));
     // A control reached by Tab has its own mnemonic or the one of the label before it.
-    for (std::size_t i = std::size(kOriginalControls); i < controls.size(); ++i) {
-        if (controls[i].style & WS_TABSTOP) {
-            const bool own = controls[i].text.find(L'&') != std::wstring::npos;
-            const bool label = controls[i - 1].windowClass == L"Static" &&
-                               controls[i - 1].text.find(L'&') != std::wstring::npos;
-            EXPECT_TRUE(own || label) << "control " << controls[i].id;
-        }
+    for (std::size_t i = original; i < controls.size(); ++i) {
+        const bool tabStop =
+            std::stoul(controls[i].substr(controls[i].rfind(L"' ") + 2), nullptr, 16) & WS_TABSTOP;
+        const bool own = controls[i].find(L'&') != std::wstring::npos;
+        const bool label = controls[i - 1].find(L" static '") != std::wstring::npos &&
+                           controls[i - 1].find(L'&') != std::wstring::npos;
+        EXPECT_TRUE(!tabStop || own || label) << controls[i];
     }
 }
 
@@ -182,41 +167,40 @@ class PanelTest : public testing::Test {
     RunningDialog<CConverterDlg> dialog_{ui_, static_cast<HWND>(nullptr)};
 };
 
-// A change in the panel and the settings it must give the engine.
+// A change in the panel and the options it must give the engine.
 struct PanelCase {
     const char* name;
     const char* file;
     int control;
     int index;             // the list's item, or -1
     const wchar_t* typed;  // into an edit, or null; with neither, a click
-    void (*expect)(rastelle::ConversionSettings&, rastelle::AssemblerSyntax&, std::string&);
+    void (*expect)(ChosenOptions&);
 };
 
+using namespace rastelle;
 const PanelCase kPanelCases[] = {
     {"intel", "grey.bmp", IDC_SYNTAX, 2, nullptr,
-     [](auto&, auto& syntax, auto&) { syntax = rastelle::FindSyntaxPreset("intel")->syntax; }},
-    {"label", "grey.bmp", IDC_LABEL, -1, L"ghost_1",
-     [](auto&, auto&, auto& name) { name = "ghost_1"; }},
-    {"invert", "grey.bmp", IDC_INVERT, -1, nullptr, [](auto& s, auto&, auto&) { s.invert = true; }},
+     [](ChosenOptions& o) { o.syntax = FindSyntaxPreset("intel")->syntax; }},
+    {"label", "grey.bmp", IDC_LABEL, -1, L"ghost_1", [](ChosenOptions& o) { o.label = "ghost_1"; }},
+    {"invert", "grey.bmp", IDC_INVERT, -1, nullptr,
+     [](ChosenOptions& o) { o.settings.invert = true; }},
     {"atkinson", "grey.bmp", IDC_DITHER, 3, nullptr,
-     [](auto& s, auto&, auto&) { s.dither = rastelle::Dither::Atkinson; }},
+     [](ChosenOptions& o) { o.settings.dither = Dither::Atkinson; }},
     {"bit0", "grey.bmp", IDC_BYTES, 1, nullptr,
-     [](auto& s, auto&, auto&) { s.bitOrder = rastelle::BitOrder::Bit0First; }},
+     [](ChosenOptions& o) { o.settings.bitOrder = BitOrder::Bit0First; }},
     {"pages", "grey.bmp", IDC_BYTES, 2, nullptr,
-     [](auto& s, auto&, auto&) { s.layout = rastelle::ByteLayout::Pages; }},
+     [](ChosenOptions& o) { o.settings.layout = ByteLayout::Pages; }},
     {"cells", "grey.bmp", IDC_CELLS, -1, L"4x2",
-     [](auto& s, auto&, auto& name) { s.cellWidth = 4, s.cellHeight = 2, name = "grey"; }},
-    {"mask_after", "clear.png", IDC_MASK, 2, nullptr,
-     [](auto& s, auto&, auto&) {
-         s.mask = rastelle::MaskSource::Alpha, s.maskLayout = rastelle::MaskLayout::After;
+     [](ChosenOptions& o) {
+         o.settings.cellWidth = 4, o.settings.cellHeight = 2, o.label = "grey";
      }},
     {"mask_block", "clear.png", IDC_MASK, 3, nullptr,
-     [](auto& s, auto&, auto& name) {
-         s.mask = rastelle::MaskSource::Alpha, s.maskLayout = rastelle::MaskLayout::Block;
-         name = "clear";
+     [](ChosenOptions& o) {
+         o.settings.mask = MaskSource::Alpha, o.settings.maskLayout = MaskLayout::Block,
+         o.label = "clear";
      }},
     {"no_header", "grey.bmp", IDC_HEADER, -1, nullptr,
-     [](auto& s, auto&, auto&) { s.header = false; }},
+     [](ChosenOptions& o) { o.settings.header = false; }},
 };
 
 class PanelOptionTest : public PanelTest, public testing::WithParamInterface<PanelCase> {};
@@ -230,14 +214,12 @@ TEST_P(PanelOptionTest, ConvertGivesTheEnginesTextForTheOption) {
     } else {
         Click(Item(c.control));
     }
-    rastelle::ConversionSettings settings;
-    rastelle::AssemblerSyntax syntax;
-    std::string name;
-    c.expect(settings, syntax, name);
-    rastelle::ImageSource source;
+    ChosenOptions options;
+    c.expect(options);
+    ImageSource source;
     ASSERT_TRUE(source.Open(folder_ / c.file).opened);
     StringSink expected;
-    rastelle::WritePicture(source, settings, syntax, name, expected, false);
+    WritePicture(source, options.settings, options.syntax, options.label, expected, false);
 
     Convert(c.file);
     EXPECT_TRUE(WaitUntil([&] { return Output() == expected.text_wide(); }, 20s))
@@ -259,7 +241,6 @@ TEST_F(PanelTest, BadValuesAreSaidAndConvertNothing) {
         {IDC_CELLS, L"8x0",
          L"Cells must be a width and a height in pixels, as 8x8, or empty for "
          L"the whole picture."},
-        {IDC_CELLS, L"8", nullptr},
         {IDC_LABEL, L"9lives",
          L"The label must be letters, digits and _, not starting with a "
          L"digit, or empty for none."},
@@ -310,7 +291,7 @@ TEST_F(PanelTest, TheOutputAndThePreviewTakeTheRoomAndTheTemplateIsTheSmallestSi
     EXPECT_TRUE(::GetWindowLongW(Window(), GWL_STYLE) & WS_MAXIMIZEBOX);
     RECT start{};
     ::GetWindowRect(Window(), &start);
-    const int ids[] = {IDC_OUTPUT, IDC_PREVIEW, IDC_SYNTAX, IDC_COPY, IDC_BROWSE, IDC_CONVERT};
+    const int ids[] = {IDC_OUTPUT, IDC_PREVIEW, IDC_SYNTAX, IDC_BROWSE};
     std::vector<RECT> before;
     for (const int id : ids) {
         before.push_back(PlaceOf(Item(id)));
@@ -318,8 +299,8 @@ TEST_F(PanelTest, TheOutputAndThePreviewTakeTheRoomAndTheTemplateIsTheSmallestSi
     ::SetWindowPos(Window(), nullptr, 0, 0, start.right - start.left + 200,
                    start.bottom - start.top + 100, SWP_NOMOVE | SWP_NOZORDER);
     // Moved by (left, top), grown by (width, height).
-    const std::array<int, 4> changes[] = {{0, 0, 100, 100}, {100, 0, 100, 100}, {100, 0, 0, 0},
-                                          {100, 0, 0, 0},   {0, 0, 0, 0},       {0, 0, 0, 0}};
+    const std::array<int, 4> changes[] = {
+        {0, 0, 100, 100}, {100, 0, 100, 100}, {100, 0, 0, 0}, {0, 0, 0, 0}};
     for (std::size_t i = 0; i < std::size(ids); ++i) {
         const RECT after = PlaceOf(Item(ids[i]));
         const RECT& was = before[i];
@@ -337,48 +318,42 @@ TEST_F(PanelTest, TheOutputAndThePreviewTakeTheRoomAndTheTemplateIsTheSmallestSi
     EXPECT_EQ(PlaceOf(Item(IDC_OUTPUT)).right, before[0].right);
 }
 
-// The preview's pixels, read back from the control: each laid-out pixel a square of one
-// colour. '#' ink, '.' paper, '-' fill, 'x' / 'o' the checkerboard of transparent pixels.
+// The preview's pixels, read back from the control: each pixel of the picture must be a square
+// of one colour, '#' ink, '.' paper or '-' fill; '?' a square of several, '!' another colour.
 std::string PreviewPixels(HWND view, int columns, int rows) {
     RECT client{};
     ::GetClientRect(view, &client);
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
-    ::ReleaseDC(nullptr, screen);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    const BITMAPINFO info{{sizeof(BITMAPINFOHEADER), client.right, client.bottom, 1, 32}};
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = ::SelectObject(dc, bitmap);
     ::SendMessageW(view, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    // The picture: the box of what differs from the background.
-    const COLORREF background = ::GetSysColor(COLOR_BTNFACE);
-    RECT box{client.right, client.bottom, 0, 0};
+    RECT box{client.right, client.bottom, 0, 0};  // of what differs from the background
     for (int y = 0; y < client.bottom; ++y) {
         for (int x = 0; x < client.right; ++x) {
-            if (::GetPixel(dc, x, y) != background) {
+            if (::GetPixel(dc, x, y) != ::GetSysColor(COLOR_BTNFACE)) {
                 box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
                        std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
             }
         }
     }
-    std::string pixels;
     const LONG size = (box.right - box.left) / columns;
     const bool squares =
         size > 0 && box.bottom - box.top == size * rows && box.right - box.left == size * columns;
-    if (!squares) {
-        pixels = "(not " + std::to_string(columns) + " x " + std::to_string(rows) + " squares)";
-    }
+    std::string pixels = squares ? "" : "(not squares)";
     for (int row = 0; row < rows && squares; ++row) {
         for (int column = 0; column < columns; ++column) {
-            const LONG left = box.left + column * size;
-            const LONG top = box.top + row * size;
-            const COLORREF colour = ::GetPixel(dc, left, top);
-            const bool crisp = ::GetPixel(dc, left + size - 1, top + size - 1) == colour;
-            const char* const names[] = {"#", ".", "-", "x", "o"};
-            const COLORREF colours[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(200, 220, 255),
-                                        RGB(204, 204, 204), RGB(153, 153, 153)};
-            const auto found = std::find(std::begin(colours), std::end(colours), colour);
-            pixels += !crisp ? "?" : found == std::end(colours) ? "!" : names[found - colours];
+            const COLORREF colour = ::GetPixel(dc, box.left + column * size, box.top + row * size);
+            const bool crisp = ::GetPixel(dc, box.left + column * size + size - 1,
+                                          box.top + row * size + size - 1) == colour;
+            pixels += !crisp                         ? '?'
+                      : colour == RGB(0, 0, 0)       ? '#'
+                      : colour == RGB(255, 255, 255) ? '.'
+                      : colour == RGB(200, 220, 255) ? '-'
+                                                     : '!';
         }
-        pixels += '\n';
+        pixels += row + 1 < rows ? '|' : '\n';
     }
     ::SelectObject(dc, old);
     ::DeleteObject(bitmap);
@@ -392,14 +367,14 @@ TEST_F(PanelTest, PreviewShowsTheDigitsAndFillAndFollowsTheOptions) {
         std::string last;
         const bool seen =
             WaitUntil([&] { return (last = PreviewPixels(view, columns, rows)) == pixels; });
-        EXPECT_TRUE(seen) << last << "expected\n" << pixels;
+        EXPECT_TRUE(seen) << last << pixels;
     };
     Choose(folder_ / "grey");  // typed without ".bmp": opens as Convert would
-    shows(8, 4, "####....\n####....\n####....\n####....\n");
+    shows(8, 4, "####....|####....|####....|####....\n");
     MoveTrackbarWithKeys(Window(), Item(IDC_THRESHOLD_SLIDER), 70);  // 0, 32 and 64 are dark
-    shows(8, 4, "####....\n###.....\n####....\n###.....\n");
+    shows(8, 4, "####....|###.....|####....|###.....\n");
     Click(Item(IDC_INVERT));
-    shows(8, 4, "....####\n...#####\n....####\n...#####\n");
+    shows(8, 4, "....####|...#####|....####|...#####\n");
     MoveTrackbarWithKeys(Window(), Item(IDC_THRESHOLD_SLIDER), 128);
     Click(Item(IDC_INVERT));
     Choose(folder_ / "clear.png");  // 3 x 1: light blue, white, dark; the fill is tinted
