@@ -8,12 +8,10 @@
 #include <cwchar>
 #include <cwctype>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "BmpBuilder.h"
 #include "GuiDriver.h"
 #include "ImageSource.h"
 #include "OriginalDialog.h"
@@ -97,26 +95,6 @@ TEST(DialogTemplate, BeginsWithTheOriginalControlsAndEveryNewOneHasAMnemonic) {
     }
 }
 
-// An 8 x 4 grey image: dark left half in rows 0 and 2, a grey ramp in rows 1 and 3.
-void WriteImage(const fs::path& path) {
-    rastelle::test::BmpBuilder bmp;
-    bmp.width = 8;
-    bmp.height = 4;
-    std::vector<rastelle::test::ByteVector> rows;
-    for (int y = 3; y >= 0; --y) {  // stored bottom-up
-        rastelle::test::ByteVector row;
-        for (int x = 0; x < 8; ++x) {
-            const auto grey = static_cast<std::uint8_t>(y % 2 == 0 ? (x < 4 ? 20 : 230) : x * 32);
-            row.insert(row.end(), {grey, grey, grey});
-        }
-        rows.push_back(row);
-    }
-    bmp.pixels = rastelle::test::PaddedRows(rows);
-    const auto bytes = bmp.Build();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
-}
-
 class StringSink : public rastelle::TextSink {
   public:
     bool Write(std::string_view text) override { return text_.append(text), true; }
@@ -130,7 +108,9 @@ class PanelTest : public testing::Test {
         folder_ =
             fs::temp_directory_path() / ("rastelle-panel-" + std::to_string(::GetTickCount()));
         fs::create_directories(folder_);
-        WriteImage(folder_ / "grey.bmp");
+        // Rows of the greys 0, 85, 170 and 255.
+        fs::copy_file(RASTELLE_FIXTURES_DIR "/good/grey-8bpp-top-down-4x4.bmp",
+                      folder_ / "grey.bmp");
         fs::copy_file(RASTELLE_FIXTURES_DIR "/formats/good/rgba-8bit.png", folder_ / "clear.png");
     }
     void TearDown() override {
@@ -190,9 +170,9 @@ const PanelCase kPanelCases[] = {
      [](ChosenOptions& o) { o.settings.bitOrder = BitOrder::Bit0First; }},
     {"pages", "grey.bmp", IDC_BYTES, 2, nullptr,
      [](ChosenOptions& o) { o.settings.layout = ByteLayout::Pages; }},
-    {"cells", "grey.bmp", IDC_CELLS, -1, L"4x2",
+    {"cells", "grey.bmp", IDC_CELLS, -1, L"2x2",
      [](ChosenOptions& o) {
-         o.settings.cellWidth = 4, o.settings.cellHeight = 2, o.label = "grey";
+         o.settings.cellWidth = 2, o.settings.cellHeight = 2, o.label = "grey";
      }},
     {"mask_block", "clear.png", IDC_MASK, 3, nullptr,
      [](ChosenOptions& o) {
@@ -237,7 +217,7 @@ TEST_F(PanelTest, BadValuesAreSaidAndConvertNothing) {
         const wchar_t* message;
     } cases[] = {
         {IDC_CELLS, L"3x2",
-         L"8 x 4 pixels are no whole number of 3 x 2 cells: 2 columns and 0 rows left over."},
+         L"4 x 4 pixels are no whole number of 3 x 2 cells: 1 columns and 0 rows left over."},
         {IDC_CELLS, L"8x0",
          L"Cells must be a width and a height in pixels, as 8x8, or empty for "
          L"the whole picture."},
@@ -262,9 +242,10 @@ TEST_F(PanelTest, BadValuesAreSaidAndConvertNothing) {
 }
 
 TEST_F(PanelTest, CopyPutsTheWholeTextOnTheClipboardAlsoAfterClear) {
-    const std::wstring text =
-        L"\t.db 8,4\r\n\t.db %00001111\r\n\t.db %00001111\r\n\t.db %00001111\r\n\t.db "
-        L"%00001111\r\n";
+    std::wstring text = L"\t.db 8,4\r\n";
+    for (int row = 0; row < 4; ++row) {
+        text += L"\t.db %00110000\r\n";
+    }
     Click(Item(IDC_INVERT));
     Convert("grey.bmp");
     ASSERT_TRUE(WaitUntil([&] { return Output() == text; }));
@@ -324,7 +305,9 @@ std::string PreviewPixels(HWND view, int columns, int rows) {
     RECT client{};
     ::GetClientRect(view, &client);
     HDC dc = ::CreateCompatibleDC(nullptr);
-    const BITMAPINFO info{{sizeof(BITMAPINFOHEADER), client.right, client.bottom, 1, 32}};
+    BITMAPINFO info{};
+    info.bmiHeader = {
+        sizeof(BITMAPINFOHEADER), client.right, client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = ::SelectObject(dc, bitmap);
@@ -370,15 +353,11 @@ TEST_F(PanelTest, PreviewShowsTheDigitsAndFillAndFollowsTheOptions) {
         EXPECT_TRUE(seen) << last << pixels;
     };
     Choose(folder_ / "grey");  // typed without ".bmp": opens as Convert would
-    shows(8, 4, "####....|####....|####....|####....\n");
-    MoveTrackbarWithKeys(Window(), Item(IDC_THRESHOLD_SLIDER), 70);  // 0, 32 and 64 are dark
-    shows(8, 4, "####....|###.....|####....|###.....\n");
+    shows(8, 4, "##..----|##..----|##..----|##..----\n");
+    MoveTrackbarWithKeys(Window(), Item(IDC_THRESHOLD_SLIDER), 70);  // 85 is light now
+    shows(8, 4, "#...----|#...----|#...----|#...----\n");
     Click(Item(IDC_INVERT));
-    shows(8, 4, "....####|...#####|....####|...#####\n");
-    MoveTrackbarWithKeys(Window(), Item(IDC_THRESHOLD_SLIDER), 128);
-    Click(Item(IDC_INVERT));
-    Choose(folder_ / "clear.png");  // 3 x 1: light blue, white, dark; the fill is tinted
-    shows(8, 1, "..#-----\n");
+    shows(8, 4, ".###----|.###----|.###----|.###----\n");
 }
 
 }  // namespace
