@@ -1,42 +1,60 @@
 #include "Preview.h"
 
-#include <algorithm>
 #include <string>
-#include <vector>
 
-#include "DigitStage.h"
+#include "PicturePreview.h"
 
 namespace rastelle {
 
+namespace {
+
+// A picture bigger than this either way is drawn from every second (third...) pixel: no
+// terminal shows more, and the preview then holds at most 64 MiB.
+constexpr std::int32_t kMostPixels = 8192;
+
+// A pixel in the character cell: ink, paper, or a fill digit.
+enum class Half { Paper, Ink, Fill };
+
+Half HalfOf(PreviewTone tone) {
+    switch (tone) {
+        case PreviewTone::Ink:
+            return Half::Ink;
+        case PreviewTone::FillInk:
+        case PreviewTone::FillPaper:
+            return Half::Fill;
+        case PreviewTone::Paper:
+        case PreviewTone::Transparent:
+            break;
+    }
+    return Half::Paper;
+}
+
+}  // namespace
+
 bool WritePreview(const PixelSource& source, const ConversionSettings& settings,
                   std::string_view label, TextSink& sink) {
-    constexpr std::string_view kBlocks[] = {" ", "\u2584", "\u2580", "\u2588"};
+    PicturePreview picture;
+    MakePicturePreview(source, settings, kMostPixels, kMostPixels, {}, picture);
     const std::string_view fill = settings.fill == FillMode::Ones ? "\u2593" : "\u2591";
-    const std::int32_t width = std::max(source.Width(), 0);
-    const std::int32_t height = source.Height();
-    const std::int32_t rowBits = settings.fill == FillMode::None ? width : (width + 7) / 8 * 8;
-    const std::int32_t lead = settings.centre ? (rowBits - width) / 2 : 0;
-
-    DigitStage digits;
-    digits.Begin(width, settings);
-    std::vector<std::uint8_t> upper;
     std::string text;
     if (!label.empty()) {
         text.append(label).append(":\n");
     }
+    const auto width = static_cast<std::size_t>(picture.width);
     bool written = true;
-    for (std::int32_t y = 0; y < height && written; y += 2) {
-        const auto row = digits.Row(source, y);
-        upper.assign(row.begin(), row.end());
-        const auto lower =
-            y + 1 < height ? digits.Row(source, y + 1) : std::span<const std::uint8_t>{};
-        for (std::int32_t position = 0; position < rowBits; ++position) {
-            const auto x = static_cast<std::size_t>(position - lead);
-            if (position < lead || position >= lead + width) {
+    for (std::int32_t y = 0; y < picture.height && written; y += 2) {
+        const PreviewTone* const upper = picture.tones.data() + static_cast<std::size_t>(y) * width;
+        const PreviewTone* const lower = y + 1 < picture.height ? upper + width : nullptr;
+        for (std::size_t x = 0; x < width; ++x) {
+            const Half top = HalfOf(upper[x]);
+            const Half bottom = lower != nullptr ? HalfOf(lower[x]) : Half::Paper;
+            // A cell of fill only is shaded; beside a pixel, fill shows as paper.
+            if (top == Half::Fill && (bottom == Half::Fill || lower == nullptr)) {
                 text += fill;
-            } else {
-                text += kBlocks[2U * upper[x] + (lower.empty() ? 0U : lower[x])];
+                continue;
             }
+            constexpr std::string_view kBlocks[] = {" ", "\u2584", "\u2580", "\u2588"};
+            text += kBlocks[2U * (top == Half::Ink) + (bottom == Half::Ink)];
         }
         text += '\n';
         if (text.size() >= RowEncoder::kSinkBlock) {

@@ -162,7 +162,7 @@ void RowEncoder::AppendLine(const LiteralLine& line) {
         text_.erase(start, kLineEnd.size());
         lineEndBeforeNext_ = true;
     }
-    if (sink_ != nullptr && text_.size() >= kSinkBlock) {
+    if (sink_ != nullptr && text_.size() >= sink_->BlockBytes()) {
         HandOver();
     }
 }

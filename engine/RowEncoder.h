@@ -20,6 +20,9 @@ class TextSink {
     virtual ~TextSink() = default;
     // False when the text can't be taken; the encoder then stops handing it more.
     virtual bool Write(std::string_view text) = 0;
+    // The encoder hands text over once it holds at least this many bytes, and at the end; a
+    // sink that wants every line as soon as it is made asks for 1.
+    virtual std::size_t BlockBytes() const { return 64 * 1024; }
 };
 
 // Builds the assembler text of one image: a header line "\t.db W,H", then one

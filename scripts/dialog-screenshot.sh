@@ -1,8 +1,10 @@
 #!/bin/sh
-# dialog-screenshot.sh [TARGET [WINDOWS-PATH]]
+# dialog-screenshot.sh [TARGET [IMAGE]]
 # Takes docs/dialog.png: the main dialog as it opens, under Wine on a private display; or,
-# given a BMP's Windows path (e.g. 'Z:\work\main\docs\ghost'), the dialog after typing it
-# and pressing Enter (docs/conversion.png). Needs a built build/windows/Rastelle.exe.
+# given an image file (e.g. docs/ghost.bmp), the dialog after typing its name and pressing
+# Enter, with the preview and the text (docs/conversion.png). The image is copied to
+# C:\Pictures first, so no folder of the build machine shows in the picture. Needs a built
+# build/windows/Rastelle.exe.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -31,9 +33,14 @@ until geometry=$(xwininfo -name Rastelle 2>/dev/null) && echo "$geometry" | grep
     fi
     sleep 0.2
 done
+sleep 1  # until every control has painted itself
 if [ -n "$convert_path" ]; then
+    mkdir -p "$WINEPREFIX/drive_c/Pictures"
+    cp "$convert_path" "$WINEPREFIX/drive_c/Pictures/"
+    name=$(basename "$convert_path")
+    typed="C:\\Pictures\\${name%.bmp}"
     xdotool search --name '^Rastelle$' windowactivate --sync >/dev/null 2>&1 || true
-    xdotool type --delay 20 "$convert_path"
+    xdotool type --delay 20 "$typed"
     xdotool key Return
     sleep 2
 fi

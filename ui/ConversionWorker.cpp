@@ -5,18 +5,62 @@
 
 #include "ConverterDlg.h"
 #include "ImageSource.h"
+#include "PictureWriter.h"
 #include "RowEncoder.h"
 
 namespace {
+
+// Hands the text to the board line by line, as the encoder makes it; refuses it once the run
+// is cancelled, which ends the encoder's work.
+class BoardSink : public rastelle::TextSink {
+  public:
+    explicit BoardSink(ConversionRun& run) : run_(run) {}
+    bool Write(std::string_view text) override {
+        if (run_.cancelled) {
+            return false;
+        }
+        if (run_.board.Append(text)) {
+            ::PostMessageW(run_.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
+        }
+        return true;
+    }
+    std::size_t BlockBytes() const override { return 1; }
+
+  private:
+    ConversionRun& run_;
+};
+
+// The image, with the tests' hook run before each row is read.
+class HookedSource : public rastelle::PixelSource {
+  public:
+    explicit HookedSource(const rastelle::PixelSource& source) : source_(source) {}
+    std::int32_t Width() const override { return source_.Width(); }
+    std::int32_t Height() const override { return source_.Height(); }
+    rastelle::Colour ColourAt(std::int32_t x, std::int32_t y) const override {
+        return source_.ColourAt(x, y);
+    }
+    void ReadRow(std::int32_t y, std::span<rastelle::Colour> row) const override {
+        source_.ReadRow(y, row);
+    }
+    void ReadRowWithAlpha(std::int32_t y, std::span<rastelle::Colour> row) const override {
+        if (const auto hook = OutputLimits::beforeEachRow.load()) {
+            hook(y);
+        }
+        source_.ReadRowWithAlpha(y, row);
+    }
+
+  private:
+    const rastelle::PixelSource& source_;
+};
 
 void Convert(ConversionRun& run) {
     rastelle::ImageSource source;
     const rastelle::ImageSource::OpenResult opened =
         source.Open(std::filesystem::path(run.inputFile));
 
-    // The dialog shows the completed path or the failure, checks the text's size and reads
-    // the width unit. It answers 0 once the run is cancelled, and so does a window that no
-    // longer exists.
+    // The dialog shows the completed path or the failure, checks the text's size and the
+    // cells and reads the width unit. It answers 0 once the run is cancelled, and so does a
+    // window that no longer exists.
     OpenReport report{opened.opened, opened.completedPath, source.Width(), source.Height()};
     const LRESULT goOn =
         ::SendMessageW(run.dialog, WM_CONVERSION_OPENED, reinterpret_cast<WPARAM>(&run),
@@ -26,31 +70,15 @@ void Convert(ConversionRun& run) {
     }
     run.settings.widthUnit = report.widthUnit;
 
-    // The encoder's buffer, reserved for the whole text, becomes the board's; each row is
-    // then copied to the board as soon as it is written, the encoder keeping only the row in
-    // hand (and its buffer for the next), so the text exists once.
-    rastelle::RowEncoder encoder;
-    encoder.Begin(source.Width(), source.Height(), run.settings);
-    run.board.Start(encoder.TakeText());
+    // The board's buffer is made for the whole text at once; the encoder hands over each line
+    // as soon as it is written, keeping only the line in hand, so the text exists once.
+    std::string text;
+    text.reserve(static_cast<std::size_t>(run.textBytes));
+    run.board.Start(std::move(text));
     ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
-    for (std::int32_t y = 0; y < source.Height(); ++y) {
-        if (const auto hook = OutputLimits::beforeEachRow.load()) {
-            hook(y);
-        }
-        if (run.cancelled) {
-            return;
-        }
-        encoder.AppendRow(source, y);
-        const bool notify = run.board.Append(encoder.Text());
-        encoder.ClearText();
-        if (notify) {
-            ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
-        }
-    }
-    encoder.Finish();
-    if (!run.cancelled && run.board.Append(encoder.Text())) {
-        ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
-    }
+    BoardSink sink(run);
+    rastelle::WritePicture(HookedSource(source), run.settings, run.syntax, PictureName(run), sink,
+                           false);
 }
 
 // Waits for `thread` to end. A worker may be blocked sending to this thread, so sent
@@ -64,6 +92,40 @@ void WaitServingSentMessages(HANDLE thread) {
 }
 
 }  // namespace
+
+std::uint64_t TextBound(std::int64_t width, std::int64_t height,
+                        const rastelle::ConversionSettings& settings,
+                        const rastelle::AssemblerSyntax& syntax, std::size_t labelBytes) {
+    using namespace rastelle;
+    const bool cells = settings.cellWidth > 0 && settings.cellHeight > 0;
+    const std::int64_t imageWidth = cells ? settings.cellWidth : width;
+    const std::int64_t imageHeight = cells ? settings.cellHeight : height;
+    const std::int64_t images = cells ? (width / imageWidth) * (height / imageHeight) : 1;
+    const bool mask = settings.mask != MaskSource::None;
+    const bool pages = settings.layout == ByteLayout::Pages;
+    // Pages: a line per 8 rows, a literal per column, the same as rows 8 times as wide.
+    std::int64_t lineBits = pages ? 8 * imageWidth : imageWidth;
+    const std::int64_t lines = pages ? (imageHeight + 7) / 8 : imageHeight;
+    if (mask && settings.maskLayout != MaskLayout::Block) {
+        lineBits = 16 * ((lineBits + 7) / 8);  // a mask byte beside each picture byte
+    }
+    // Labels (with a cell's number and "_mask"), their line ends and the empty lines between.
+    const std::uint64_t extra = cells || mask || labelBytes > 0 ? labelBytes + 32 : 0;
+    const std::uint64_t one = RowEncoder::TextSize(lineBits, lines, settings.fill, syntax) + extra;
+    const bool maskBlock = mask && settings.maskLayout == MaskLayout::Block;
+    return static_cast<std::uint64_t>(images) * one * (maskBlock ? 2 : 1);
+}
+
+std::string PictureName(const ConversionRun& run) {
+    const rastelle::ConversionSettings& settings = run.settings;
+    if (!run.label.empty() ||
+        (settings.cellWidth <= 0 && (settings.mask == rastelle::MaskSource::None ||
+                                     settings.maskLayout != rastelle::MaskLayout::Block))) {
+        return run.label;
+    }
+    const std::u8string stem = std::filesystem::path(run.inputFile).stem().u8string();
+    return rastelle::LabelFromStem(std::string(stem.begin(), stem.end()));
+}
 
 DWORD WINAPI ConvertThreadProc(LPVOID parameter) noexcept {
     const std::unique_ptr<std::shared_ptr<ConversionRun>> run(

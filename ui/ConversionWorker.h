@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
 #include "PublicationBoard.h"
 
@@ -41,11 +42,23 @@ struct ConversionRun {
     HWND dialog = nullptr;
     std::wstring inputFile;
     rastelle::ConversionSettings settings;  // the width unit is read once the image is open
+    rastelle::AssemblerSyntax syntax;
+    std::string label;  // as typed; empty for none
     std::atomic<bool> cancelled{false};
     std::atomic<bool> outOfMemory{false};
     PublicationBoard board;
     std::uint64_t textBytes = 0;  // the whole text's size, once the image is open
 };
+
+// An upper bound of the text's length (exact for a plain picture without label); labels named
+// after the file are counted as `labelBytes` long.
+std::uint64_t TextBound(std::int64_t width, std::int64_t height,
+                        const rastelle::ConversionSettings& settings,
+                        const rastelle::AssemblerSyntax& syntax, std::size_t labelBytes);
+
+// The label the text takes: the one typed, or for cells and a mask of its own, which are
+// labelled after the picture, one made from the file's name.
+std::string PictureName(const ConversionRun& run);
 
 struct OpenReport {
     bool opened = false;

@@ -3,10 +3,12 @@
 #include <new>
 
 #include "ConversionWorker.h"
+#include "PreviewWorker.h"
 #include "RowEncoder.h"
 
 #include "resource.h"
 #include "win32/Application.h"
+#include "win32/Clipboard.h"
 #include "win32/DataExchange.h"
 #include "win32/FileOpenDialog.h"
 #include "win32/MessageBox.h"
@@ -33,6 +35,20 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindMessage(WM_TIMER, &CConverterDlg::OnTimer);
     BindMessage(WM_DROPFILES, &CConverterDlg::OnDropFiles);
     BindCommand(IDC_OUTPUT, EN_ERRSPACE, &CConverterDlg::OnOutputErrSpace);
+    BindClick(IDC_COPY, &CConverterDlg::OnCopy);
+    // Everything that changes the picture redraws the preview.
+    BindEditChange(IDC_INPUT_FILE, &CConverterDlg::OnOptionChange);
+    BindClick(IDC_CENTER_IMAGE, &CConverterDlg::OnOptionChange);
+    BindClick(IDC_INVERT, &CConverterDlg::OnOptionChange);
+    BindEditChange(IDC_CELLS, &CConverterDlg::OnOptionChange);
+    for (const int list : {IDC_DITHER, IDC_BYTES, IDC_MASK}) {
+        BindCommand(list, CBN_SELCHANGE, &CConverterDlg::OnOptionChange);
+    }
+    BindMessage(WM_SIZE, &CConverterDlg::OnSize);
+    BindMessage(WM_GETMINMAXINFO, &CConverterDlg::OnGetMinMaxInfo);
+    BindMessage(WM_HSCROLL, &CConverterDlg::OnHScroll);
+    BindMessage(WM_PREVIEW_READY, &CConverterDlg::OnPreviewReady);
+    BindMessage(WM_DESTROY, &CConverterDlg::OnDestroy);
 }
 
 namespace {
@@ -64,6 +80,14 @@ void CConverterDlg::DoDataExchange(win32::DataExchange& exchange) {
     exchange.Radio(IDC_FILL_ZEROS, m_nFillZeros);
     exchange.Radio(IDC_FILL_ONES, m_nFillOnes);
     exchange.Text(IDC_THRESHOLD, m_nThreshold);
+    exchange.ComboIndex(IDC_SYNTAX, m_nSyntax);
+    exchange.Text(IDC_LABEL, m_strLabel);
+    exchange.Check(IDC_INVERT, m_bInvert);
+    exchange.ComboIndex(IDC_DITHER, m_nDither);
+    exchange.ComboIndex(IDC_BYTES, m_nBytes);
+    exchange.Text(IDC_CELLS, m_strCells);
+    exchange.ComboIndex(IDC_MASK, m_nMask);
+    exchange.Check(IDC_HEADER, m_bHeader);
 }
 
 bool CConverterDlg::OnInitDialog() {
@@ -89,8 +113,192 @@ bool CConverterDlg::OnInitDialog() {
     ::SendDlgItemMessageW(Window(), IDC_OUTPUT, EM_SETLIMITTEXT, 0, 0);
     ::DragAcceptFiles(Window(), TRUE);
 
+    FillOptionLists();
+    m_nSyntax = 0;
+    m_nDither = 0;
+    m_nBytes = 0;
+    m_nMask = 0;
+    m_bHeader = 1;
+    LayOutForResizing();
+    m_preview = std::make_unique<PreviewWorker>(Window());
+
     UpdateData(false);
     return true;
+}
+
+void CConverterDlg::FillOptionLists() const {
+    const auto add = [&](int id, const std::wstring& text) {
+        ::SendDlgItemMessageW(Window(), id, CB_ADDSTRING, 0,
+                              reinterpret_cast<LPARAM>(text.c_str()));
+    };
+    const auto wide = [](std::string_view text) { return std::wstring(text.begin(), text.end()); };
+    for (const rastelle::SyntaxPreset& preset : rastelle::SyntaxPresets()) {
+        const rastelle::AssemblerSyntax& syntax = preset.syntax;
+        add(IDC_SYNTAX, wide(preset.name) + L":  " + wide(syntax.directive) + L" " +
+                            wide(syntax.literalPrefix) + L"00111100" + wide(syntax.literalSuffix));
+    }
+    for (const wchar_t* text : {L"None", L"Ordered", L"Floyd\x2013Steinberg", L"Atkinson"}) {
+        add(IDC_DITHER, text);
+    }
+    for (const wchar_t* text :
+         {L"Rows, left pixel in bit 7", L"Rows, left pixel in bit 0", L"Pages of 8 rows"}) {
+        add(IDC_BYTES, text);
+    }
+    for (const wchar_t* text : {L"None", L"From transparency, before", L"From transparency, after",
+                                L"From transparency, as a block"}) {
+        add(IDC_MASK, text);
+    }
+}
+
+// The output field and the preview share the room the window gains; the panel moves with the
+// preview's left edge; every other control keeps its place and size.
+void CConverterDlg::LayOutForResizing() {
+    RECT window{};
+    ::GetWindowRect(Window(), &window);
+    m_minimumSize = {window.right - window.left, window.bottom - window.top};
+    m_anchors.Begin(Window());
+    RECT panel{};
+    ::GetWindowRect(Item(IDC_SYNTAX), &panel);
+    for (HWND child = ::GetWindow(Window(), GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect{};
+        ::GetWindowRect(child, &rect);
+        if (child == Item(IDC_OUTPUT)) {
+            m_anchors.Add(child, 0, 0, 50, 100);
+        } else if (child == Item(IDC_PREVIEW)) {
+            m_anchors.Add(child, 50, 0, 50, 100);
+        } else if (rect.left >= panel.left) {
+            m_anchors.Add(child, 50, 0, 0, 0);
+        }
+    }
+}
+
+namespace {
+
+// "8x8": whole numbers from 1 to the largest image side.
+bool ParseCells(const std::wstring& text, std::int32_t& width, std::int32_t& height) {
+    const std::size_t times = text.find_first_of(L"xX");
+    const auto side = [](std::wstring_view digits, std::int32_t& value) {
+        if (digits.empty() || digits.size() > 8) {
+            return false;
+        }
+        value = 0;
+        for (const wchar_t c : digits) {
+            if (c < L'0' || c > L'9') {
+                return false;
+            }
+            value = value * 10 + (c - L'0');
+        }
+        return value >= 1 && value <= 16777216;
+    };
+    const std::wstring_view all(text);
+    return times != std::wstring::npos && side(all.substr(0, times), width) &&
+           side(all.substr(times + 1), height);
+}
+
+}  // namespace
+
+ChosenOptions CConverterDlg::Options() const {
+    using namespace rastelle;
+    ChosenOptions options;
+    ConversionSettings& settings = options.settings;
+    settings.fill = m_bUseAutoComplete == 0 ? FillMode::None
+                    : m_nFillOnes == 0      ? FillMode::Ones
+                                            : FillMode::Zeros;
+    settings.centre = m_bCenterImage != 0;
+    settings.threshold = static_cast<std::uint8_t>(m_sliderThreshold.Position() & 0xFF);
+    settings.invert = m_bInvert != 0;
+    constexpr Dither kDithers[] = {Dither::None, Dither::Ordered, Dither::FloydSteinberg,
+                                   Dither::Atkinson};
+    settings.dither = kDithers[m_nDither >= 0 && m_nDither < 4 ? m_nDither : 0];
+    settings.layout = m_nBytes == 2 ? ByteLayout::Pages : ByteLayout::Rows;
+    settings.bitOrder = m_nBytes == 1 ? BitOrder::Bit0First : BitOrder::Default;
+    settings.mask = m_nMask > 0 ? MaskSource::Alpha : MaskSource::None;
+    constexpr MaskLayout kMaskLayouts[] = {MaskLayout::Before, MaskLayout::Before,
+                                           MaskLayout::After, MaskLayout::Block};
+    settings.maskLayout = kMaskLayouts[m_nMask > 0 && m_nMask < 4 ? m_nMask : 0];
+    settings.header = m_bHeader != 0;
+    const auto presets = SyntaxPresets();
+    options.syntax = presets[m_nSyntax > 0 && static_cast<std::size_t>(m_nSyntax) < presets.size()
+                                 ? static_cast<std::size_t>(m_nSyntax)
+                                 : 0]
+                         .syntax;
+
+    if (!m_strCells.empty() && !ParseCells(m_strCells, settings.cellWidth, settings.cellHeight)) {
+        settings.cellWidth = settings.cellHeight = 0;
+        options.error =
+            L"Cells must be a width and a height in pixels, as 8x8, or empty for "
+            L"the whole picture.";
+    }
+    for (const wchar_t c : m_strLabel) {
+        options.label += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    if (!options.label.empty() && !IsValidLabel(options.label)) {
+        options.error =
+            L"The label must be letters, digits and _, not starting with a digit, "
+            L"or empty for none.";
+    }
+    return options;
+}
+
+void CConverterDlg::RequestPreview() {
+    if (!m_preview) {
+        return;
+    }
+    UpdateData(true);
+    RECT room{};
+    ::GetClientRect(Item(IDC_PREVIEW), &room);
+    m_preview->Request({m_strInputFile, Options().settings, room.right, room.bottom});
+}
+
+void CConverterDlg::OnOptionChange() {
+    RequestPreview();
+}
+
+win32::MessageResult CConverterDlg::OnHScroll(WPARAM, LPARAM control) {
+    if (reinterpret_cast<HWND>(control) == m_sliderThreshold.Window()) {
+        RequestPreview();
+    }
+    return std::nullopt;
+}
+
+win32::MessageResult CConverterDlg::OnPreviewReady(WPARAM, LPARAM) {
+    if (m_preview) {
+        if (auto image = m_preview->Take()) {
+            win32::SetPixelImage(Item(IDC_PREVIEW), std::move(*image));
+        }
+    }
+    return 0;
+}
+
+win32::MessageResult CConverterDlg::OnSize(WPARAM type, LPARAM) {
+    if (m_preview && type != SIZE_MINIMIZED) {
+        m_anchors.Apply();
+        RequestPreview();
+    }
+    return std::nullopt;
+}
+
+win32::MessageResult CConverterDlg::OnGetMinMaxInfo(WPARAM, LPARAM info) {
+    if (m_minimumSize.cx == 0) {
+        return std::nullopt;
+    }
+    reinterpret_cast<MINMAXINFO*>(info)->ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy};
+    return 0;
+}
+
+win32::MessageResult CConverterDlg::OnDestroy(WPARAM, LPARAM) {
+    m_preview.reset();
+    return std::nullopt;
+}
+
+// The run's own text, whatever the field shows of it, in one step.
+void CConverterDlg::OnCopy() {
+    const std::string text = m_run ? m_run->board.Text() : std::string();
+    if (!text.empty() && !win32::CopyToClipboard(Window(), text)) {
+        win32::ShowMessageBox(Window(), L"Could not copy the text to the clipboard.",
+                              MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 void CConverterDlg::AddAboutItem() const {
@@ -144,15 +352,18 @@ void CConverterDlg::OnConvert() {
     m_nThreshold = static_cast<std::uint8_t>(m_sliderThreshold.Position() & 0xFF);
     UpdateData(false);
 
+    ChosenOptions options = Options();
+    if (!options.error.empty()) {
+        win32::ShowMessageBox(Window(), options.error, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     auto run = std::make_shared<ConversionRun>();
     run->dialog = Window();
     run->inputFile = m_strInputFile;
-    using rastelle::FillMode;
-    run->settings.fill = m_bUseAutoComplete == 0 ? FillMode::None
-                         : m_nFillOnes == 0      ? FillMode::Ones
-                                                 : FillMode::Zeros;
-    run->settings.centre = m_bCenterImage != 0;
+    run->settings = options.settings;
     run->settings.threshold = m_nThreshold;
+    run->syntax = options.syntax;
+    run->label = std::move(options.label);
 
     auto* parameter = new std::shared_ptr<ConversionRun>(run);
     DWORD threadId = 0;
@@ -179,8 +390,21 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
         win32::ShowMessageBox(Window(), L"Could not open file", MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
+    const rastelle::ConversionSettings& settings = run->settings;
+    if (settings.cellWidth > 0 &&
+        (report->width % settings.cellWidth != 0 || report->height % settings.cellHeight != 0)) {
+        win32::ShowMessageBox(
+            Window(),
+            std::to_wstring(report->width) + L" x " + std::to_wstring(report->height) +
+                L" pixels are no whole number of " + std::to_wstring(settings.cellWidth) + L" x " +
+                std::to_wstring(settings.cellHeight) + L" cells: " +
+                std::to_wstring(report->width % settings.cellWidth) + L" columns and " +
+                std::to_wstring(report->height % settings.cellHeight) + L" rows left over.",
+            MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
     const std::uint64_t textBytes =
-        rastelle::RowEncoder::TextSize(report->width, report->height, run->settings.fill);
+        TextBound(report->width, report->height, settings, run->syntax, PictureName(*run).size());
     if (textBytes > OutputLimits::textBytes) {
         SayTooBig(textBytes);
         return 0;
@@ -352,6 +576,7 @@ win32::MessageResult CConverterDlg::OnDropFiles(WPARAM dropParameter, LPARAM) {
     UpdateData(true);
     m_strInputFile = std::move(path);
     UpdateData(false);
+    RequestPreview();
     OnConvert();
     return 0;
 }
@@ -361,6 +586,7 @@ void CConverterDlg::OnBrowse() {
     if (auto path = win32::FileOpenDialog().Show(Window())) {
         m_strInputFile = std::move(*path);
         UpdateData(false);
+        RequestPreview();
     }
 }
 
@@ -370,24 +596,28 @@ void CConverterDlg::OnUseAutoComplete() {
     ::EnableWindow(Item(IDC_FILL_ZEROS), enable);
     ::EnableWindow(Item(IDC_FILL_ONES), enable);
     ::EnableWindow(Item(IDC_CENTER_IMAGE), enable);
+    RequestPreview();
 }
 
 void CConverterDlg::OnFillZeros() {
     UpdateData(true);
     m_nFillOnes = -1;
     UpdateData(false);
+    RequestPreview();
 }
 
 void CConverterDlg::OnFillOnes() {
     UpdateData(true);
     m_nFillZeros = -1;
     UpdateData(false);
+    RequestPreview();
 }
 
 void CConverterDlg::OnThresholdChange() {
     UpdateData(true);
     m_sliderThreshold.SetPosition(m_nThreshold, true);
     UpdateData(false);
+    RequestPreview();
 }
 
 void CConverterDlg::OnThresholdSetFocus() {

@@ -57,6 +57,12 @@ class PublicationBoard {
         return piece;
     }
 
+    // A copy of everything published so far.
+    std::string Text() {
+        const std::lock_guard lock(mutex_);
+        return text_;
+    }
+
   private:
     std::mutex mutex_;
     std::string text_;

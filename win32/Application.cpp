@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "MessageBox.h"
+#include "PixelView.h"
 
 namespace win32 {
 namespace {
@@ -72,6 +73,7 @@ void RegisterCommonControls() noexcept {
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&controls);
+    RegisterPixelView();
 }
 
 }  // namespace win32

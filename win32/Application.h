@@ -41,8 +41,9 @@ class Application {
 // The program file's name without folder and extension; used as the caption of message boxes.
 std::wstring ApplicationName();
 
-// Registers the common-control window classes (trackbar and the rest) that dialog templates may
-// name. Must run before the first dialog is created; repeated calls are harmless.
+// Registers the common-control window classes (trackbar and the rest) and this layer's own
+// controls that dialog templates may name. Must run before the first dialog is created; repeated
+// calls are harmless.
 void RegisterCommonControls() noexcept;
 
 }  // namespace win32

@@ -128,6 +128,16 @@ void DataExchange::Radio(int firstId, int& value) {
     }
 }
 
+void DataExchange::ComboIndex(int id, int& value) {
+    HWND control = Item(id);
+    const auto shown = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
+    if (saving_) {
+        value = shown;
+    } else if (shown != value) {
+        ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(value), 0);
+    }
+}
+
 void DataExchange::Control(int id, TrackbarControl& control) {
     if (control.Window() == nullptr) {
         control.Attach(Item(id));

@@ -31,6 +31,8 @@ class DataExchange {
     // Index of the checked radio button among those of the group that begins at `firstId`,
     // -1 when none is checked.
     void Radio(int firstId, int& value);
+    // Index of the selected item of a combo box, -1 when none is.
+    void ComboIndex(int id, int& value);
     void Control(int id, TrackbarControl& control);
 
   private:

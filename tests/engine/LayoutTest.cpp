@@ -1,3 +1,4 @@
+#include "PicturePreview.h"
 #include "PictureWriter.h"
 
 #include <gtest/gtest.h>
@@ -207,6 +208,49 @@ TEST(Layout, WholeTexts) {
         EXPECT_EQ(sink.text, test.text);
         EXPECT_EQ(report.skippedCells, test.skipped);
         EXPECT_EQ(report.sawTransparent, test.settings.mask != MaskSource::None);
+    }
+}
+
+// The preview of a drawing with the settings changed, the room given and the cell width
+// wanted: '#' ink, '.' paper, '-' and '+' fill digits 0 and 1, 'x' transparent, '|' a new row.
+struct PreviewCase {
+    std::vector<std::string> drawing;
+    void (*change)(ConversionSettings&);
+    std::int32_t room;
+    std::string tones;
+    std::int32_t cellWidth;
+};
+
+const PreviewCase kPreviews[] = {
+    {{"101", "011"}, [](ConversionSettings& s) { s.centre = true; }, 64, "--#.#---|--.##---", 0},
+    {{"101", "011"}, [](ConversionSettings& s) { s.fill = None; }, 64, "#.#|.##", 0},
+    {{"101", "011"},
+     [](ConversionSettings& s) { s.layout = Pages, s.fill = Ones, s.centre = true; },
+     64,
+     "+++|+++|+++|#.#|.##|+++|+++|+++",
+     0},
+    {{"10010"},
+     [](ConversionSettings& s) { s.cellWidth = 2, s.cellHeight = 1; },
+     64,
+     "#.------.#------",
+     8},
+    {{"1100110011001101"}, [](ConversionSettings& s) { s.fill = None; }, 8, "#.#.#.#.", 0},
+    {{"t1o"}, [](ConversionSettings& s) { s.mask = MaskSource::Alpha; }, 64, "x##-----", 0},
+};
+
+TEST(PicturePreview, ShowsTheDigitsAsLaidOut) {
+    for (const PreviewCase& c : kPreviews) {
+        ConversionSettings settings;
+        c.change(settings);
+        PicturePreview preview;
+        ASSERT_TRUE(MakePicturePreview(Drawing(c.drawing), settings, c.room, c.room, {}, preview));
+        std::string tones;
+        for (std::size_t i = 0; i < preview.tones.size(); ++i) {
+            tones += i > 0 && i % static_cast<std::size_t>(preview.width) == 0 ? "|" : "";
+            tones += ".#-+x"[static_cast<int>(preview.tones[i])];
+        }
+        EXPECT_EQ(tones, c.tones);
+        EXPECT_EQ(preview.cellWidth, c.cellWidth) << c.tones;
     }
 }
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ConversionSettings.h"
+#include "win32/Handles.h"
+#include "win32/PixelView.h"
+
+// Posted to the dialog when a preview is ready to be taken.
+constexpr UINT WM_PREVIEW_READY = WM_APP + 4;
+
+struct PreviewRequest {
+    std::wstring inputFile;
+    rastelle::ConversionSettings settings;
+    std::int32_t maxWidth = 0;  // the room the preview has, in screen pixels
+    std::int32_t maxHeight = 0;
+};
+
+// The preview's palette: the indices of PreviewPicture's image.
+enum PreviewColour : std::uint8_t { kPaper, kInk, kFillPaper, kFillInk, kClearLight, kClearDark };
+
+// Makes the preview of the newest request on a thread of its own, so the window never waits
+// for a big image. A new request ends the work on an older one between rows: the latest one
+// wins. The image stays open from one request to the next for the same file.
+class PreviewWorker {
+  public:
+    explicit PreviewWorker(HWND dialog);
+    ~PreviewWorker();
+    PreviewWorker(const PreviewWorker&) = delete;
+    PreviewWorker& operator=(const PreviewWorker&) = delete;
+
+    void Request(PreviewRequest request);
+    // On WM_PREVIEW_READY: the newest request's picture (empty when its file does not open),
+    // or nothing when that is not ready yet.
+    std::optional<win32::PixelImage> Take();
+
+    struct Shared;
+
+  private:
+    std::shared_ptr<Shared> shared_;
+    win32::ThreadHandle thread_;
+};
