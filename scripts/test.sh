@@ -30,6 +30,9 @@ ctest --preset sanitize
 step "Fuzzing the decoder and encoder for ${fuzz_seconds} s"
 bash tests/fuzz/run-fuzzer.sh "$fuzz_seconds"
 
+step "Fuzzing the reading of assembler text for $((fuzz_seconds / 2)) s"
+bash tests/fuzz/run-fuzzer.sh "$((fuzz_seconds / 2))" text
+
 step "Windows program and tests under Wine"
 cmake --preset windows
 cmake --build --preset windows
