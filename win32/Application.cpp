@@ -69,10 +69,21 @@ std::wstring ApplicationName() {
 }
 
 void RegisterCommonControls() noexcept {
-    INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_WIN95_CLASSES;
-    ::InitCommonControlsEx(&controls);
+    // The common controls are no KnownDLL, so the system would look for an imported copy,
+    // and for the DLLs it imports in turn, beside the program first. Loaded here, after the
+    // DLL search has been restricted, they come from the system alone (the manifest still
+    // picks version 6). They stay loaded for the process's life, as an import would.
+    using Initialise = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    if (const HMODULE library = ::LoadLibraryW(L"comctl32.dll")) {
+        const auto initialise = reinterpret_cast<Initialise>(
+            reinterpret_cast<void*>(::GetProcAddress(library, "InitCommonControlsEx")));
+        if (initialise != nullptr) {
+            INITCOMMONCONTROLSEX controls{};
+            controls.dwSize = sizeof(controls);
+            controls.dwICC = ICC_WIN95_CLASSES;
+            initialise(&controls);
+        }
+    }
     RegisterPixelView();
 }
 
