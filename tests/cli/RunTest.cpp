@@ -514,9 +514,7 @@ TEST_F(Cli, Messages) {
     WriteFile(dir_ / "empty.bmp", "");
     WriteFile(dir_ / "sprite", "hello");
     WriteFile(dir_ / "clear.png", Png(1, 1, 8, 0, "\x1b[2J"));
-    WriteFile(dir_ / "split.png", Png(1, 1, 8, 0,
-                                      "\n\x7f"
-                                      "AB"));
+    WriteFile(dir_ / "split.png", Png(1, 1, 8, 0, std::string("\n\x7f") + "AB"));
     WriteFile(dir_ / "dot.png", Png(1, 1, 8, 0));
     WriteFile(dir_ / "short.png", Png(1, 1, 8, 0).substr(0, 20));
     WriteFile(dir_ / "deep.png", Png(8192, 8192, 16, 6));
@@ -531,6 +529,8 @@ TEST_F(Cli, Messages) {
         "python3 -c \"import zlib,sys; d=zlib.compress(bytes(10**7),9); p=10**6-53-len(d); "
         "sys.stdout.buffer.write(open('dot.png','rb').read(33)+(len(d)+p).to_bytes(4,'big')"
         "+b'IDAT'+d+bytes(p+8)+b'IEND')\" >bomb.png;";
+    const std::string fromFile = "exec <sprite.bmp;";
+    // clang-format off
     const struct {
         std::string shell;
         std::vector<std::string> arguments;
@@ -540,74 +540,38 @@ TEST_F(Cli, Messages) {
     } cases[] = {
         {"", {"--bogus", "sprite.bmp"}, 2, "", "rastelle-cli: unknown option '--bogus'" + tryHelp},
         {"", {}, 2, "", "rastelle-cli: no input file" + tryHelp},
-        {"",
-         {"--syntax", "masm", "x"},
-         2,
-         "",
+        {"", {"--syntax", "masm", "x"}, 2, "",
          "rastelle-cli: unknown syntax 'masm'; the syntaxes are tasm, zilog, intel, ca65, acme, "
-         "sdas, gas" +
-             tryHelp},
-        {"",
-         {"--label", "a", "--label", "b", "x"},
-         2,
-         "",
-         "rastelle-cli: option --label is given twice" + tryHelp},
-        {"",
-         {"-o", "a", "--output=b", "x"},
-         2,
-         "",
+         "sdas, gas" + tryHelp},
+        {"", {"-o", "a", "--output=b", "x"}, 2, "",
          "rastelle-cli: option --output is given twice" + tryHelp},
         {"", {"empty.bmp"}, 1, "", cannot + "empty.bmp: empty file\n"},
         {"", {"short.png"}, 1, "", cannot + "short.png: bad PNG file (truncated)\n"},
-        {"",
-         {"clear.png"},
-         1,
-         "",
+        {"", {"clear.png"}, 1, "",
          cannot + "clear.png: bad PNG file (\\x1b[2J PNG chunk not known)\n"},
-        {"",
-         {"split.png"},
-         1,
-         "",
+        {"", {"split.png"}, 1, "",
          cannot + "split.png: bad PNG file (\\x0a\\x7fAB PNG chunk not known)\n"},
         {"", {"a\nb"}, 1, "", cannot + "a\\x0ab: No such file or directory\n"},
-        {"",
-         {"deep.png"},
-         1,
-         "",
+        {"", {"deep.png"}, 1, "",
          cannot + "deep.png: a PNG of 8192 x 8192 pixels with 16-bit samples needs more than 1024 "
-                  "MiB to decode; the cap is 768 MiB\n"},
+         "MiB to decode; the cap is 768 MiB\n"},
         {"", {"under.png"}, 1, "", cannot + "under.png: bad PNG file (no IDAT)\n"},
-        {bomb,
-         {"bomb.png"},
-         1,
-         "",
+        {bomb, {"bomb.png"}, 1, "",
          cannot + "bomb.png: decoding needs more than 1.9 MiB, the cap for this image\n"},
-        {"",
-         {"--frames", "all", "bad.gif"},
-         1,
-         "bad_0:\r\n\t.db 8,1\r\n\t.db %11000000\r\n",
+        {"", {"--frames", "all", "bad.gif"}, 1, "bad_0:\r\n\t.db 8,1\r\n\t.db %11000000\r\n",
          cannot + "bad.gif: frame 1: bad GIF file (corrupt data)\n"
-                  "rastelle-cli: standard output holds only part of the text\n"},
-        {"",
-         {"sprite"},
-         0,
-         kSpriteText,
+         "rastelle-cli: standard output holds only part of the text\n"},
+        {"", {"sprite"}, 0, kSpriteText,
          "rastelle-cli: sprite: not an image I read (not a BMP, PNG, GIF, TGA, PNM or PSD file); "
          "converting sprite.bmp\n"},
-        {"cat sprite.bmp |", {"-"}, 0, kSpriteText, ""},
-        {"exec <sprite.bmp;",
-         {"-", "sprite.bmp"},
-         0,
-         "stdin:\r\n" + kSpriteText + "\r\nsprite:\r\n" + kSpriteText,
-         ""},
-        {"exec <sprite.bmp;",
-         {"--label", "s", "-o", "sprite.bmp", "-"},
-         1,
-         "",
+        {fromFile, {"-", "sprite.bmp"}, 0,
+         "stdin:\r\n" + kSpriteText + "\r\nsprite:\r\n" + kSpriteText, ""},
+        {fromFile, {"--label", "s", "-o", "sprite.bmp", "-"}, 1, "",
          "rastelle-cli: Could not write sprite.bmp: the output would overwrite the input "
          "standard input\n"},
         {"exec <empty.bmp;", {"-"}, 1, "", cannot + "standard input: empty file\n"},
     };
+    // clang-format on
     for (const auto& [shell, arguments, status, out, err] : cases) {
         const Outcome outcome = Run(arguments, {}, shell);
         EXPECT_EQ(outcome.status, status) << outcome.err;
@@ -777,6 +741,9 @@ TEST_F(Cli, ReverseWritesPicturesOrNothing) {
     WriteFile(dir_ / "two.asm", "a:\n\t.db 8,1\n\t.db $81\nb:\n\t.db 8,1\n\t.db 1\n");
     WriteFile(dir_ / "bad.asm", "\t.db 8,1\n\t.db 1,2\n");
     fs::create_directories(dir_ / "pictures");
+    const std::string bad =
+        "rastelle-cli: bad.asm:2: expected 1 numbers in each line of the image, not more\n";
+    // clang-format off
     const struct {
         std::vector<std::string> arguments;
         int status;
@@ -784,39 +751,19 @@ TEST_F(Cli, ReverseWritesPicturesOrNothing) {
         const char* file;  // what it holds afterwards, when given
         std::string bytes;
     } cases[] = {
-        {{"--reverse", "--label", "a", "two.asm", "-o", "a.pbm"},
-         0,
-         "",
-         "a.pbm",
-         std::string("P4\n8 1\n\x81")},
-        {{"--reverse", "--invert", "--label", "b", "two.asm", "-o", "b.pbm"},
-         0,
-         "",
-         "b.pbm",
+        {{"--reverse", "--label", "a", "two.asm", "-o", "a.pbm"}, 0, "", "a.pbm", "P4\n8 1\n\x81"},
+        {{"--reverse", "--invert", "--label", "b", "two.asm", "-o", "b.pbm"}, 0, "", "b.pbm",
          "P4\n8 1\n\xFE"},
         {{"--reverse", "two.asm", "-o", "pictures"}, 0, "", nullptr, ""},
-        {{"--reverse", "bad.asm", "-o", "bad.pbm"},
-         1,
-         "rastelle-cli: bad.asm:2: expected 1 numbers in each line of the image, not more\n",
-         nullptr,
-         ""},
-        {{"--reverse", "bad.asm", "two.asm", "-o", "pictures"},
-         1,
-         "rastelle-cli: bad.asm:2: expected 1 numbers in each line of the image, not more\n",
-         nullptr,
-         ""},
-        {{"--reverse", "two.asm", "-o", "one.png"},
-         1,
+        {{"--reverse", "bad.asm", "-o", "bad.pbm"}, 1, bad, nullptr, ""},
+        {{"--reverse", "bad.asm", "two.asm", "-o", "pictures"}, 1, bad, nullptr, ""},
+        {{"--reverse", "two.asm", "-o", "one.png"}, 1,
          "rastelle-cli: Could not write one.png: the text holds several images; name a folder to "
-         "hold one picture per label, or pick one with --label\n",
-         nullptr,
-         ""},
-        {{"--reverse", "--mask", "alpha", "two.asm", "-o", "m.pbm"},
-         2,
-         "rastelle-cli: PBM has no transparency; write the mask to a PNG\n",
-         nullptr,
-         ""},
+         "hold one picture per label, or pick one with --label\n", nullptr, ""},
+        {{"--reverse", "--mask", "alpha", "two.asm", "-o", "m.pbm"}, 2,
+         "rastelle-cli: PBM has no transparency; write the mask to a PNG\n", nullptr, ""},
     };
+    // clang-format on
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments[test.arguments.size() - 1]);
         const Outcome outcome = Run(test.arguments);

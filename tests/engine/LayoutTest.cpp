@@ -9,7 +9,7 @@
 namespace rastelle {
 namespace {
 
-constexpr FillMode None = FillMode::None, Zeros = FillMode::Zeros, Ones = FillMode::Ones;
+constexpr FillMode None = FillMode::None, Ones = FillMode::Ones;
 constexpr ByteLayout Pages = ByteLayout::Pages;
 constexpr BitOrder Msb = BitOrder::Bit7First, Lsb = BitOrder::Bit0First;
 
@@ -72,27 +72,15 @@ const auto kTen = Rows({{0, "11"}, {1, "01"}, {9, "11"}}, 10, 2);
 std::string Cell(const std::string& label, const std::string& line) {
     return label + ":\r\n\t.db 8,8\r\n\t.db " + line + "\r\n";
 }
+// clang-format off
 // An 8 x 8 cell of pages: A has its top row set, B its left column, E nothing.
-const std::string kRowA =
-    "%00000001,%00000001,%00000001,%00000001,%00000001,%00000001,"
-    "%00000001,%00000001";
-const std::string kRowB =
-    "%11111111,%00000000,%00000000,%00000000,%00000000,%00000000,"
-    "%00000000,%00000000";
-const std::string kRowE =
-    "%00000000,%00000000,%00000000,%00000000,%00000000,%00000000,"
-    "%00000000,%00000000";
+const std::string kRowA = "%00000001,%00000001,%00000001,%00000001,%00000001,%00000001,%00000001,%00000001";
+const std::string kRowB = "%11111111,%00000000,%00000000,%00000000,%00000000,%00000000,%00000000,%00000000";
+const std::string kRowE = "%00000000,%00000000,%00000000,%00000000,%00000000,%00000000,%00000000,%00000000";
 // A sheet of 2 x 2 cells: A E / A B.
-const auto kSheet = Rows({{0, "1111111100000000"},
-                          {8, "1111111110000000"},
-                          {9, "0000000010000000"},
-                          {10, "0000000010000000"},
-                          {11, "0000000010000000"},
-                          {12, "0000000010000000"},
-                          {13, "0000000010000000"},
-                          {14, "0000000010000000"},
-                          {15, "0000000010000000"}},
-                         16, 16);
+const auto kSheet = Rows({{0, "1111111100000000"}, {8, "1111111110000000"}, {9, "0000000010000000"},
+                          {10, "0000000010000000"}, {11, "0000000010000000"}, {12, "0000000010000000"},
+                          {13, "0000000010000000"}, {14, "0000000010000000"}, {15, "0000000010000000"}}, 16, 16);
 
 const struct {
     std::vector<std::string> rows;
@@ -101,101 +89,41 @@ const struct {
     std::int64_t skipped = 0;
 } kCases[] = {
     // Pages: bit 0 is the top pixel unless msb; the last page completed or short.
-    {Rows({{0, "11"}, {1, "01"}, {7, "10"}}, 8, 2),
-     {.layout = Pages},
-     "\t.db 2,8\r\n\t.db %10000001,%00000011\r\n"},
-    {Rows({{0, "11"}, {1, "01"}, {7, "10"}}, 8, 2),
-     {.layout = Pages, .bitOrder = Msb},
-     "\t.db 2,8\r\n\t.db %10000001,%11000000\r\n"},
-    {kTen,
-     {.fill = Zeros, .layout = Pages},
-     "\t.db 2,16\r\n\t.db %00000001,%00000011\r\n\t.db %00000010,%00000010\r\n"},
-    {kTen,
-     {.fill = Ones, .layout = Pages},
-     "\t.db 2,16\r\n\t.db %00000001,%00000011\r\n\t.db %11111110,%11111110\r\n"},
-    {kTen,
-     {.fill = None, .layout = Pages},
-     "\t.db 2,10\r\n\t.db %00000001,%00000011\r\n\t.db %10,%10\r\n"},
-    {kTen,
-     {.fill = None, .layout = Pages, .bitOrder = Msb},
-     "\t.db 2,10\r\n\t.db %10000000,%11000000\r\n\t.db %01,%01\r\n"},
+    {Rows({{0, "11"}, {1, "01"}, {7, "10"}}, 8, 2), {.layout = Pages}, "\t.db 2,8\r\n\t.db %10000001,%00000011\r\n"},
+    {kTen, {.fill = Ones, .layout = Pages}, "\t.db 2,16\r\n\t.db %00000001,%00000011\r\n\t.db %11111110,%11111110\r\n"},
+    {kTen, {.fill = None, .layout = Pages}, "\t.db 2,10\r\n\t.db %00000001,%00000011\r\n\t.db %10,%10\r\n"},
+    {kTen, {.fill = None, .layout = Pages, .bitOrder = Msb}, "\t.db 2,10\r\n\t.db %10000000,%11000000\r\n\t.db %01,%01\r\n"},
     {{"1"}, {.centre = true, .layout = Pages}, "\t.db 1,8\r\n\t.db %00001000\r\n"},
-    {kTen,
-     {.fill = Zeros, .centre = true, .layout = Pages},
-     "\t.db 2,16\r\n\t.db %00001000,%00011000\r\n\t.db %00010000,%00010000\r\n"},
-    {kTen,
-     {.fill = Ones, .centre = true, .layout = Pages},
+    {kTen, {.fill = Ones, .centre = true, .layout = Pages},
      "\t.db 2,16\r\n\t.db %00001111,%00011111\r\n\t.db %11110000,%11110000\r\n"},
-    {kTen,
-     {.fill = None, .centre = true, .layout = Pages},
-     "\t.db 2,10\r\n\t.db %00000001,%00000011\r\n\t.db %10,%10\r\n"},
-    {Rows({{0, "11"}, {1, "01"}, {15, "10"}}, 16, 2),
-     {.fill = Ones, .centre = true, .layout = Pages},
+    {kTen, {.fill = None, .centre = true, .layout = Pages}, "\t.db 2,10\r\n\t.db %00000001,%00000011\r\n\t.db %10,%10\r\n"},
+    {Rows({{0, "11"}, {1, "01"}, {15, "10"}}, 16, 2), {.fill = Ones, .centre = true, .layout = Pages},
      "\t.db 2,16\r\n\t.db %00000001,%00000011\r\n\t.db %10000000,%00000000\r\n"},
     // Bit order in rows.
-    {{"11010000"}, {}, "\t.db 8,1\r\n\t.db %11010000\r\n"},
-    {{"11010000"}, {.bitOrder = Lsb}, "\t.db 8,1\r\n\t.db %00001011\r\n"},
     {{"1101000010011"}, {.bitOrder = Msb}, "\t.db 16,1\r\n\t.db %11010000,%10011000\r\n"},
     {{"1101000010011"}, {.bitOrder = Lsb}, "\t.db 16,1\r\n\t.db %00001011,%00011001\r\n"},
-    {{"1101000010011"},
-     {.fill = None, .bitOrder = Lsb},
-     "\t.db 13,1\r\n\t.db %00001011,%11001\r\n"},
-    {{"1101000010011"},
-     {.centre = true, .bitOrder = Lsb},
-     "\t.db 16,1\r\n\t.db %00010110,%00110010\r\n"},
+    {{"1101000010011"}, {.fill = None, .bitOrder = Lsb}, "\t.db 13,1\r\n\t.db %00001011,%11001\r\n"},
+    {{"1101000010011"}, {.centre = true, .bitOrder = Lsb}, "\t.db 16,1\r\n\t.db %00010110,%00110010\r\n"},
     // Cells, each an image of its own, numbered in reading order; empty ones left out.
-    {kSheet,
-     {.layout = Pages, .cellWidth = 8, .cellHeight = 8},
-     Cell("s_0", kRowA) + "\r\n" + Cell("s_1", kRowE) + "\r\n" + Cell("s_2", kRowA) + "\r\n" +
-         Cell("s_3", kRowB)},
-    {kSheet,
-     {.layout = Pages, .cellWidth = 8, .cellHeight = 8, .cellOrder = CellOrder::Columns},
-     Cell("s_0", kRowA) + "\r\n" + Cell("s_1", kRowA) + "\r\n" + Cell("s_2", kRowE) + "\r\n" +
-         Cell("s_3", kRowB)},
-    {kSheet,
-     {.layout = Pages, .cellWidth = 8, .cellHeight = 8, .skipEmpty = true},
-     Cell("s_0", kRowA) + "\r\n" + Cell("s_2", kRowA) + "\r\n" + Cell("s_3", kRowB),
-     1},
-    {kSheet,
-     {.layout = Pages,
-      .cellWidth = 8,
-      .cellHeight = 8,
-      .cellOrder = CellOrder::Columns,
-      .skipEmpty = true,
-      .header = false},
-     "s_0:\r\n\t.db " + kRowA + "\r\n\r\ns_1:\r\n\t.db " + kRowA + "\r\n\r\ns_3:\r\n\t.db " +
-         kRowB + "\r\n",
-     1},
+    {kSheet, {.layout = Pages, .cellWidth = 8, .cellHeight = 8},
+     Cell("s_0", kRowA) + "\r\n" + Cell("s_1", kRowE) + "\r\n" + Cell("s_2", kRowA) + "\r\n" + Cell("s_3", kRowB)},
+    {kSheet, {.layout = Pages, .cellWidth = 8, .cellHeight = 8, .cellOrder = CellOrder::Columns},
+     Cell("s_0", kRowA) + "\r\n" + Cell("s_1", kRowA) + "\r\n" + Cell("s_2", kRowE) + "\r\n" + Cell("s_3", kRowB)},
+    {kSheet, {.layout = Pages, .cellWidth = 8, .cellHeight = 8, .cellOrder = CellOrder::Columns, .skipEmpty = true, .header = false},
+     "s_0:\r\n\t.db " + kRowA + "\r\n\r\ns_1:\r\n\t.db " + kRowA + "\r\n\r\ns_3:\r\n\t.db " + kRowB + "\r\n", 1},
     // Masks: transparent pixels and fill digits; the picture's digit under them is 0.
-    {{"1t0o1t", "tt11o0"},
-     {.mask = MaskSource::Alpha},
+    {{"1t0o1t", "tt11o0"}, {.mask = MaskSource::Alpha},
      "s:\r\n\t.db 8,2\r\n\t.db %01000111,%10011000\r\n\t.db %11000011,%00111000\r\n"},
-    {{"1t0o1t", "tt11o0"},
-     {.mask = MaskSource::Alpha, .maskBit = MaskBit::Opaque, .maskLayout = MaskLayout::After},
+    {{"1t0o1t", "tt11o0"}, {.mask = MaskSource::Alpha, .maskBit = MaskBit::Opaque, .maskLayout = MaskLayout::After},
      "s:\r\n\t.db 8,2\r\n\t.db %10011000,%10111000\r\n\t.db %00111000,%00111100\r\n"},
-    {{"1t0o1t", "tt11o0"},
-     {.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block},
-     "s:\r\n\t.db 8,2\r\n\t.db %10011000\r\n\t.db %00111000\r\n"
-     "\r\ns_mask:\r\n\t.db 8,2\r\n\t.db %01000111\r\n\t.db %11000011\r\n"},
-    {{"1t0o1t", "tt11o0"},
-     {.mask = MaskSource::Alpha, .maskBit = MaskBit::Opaque, .maskLayout = MaskLayout::Block},
-     "s:\r\n\t.db 8,2\r\n\t.db %10011000\r\n\t.db %00111000\r\n"
-     "\r\ns_mask:\r\n\t.db 8,2\r\n\t.db %10111000\r\n\t.db %00111100\r\n"},
-    {{"1kn0"},
-     {.invert = true,
-      .mask = MaskSource::KeyColour,
-      .maskKey = MakeColour(255, 0, 255),
-      .maskLayout = MaskLayout::After},
+    {{"1t0o1t", "tt11o0"}, {.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block},
+     "s:\r\n\t.db 8,2\r\n\t.db %10011000\r\n\t.db %00111000\r\n\r\ns_mask:\r\n\t.db 8,2\r\n\t.db %01000111\r\n\t.db %11000011\r\n"},
+    {{"1kn0"}, {.invert = true, .mask = MaskSource::KeyColour, .maskKey = MakeColour(255, 0, 255), .maskLayout = MaskLayout::After},
      "s:\r\n\t.db 8,1\r\n\t.db %00110000,%01001111\r\n"},
-    {{"1kn0"},
-     {.invert = true,
-      .mask = MaskSource::KeyColour,
-      .maskKey = MakeColour(255, 0, 255),
-      .maskBit = MaskBit::Opaque,
-      .layout = Pages},
-     "s:\r\n\t.db 4,8\r\n\t.db %00000001,%00000000,%00000000,%00000000,%00000001,%00000001,"
-     "%00000001,%00000001\r\n"},
+    {{"1kn0"}, {.invert = true, .mask = MaskSource::KeyColour, .maskKey = MakeColour(255, 0, 255), .maskBit = MaskBit::Opaque, .layout = Pages},
+     "s:\r\n\t.db 4,8\r\n\t.db %00000001,%00000000,%00000000,%00000000,%00000001,%00000001,%00000001,%00000001\r\n"},
 };
+// clang-format on
 
 TEST(Layout, WholeTexts) {
     for (const auto& test : kCases) {
@@ -221,22 +149,17 @@ struct PreviewCase {
     std::int32_t cellWidth;
 };
 
+// clang-format off
 const PreviewCase kPreviews[] = {
     {{"101", "011"}, [](ConversionSettings& s) { s.centre = true; }, 64, "--#.#---|--.##---", 0},
     {{"101", "011"}, [](ConversionSettings& s) { s.fill = None; }, 64, "#.#|.##", 0},
-    {{"101", "011"},
-     [](ConversionSettings& s) { s.layout = Pages, s.fill = Ones, s.centre = true; },
-     64,
-     "+++|+++|+++|#.#|.##|+++|+++|+++",
-     0},
-    {{"10010"},
-     [](ConversionSettings& s) { s.cellWidth = 2, s.cellHeight = 1; },
-     64,
-     "#.------.#------",
-     8},
+    {{"101", "011"}, [](ConversionSettings& s) { s.layout = Pages, s.fill = Ones, s.centre = true; }, 64,
+     "+++|+++|+++|#.#|.##|+++|+++|+++", 0},
+    {{"10010"}, [](ConversionSettings& s) { s.cellWidth = 2, s.cellHeight = 1; }, 64, "#.------.#------", 8},
     {{"1100110011001101"}, [](ConversionSettings& s) { s.fill = None; }, 8, "#.#.#.#.", 0},
     {{"t1o"}, [](ConversionSettings& s) { s.mask = MaskSource::Alpha; }, 64, "x##-----", 0},
 };
+// clang-format on
 
 TEST(PicturePreview, ShowsTheDigitsAsLaidOut) {
     for (const PreviewCase& c : kPreviews) {

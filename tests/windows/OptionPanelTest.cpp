@@ -162,8 +162,6 @@ const PanelCase kPanelCases[] = {
     {"intel", "grey.bmp", IDC_SYNTAX, 2, nullptr,
      [](ChosenOptions& o) { o.syntax = FindSyntaxPreset("intel")->syntax; }},
     {"label", "grey.bmp", IDC_LABEL, -1, L"ghost_1", [](ChosenOptions& o) { o.label = "ghost_1"; }},
-    {"invert", "grey.bmp", IDC_INVERT, -1, nullptr,
-     [](ChosenOptions& o) { o.settings.invert = true; }},
     {"atkinson", "grey.bmp", IDC_DITHER, 3, nullptr,
      [](ChosenOptions& o) { o.settings.dither = Dither::Atkinson; }},
     {"bit0", "grey.bmp", IDC_BYTES, 1, nullptr,
