@@ -13,6 +13,7 @@
 #include "bmp/BmpLimits.h"
 
 #include "Descriptor.h"
+#include "ReadToEnd.h"
 
 namespace rastelle::cli {
 
@@ -42,25 +43,22 @@ bool ReadInto(int descriptor, std::vector<std::uint8_t>& bytes, std::size_t& don
 }  // namespace
 
 FileBytes InputFileReader::ReadStandardInput() {
-    FileBytes result;
-    std::size_t done = 0;
-    // Grown as the data comes; one byte beyond the cap shows there is more.
-    constexpr std::size_t kLimit = limits::kMaxFileBytes + 1;
-    while (done == result.bytes.size() && done < kLimit) {
-        try {
-            result.bytes.resize(std::min(kLimit, std::max<std::size_t>(done * 2, 64 * 1024)));
-        } catch (const std::bad_alloc&) {
-            return Refuse(DecodeErrorKind::TooLarge, "not enough memory to read it");
-        }
-        if (!ReadInto(STDIN_FILENO, result.bytes, done)) {
-            return Refuse(DecodeErrorKind::Unreadable, std::strerror(errno));
-        }
+    FileBytes result = ReadToEnd(
+        [](std::uint8_t* data, std::size_t size, std::size_t& count, std::string& reason) {
+            ssize_t got = 0;
+            do {
+                got = ::read(STDIN_FILENO, data, size);
+            } while (got < 0 && errno == EINTR);
+            if (got < 0) {
+                reason = std::strerror(errno);
+                return false;
+            }
+            count = static_cast<std::size_t>(got);
+            return true;
+        });
+    if (result.error.kind != DecodeErrorKind::None) {
+        return result;
     }
-    if (done == kLimit) {
-        return Refuse(DecodeErrorKind::TooLarge,
-                      "more than the cap of " + std::to_string(limits::kMaxFileBytes) + " bytes");
-    }
-    result.bytes.resize(done);
     struct stat status {};
     if (::fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode)) {
         lastRead_ = {status.st_dev, status.st_ino, true};

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "InputFile.h"
+#include "ReadToEnd.h"
 #include "SystemErrorWindows.h"
 #include "bmp/BmpLimits.h"
 
@@ -72,42 +73,24 @@ FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
 
 FileBytes InputFileReader::ReadStandardInput() {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
-    FileBytes result;
-    std::size_t done = 0;
-    // Grown as the data comes; one byte beyond the cap shows there is more.
-    constexpr std::size_t kLimit = limits::kMaxFileBytes + 1;
-    while (done == result.bytes.size() && done < kLimit) {
-        try {
-            result.bytes.resize(std::min(kLimit, std::max<std::size_t>(done * 2, 64 * 1024)));
-        } catch (const std::bad_alloc&) {
-            return Refuse(DecodeErrorKind::TooLarge, "not enough memory to read it");
-        }
-        while (done < result.bytes.size()) {
-            DWORD count = 0;
-            const auto wanted = static_cast<DWORD>(
-                std::min<std::size_t>(result.bytes.size() - done, std::size_t{1} << 30));
-            if (!::ReadFile(input, result.bytes.data() + done, wanted, &count, nullptr)) {
-                const DWORD reason = ::GetLastError();
-                // A pipe whose writer has gone has simply ended.
-                if (reason == ERROR_BROKEN_PIPE) {
-                    break;
-                }
-                return Refuse(DecodeErrorKind::Unreadable, SystemErrorText(reason));
+    FileBytes result = ReadToEnd([input](std::uint8_t* data, std::size_t size, std::size_t& count,
+                                         std::string& reason) {
+        DWORD got = 0;
+        const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
+        if (!::ReadFile(input, data, wanted, &got, nullptr)) {
+            const DWORD error = ::GetLastError();
+            // A pipe whose writer has gone has simply ended.
+            if (error != ERROR_BROKEN_PIPE) {
+                reason = SystemErrorText(error);
+                return false;
             }
-            if (count == 0) {
-                break;
-            }
-            done += count;
         }
-        if (done < result.bytes.size()) {
-            break;
-        }
+        count = got;
+        return true;
+    });
+    if (result.error.kind != DecodeErrorKind::None) {
+        return result;
     }
-    if (done == kLimit) {
-        return Refuse(DecodeErrorKind::TooLarge,
-                      "more than the cap of " + std::to_string(limits::kMaxFileBytes) + " bytes");
-    }
-    result.bytes.resize(done);
     BY_HANDLE_FILE_INFORMATION information{};
     if (::GetFileType(input) == FILE_TYPE_DISK &&
         ::GetFileInformationByHandle(input, &information)) {
