@@ -19,12 +19,6 @@ namespace rastelle::cli {
 
 namespace {
 
-FileBytes Refuse(DecodeErrorKind kind, std::string message) {
-    FileBytes result;
-    result.error = MakeError(kind, std::move(message));
-    return result;
-}
-
 // Fills `bytes` from `done` on, up to its size or the end of the data.
 bool ReadInto(int descriptor, std::vector<std::uint8_t>& bytes, std::size_t& done) {
     while (done < bytes.size()) {

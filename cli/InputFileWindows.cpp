@@ -13,20 +13,18 @@ namespace rastelle::cli {
 
 namespace {
 
-FileBytes Refuse(DecodeErrorKind kind, std::string message) {
-    FileBytes result;
-    result.error = MakeError(kind, std::move(message));
-    return result;
+// Opens a file to read. Backup semantics opens a folder too, so that it is refused by name
+// rather than with "Permission denied".
+HANDLE OpenToRead(const std::filesystem::path& path) {
+    return ::CreateFileW(path.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 }  // namespace
 
 FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
-    // Backup semantics opens a folder too, so that it is refused by name below rather than
-    // with "Permission denied".
-    const Handle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const Handle file(OpenToRead(path));
     if (!file.IsOpen()) {
         const DWORD reason = ::GetLastError();
         FileBytes result = Refuse(DecodeErrorKind::Unreadable, SystemErrorText(reason));
@@ -100,17 +98,6 @@ FileBytes InputFileReader::ReadStandardInput() {
     }
     return result;
 }
-
-namespace {
-
-// Opens a file to read as the image reader does: a folder too, so that it is refused by name.
-HANDLE OpenToRead(const std::filesystem::path& path) {
-    return ::CreateFileW(path.c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-}  // namespace
 
 bool InputFileReader::ReadPieces(const std::filesystem::path& path,
                                  const std::function<bool(std::span<const char>)>& take,

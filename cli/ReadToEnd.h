@@ -10,17 +10,19 @@
 
 namespace rastelle::cli {
 
+// A file's bytes refused for `message`.
+inline FileBytes Refuse(DecodeErrorKind kind, std::string message) {
+    FileBytes refused;
+    refused.error = MakeError(kind, std::move(message));
+    return refused;
+}
+
 // Reads a stream of unknown length, such as standard input, to its end under the cap for
 // files: the buffer grows as the data comes, and one byte beyond the cap shows there is more.
 // `read(data, size, count, reason)` reads at most `size` bytes into `data`, sets `count` (0 at
 // the end) and says false, with `reason`, on an error.
 template <typename Read>
 FileBytes ReadToEnd(Read read) {
-    const auto refuse = [](DecodeErrorKind kind, std::string message) {
-        FileBytes refused;
-        refused.error = MakeError(kind, std::move(message));
-        return refused;
-    };
     FileBytes result;
     std::size_t done = 0;
     constexpr std::size_t kLimit = limits::kMaxFileBytes + 1;
@@ -30,19 +32,19 @@ FileBytes ReadToEnd(Read read) {
             try {
                 result.bytes.resize(std::min(kLimit, std::max<std::size_t>(done * 2, 64 * 1024)));
             } catch (const std::bad_alloc&) {
-                return refuse(DecodeErrorKind::TooLarge, "not enough memory to read it");
+                return Refuse(DecodeErrorKind::TooLarge, "not enough memory to read it");
             }
         }
         std::size_t count = 0;
         std::string reason;
         if (!read(result.bytes.data() + done, result.bytes.size() - done, count, reason)) {
-            return refuse(DecodeErrorKind::Unreadable, reason);
+            return Refuse(DecodeErrorKind::Unreadable, reason);
         }
         ended = count == 0;
         done += count;
     }
     if (done == kLimit) {
-        return refuse(DecodeErrorKind::TooLarge,
+        return Refuse(DecodeErrorKind::TooLarge,
                       "more than the cap of " + std::to_string(limits::kMaxFileBytes) + " bytes");
     }
     result.bytes.resize(done);
