@@ -56,8 +56,7 @@ bool MakePicturePreview(const PixelSource& source, const ConversionSettings& set
             return false;
         }
         const std::int64_t laidY = (y / imageHeight) * laid.height + laid.top + y % imageHeight;
-        // Dithering carries from row to row: then every row's digits are decided.
-        if (laidY % step != 0 && settings.dither == Dither::None) {
+        if (laidY % step != 0 && !digits.CarriesBetweenRows()) {
             continue;
         }
         const std::span<const std::uint8_t> row = digits.Row(source, y);
