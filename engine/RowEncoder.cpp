@@ -60,7 +60,9 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height, const Conversion
                   maskBeside ? LayoutContent::PictureWithMask : LayoutContent::Picture);
     const std::uint64_t size = TextSize(width, height, settings.fill, syntax_);
     text_.reserve(static_cast<std::size_t>(
-                      sink_ != nullptr ? std::min<std::uint64_t>(size, 2 * kSinkBlock) : size) +
+                      sink_ != nullptr
+                          ? std::min<std::uint64_t>(size, 2 * TextSink::kDefaultBlockBytes)
+                          : size) +
                   label.size() + syntax_.labelSuffix.size() + kLineEnd.size());
     const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
     BeginText(headerWidth, headerHeight, settings.header, label);

@@ -22,7 +22,8 @@ class TextSink {
     virtual bool Write(std::string_view text) = 0;
     // The encoder hands text over once it holds at least this many bytes, and at the end; a
     // sink that wants every line as soon as it is made asks for 1.
-    virtual std::size_t BlockBytes() const { return 64 * 1024; }
+    virtual std::size_t BlockBytes() const { return kDefaultBlockBytes; }
+    static constexpr std::size_t kDefaultBlockBytes = 64 * 1024;
 };
 
 // Builds the assembler text of one image: a header line "\t.db W,H", then one
@@ -30,11 +31,9 @@ class TextSink {
 // line end, spelt as the syntax says (directive, literal prefix and suffix; optionally a label
 // line). The text grows in
 // place and can be read between any two calls; with a sink it is handed over in blocks of
-// about kSinkBlock bytes instead, so memory stays small whatever the image.
+// about the sink's BlockBytes() instead, so memory stays small whatever the image.
 class RowEncoder {
   public:
-    static constexpr std::size_t kSinkBlock = 64 * 1024;
-
     RowEncoder() = default;
     explicit RowEncoder(const AssemblerSyntax& syntax, TextSink* sink = nullptr)
         : syntax_(syntax), sink_(sink) {}
