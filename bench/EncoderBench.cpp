@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "PictureWriter.h"
 #include "RowEncoder.h"
 
 namespace {
@@ -106,9 +107,9 @@ void StreamToSink(benchmark::State& state) {
     const auto side = static_cast<std::int32_t>(state.range(0));
     const FixedRowImage image(side, side);
     for (auto _ : state) {
-        rastelle::WriteImage(image,
-                             {rastelle::FillMode::None, false, rastelle::WidthUnit::Bits, 128},
-                             rastelle::SyntaxPresets()[2].syntax, {}, sink);
+        rastelle::WritePicture(image,
+                               {rastelle::FillMode::None, false, rastelle::WidthUnit::Bits, 128},
+                               rastelle::SyntaxPresets()[2].syntax, {}, sink, false);
         benchmark::DoNotOptimize(sink.bytes);
     }
     state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,

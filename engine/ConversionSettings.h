@@ -33,6 +33,21 @@ enum class WidthUnit : std::int32_t { Bits = 0, Bytes = 1 };
 enum class Dither : std::int32_t { None, Ordered, FloydSteinberg, Atkinson };
 // What transparent pixels are seen against.
 enum class Background : std::int32_t { White, Black };
+
+// A colour with its opacity as it shows over the background, each channel rounded; opaque
+// colours come back as they are. The result carries no opacity.
+constexpr Colour ShownOver(Colour colour, Background background) {
+    const std::uint32_t alpha = AlphaOf(colour);
+    if (alpha == 255) {
+        return colour & ~kOpaque;
+    }
+    const std::uint32_t under = background == Background::White ? 255 * (255 - alpha) : 0;
+    const auto over = [&](std::uint32_t channel) {
+        return static_cast<std::uint8_t>((channel * alpha + under + 127) / 255);
+    };
+    return MakeColour(over(RedOf(colour)), over(GreenOf(colour)), over(BlueOf(colour)));
+}
+
 // Which pixels the mask calls transparent: none (no mask), alpha below 128, or one key colour.
 enum class MaskSource : std::int32_t { None, Alpha, KeyColour };
 // Which pixels get a 1 in the mask.

@@ -12,17 +12,10 @@ namespace {
 
 constexpr std::int32_t kWhiteTone = 765;
 
-// The sum of the three channels as the pixel shows against the background, each channel
-// rounded: a transparent pixel shows the background.
+// The sum of the three channels as the pixel shows against the background.
 std::uint32_t Tone(Colour colour, Background background) {
-    const std::uint32_t alpha = AlphaOf(colour);
-    const std::uint32_t sum = std::uint32_t{RedOf(colour)} + GreenOf(colour) + BlueOf(colour);
-    if (alpha == 255) {
-        return sum;
-    }
-    const std::uint32_t under = background == Background::White ? 255 * (255 - alpha) : 0;
-    const auto over = [&](std::uint32_t channel) { return (channel * alpha + under + 127) / 255; };
-    return over(RedOf(colour)) + over(GreenOf(colour)) + over(BlueOf(colour));
+    const Colour shown = ShownOver(colour, background);
+    return std::uint32_t{RedOf(shown)} + GreenOf(shown) + BlueOf(shown);
 }
 
 // The 8 x 8 Bayer matrix: the bits of x ^ y and y interleaved, lowest bits first.

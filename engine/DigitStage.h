@@ -32,6 +32,9 @@ class DigitStage {
     // The mask digits of the row Row gave last (1 where the mask bit is set); empty without
     // a mask.
     std::span<const std::uint8_t> Mask() const { return mask_; }
+    // Whether a row's digits depend on the rows before it (error diffusion): if not, rows
+    // may be asked for in any order and skipped.
+    bool CarriesBetweenRows() const { return diffusing_; }
     // Whether any pixel since Begin was transparent.
     bool SawTransparent() const { return sawTransparent_; }
 

@@ -31,15 +31,26 @@ std::uint8_t PackEight(const std::uint8_t* digits, bool firstInBit7) {
 
 }  // namespace
 
+Layout::LaidOutImage Layout::LaidOut(std::int64_t width, std::int64_t height,
+                                     const ConversionSettings& settings) {
+    LaidOutImage image{width, height, 0, 0};
+    if (settings.fill != FillMode::None) {
+        std::int64_t& side = settings.layout == ByteLayout::Pages ? image.height : image.width;
+        side = WholeBytes(side);
+    }
+    if (settings.centre) {
+        image.left = (image.width - width) / 2;
+        image.top = (image.height - height) / 2;
+    }
+    return image;
+}
+
 std::pair<std::int64_t, std::int64_t> Layout::HeaderSize(std::int64_t width, std::int64_t height,
                                                          const ConversionSettings& settings) {
-    const bool filled = settings.fill != FillMode::None;
-    if (settings.layout == ByteLayout::Pages) {
-        return {width, filled ? WholeBytes(height) : height};
-    }
-    const std::int64_t rowBits = filled ? WholeBytes(width) : width;
-    const bool inBytes = settings.widthUnit == WidthUnit::Bytes && filled;
-    return {inBytes ? rowBits / 8 : rowBits, height};
+    const LaidOutImage image = LaidOut(width, height, settings);
+    const bool inBytes = settings.layout == ByteLayout::Rows &&
+                         settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
+    return {inBytes ? image.width / 8 : image.width, image.height};
 }
 
 void Layout::Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
@@ -59,9 +70,10 @@ void Layout::Begin(std::int32_t width, std::int32_t height, const ConversionSett
     planes_.back().fill = content == LayoutContent::Picture ? pictureFill : maskFill;
 
     lineDigits_.clear();
+    const LaidOutImage image = LaidOut(width_, height, settings);
     if (layout_ == ByteLayout::Rows) {
-        const auto rowBits = static_cast<std::int32_t>(filled_ ? WholeBytes(width_) : width_);
-        lead_ = settings.centre ? (rowBits - width_) / 2 : 0;
+        const auto rowBits = static_cast<std::int32_t>(image.width);
+        lead_ = static_cast<std::int32_t>(image.left);
         for (Plane& plane : planes_) {
             plane.padded.assign(static_cast<std::size_t>(rowBits), plane.fill);
             plane.values.assign(static_cast<std::size_t>(rowBits + 7) / 8, 0);
@@ -71,8 +83,7 @@ void Layout::Begin(std::int32_t width, std::int32_t height, const ConversionSett
             lineDigits_.insert(lineDigits_.end(), planes_.size(), digits);
         }
     } else {
-        const std::int64_t spare = (filled_ ? WholeBytes(height) : height) - height;
-        lead_ = settings.centre ? static_cast<std::int32_t>(spare / 2) : 0;
+        lead_ = static_cast<std::int32_t>(image.top);
         for (Plane& plane : planes_) {
             plane.values.assign(static_cast<std::size_t>(width_), 0);
             FillPage(plane, 0, lead_);

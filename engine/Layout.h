@@ -36,6 +36,16 @@ class Layout {
     bool Finish();
     LiteralLine Line() const;
 
+    // One image as the layout completes it: its size with the fill digits (across for rows,
+    // down for pages) and where its pixels start inside.
+    struct LaidOutImage {
+        std::int64_t width;
+        std::int64_t height;
+        std::int64_t left;
+        std::int64_t top;
+    };
+    static LaidOutImage LaidOut(std::int64_t width, std::int64_t height,
+                                const ConversionSettings& settings);
     // The numbers of the header line: digits or bytes per row and rows for the rows layout;
     // pixels and rows (completed to whole pages with fill) for pages.
     static std::pair<std::int64_t, std::int64_t> HeaderSize(std::int64_t width, std::int64_t height,

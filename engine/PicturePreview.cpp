@@ -3,14 +3,11 @@
 #include <algorithm>
 
 #include "DigitStage.h"
+#include "Layout.h"
 
 namespace rastelle {
 
 namespace {
-
-std::int64_t WholeBytes(std::int64_t bits) {
-    return (bits + 7) / 8 * 8;
-}
 
 std::int64_t Ceiling(std::int64_t a, std::int64_t b) {
     return (a + b - 1) / b;
@@ -33,24 +30,18 @@ bool MakePicturePreview(const PixelSource& source, const ConversionSettings& set
     const std::int32_t columns = width / imageWidth;
     const std::int32_t cellRows = height / imageHeight;
 
-    // One image as the layout completes it, and where its pixels start inside.
-    const bool filled = settings.fill != FillMode::None;
-    const bool pages = settings.layout == ByteLayout::Pages;
-    const std::int64_t laidWidth = filled && !pages ? WholeBytes(imageWidth) : imageWidth;
-    const std::int64_t laidHeight = filled && pages ? WholeBytes(imageHeight) : imageHeight;
-    const std::int64_t leadX = settings.centre ? (laidWidth - imageWidth) / 2 : 0;
-    const std::int64_t leadY = settings.centre ? (laidHeight - imageHeight) / 2 : 0;
+    const Layout::LaidOutImage laid = Layout::LaidOut(imageWidth, imageHeight, settings);
 
-    const std::int64_t allWidth = laidWidth * columns;
-    const std::int64_t allHeight = laidHeight * cellRows;
+    const std::int64_t allWidth = laid.width * columns;
+    const std::int64_t allHeight = laid.height * cellRows;
     const std::int64_t step =
         std::max({std::int64_t{1}, Ceiling(allWidth, maxWidth), Ceiling(allHeight, maxHeight)});
     preview.step = static_cast<std::int32_t>(step);
     preview.width = static_cast<std::int32_t>(Ceiling(allWidth, step));
     preview.height = static_cast<std::int32_t>(Ceiling(allHeight, step));
     if (cells) {
-        preview.cellWidth = static_cast<std::int32_t>(laidWidth);
-        preview.cellHeight = static_cast<std::int32_t>(laidHeight);
+        preview.cellWidth = static_cast<std::int32_t>(laid.width);
+        preview.cellHeight = static_cast<std::int32_t>(laid.height);
     }
     preview.tones.assign(
         static_cast<std::size_t>(preview.width) * static_cast<std::size_t>(preview.height),
@@ -64,9 +55,8 @@ bool MakePicturePreview(const PixelSource& source, const ConversionSettings& set
         if (stop && stop()) {
             return false;
         }
-        const std::int64_t laidY = (y / imageHeight) * laidHeight + leadY + y % imageHeight;
-        // Dithering carries from row to row: then every row's digits are decided.
-        if (laidY % step != 0 && settings.dither == Dither::None) {
+        const std::int64_t laidY = (y / imageHeight) * laid.height + laid.top + y % imageHeight;
+        if (laidY % step != 0 && !digits.CarriesBetweenRows()) {
             continue;
         }
         const std::span<const std::uint8_t> row = digits.Row(source, y);
@@ -78,7 +68,7 @@ bool MakePicturePreview(const PixelSource& source, const ConversionSettings& set
             preview.tones.data() +
             static_cast<std::size_t>(laidY / step) * static_cast<std::size_t>(preview.width);
         for (std::int32_t x = 0; x < columns * imageWidth; ++x) {
-            const std::int64_t laidX = (x / imageWidth) * laidWidth + leadX + x % imageWidth;
+            const std::int64_t laidX = (x / imageWidth) * laid.width + laid.left + x % imageWidth;
             if (laidX % step != 0) {
                 continue;
             }

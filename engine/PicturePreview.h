@@ -25,8 +25,8 @@ struct PicturePreview {
     std::vector<PreviewTone> tones;  // rows top first
 };
 
-// Decides the digits by the digit stage, as the conversion does (of every row when dithering,
-// else of the rows kept), and keeps at most
+// Decides the digits by the digit stage, as the conversion does (of every row when error
+// diffusion carries from row to row, else of the rows kept), and keeps at most
 // maxWidth x maxHeight tones. `stop` is asked before each row; when it says so the work ends
 // and the result is false.
 bool MakePicturePreview(const PixelSource& source, const ConversionSettings& settings,

@@ -57,7 +57,7 @@ bool WritePreview(const PixelSource& source, const ConversionSettings& settings,
             text += kBlocks[2U * (top == Half::Ink) + (bottom == Half::Ink)];
         }
         text += '\n';
-        if (text.size() >= RowEncoder::kSinkBlock) {
+        if (text.size() >= sink.BlockBytes()) {
             written = sink.Write(text);
             text.clear();
         }

@@ -39,12 +39,6 @@ std::uint64_t RowLength(std::int64_t rowBits, const AssemblerSyntax& syntax) {
 
 }  // namespace
 
-std::int64_t RowEncoder::HeaderWidth(std::int64_t width, const ConversionSettings& settings) {
-    const std::int64_t rowBits = RowBits(width, settings.fill);
-    const bool inBytes = settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
-    return inBytes ? rowBits / 8 : rowBits;
-}
-
 std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, FillMode fill,
                                    const AssemblerSyntax& syntax) {
     const std::int64_t rowBits = RowBits(width, fill);
@@ -66,7 +60,9 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height, const Conversion
                   maskBeside ? LayoutContent::PictureWithMask : LayoutContent::Picture);
     const std::uint64_t size = TextSize(width, height, settings.fill, syntax_);
     text_.reserve(static_cast<std::size_t>(
-                      sink_ != nullptr ? std::min<std::uint64_t>(size, 2 * kSinkBlock) : size) +
+                      sink_ != nullptr
+                          ? std::min<std::uint64_t>(size, 2 * TextSink::kDefaultBlockBytes)
+                          : size) +
                   label.size() + syntax_.labelSuffix.size() + kLineEnd.size());
     const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
     BeginText(headerWidth, headerHeight, settings.header, label);
@@ -98,12 +94,7 @@ void RowEncoder::BeginText(std::int64_t headerWidth, std::int64_t headerHeight, 
 
 void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
     const std::span<const std::uint8_t> digits = digits_.Row(source, y);
-    AppendDigits(digits, digits_.Mask());
-}
-
-void RowEncoder::AppendDigits(std::span<const std::uint8_t> digits,
-                              std::span<const std::uint8_t> mask) {
-    if (layout_.AddRow(digits, mask)) {
+    if (layout_.AddRow(digits, digits_.Mask())) {
         AppendLine(layout_.Line());
     }
 }
@@ -194,17 +185,6 @@ std::string EncodeImage(const PixelSource& source, const ConversionSettings& set
     }
     encoder.Finish();
     return encoder.TakeText();
-}
-
-bool WriteImage(const PixelSource& source, const ConversionSettings& settings,
-                const AssemblerSyntax& syntax, std::string_view label, TextSink& sink) {
-    RowEncoder encoder(syntax, &sink);
-    encoder.Begin(source.Width(), source.Height(), settings, label);
-    for (std::int32_t y = 0; y < source.Height() && !encoder.SinkFailed(); ++y) {
-        encoder.AppendRow(source, y);
-    }
-    encoder.Finish();
-    return !encoder.SinkFailed();
 }
 
 }  // namespace rastelle

@@ -22,7 +22,8 @@ class TextSink {
     virtual bool Write(std::string_view text) = 0;
     // The encoder hands text over once it holds at least this many bytes, and at the end; a
     // sink that wants every line as soon as it is made asks for 1.
-    virtual std::size_t BlockBytes() const { return 64 * 1024; }
+    virtual std::size_t BlockBytes() const { return kDefaultBlockBytes; }
+    static constexpr std::size_t kDefaultBlockBytes = 64 * 1024;
 };
 
 // Builds the assembler text of one image: a header line "\t.db W,H", then one
@@ -30,11 +31,9 @@ class TextSink {
 // line end, spelt as the syntax says (directive, literal prefix and suffix; optionally a label
 // line). The text grows in
 // place and can be read between any two calls; with a sink it is handed over in blocks of
-// about kSinkBlock bytes instead, so memory stays small whatever the image.
+// about the sink's BlockBytes() instead, so memory stays small whatever the image.
 class RowEncoder {
   public:
-    static constexpr std::size_t kSinkBlock = 64 * 1024;
-
     RowEncoder() = default;
     explicit RowEncoder(const AssemblerSyntax& syntax, TextSink* sink = nullptr)
         : syntax_(syntax), sink_(sink) {}
@@ -47,10 +46,6 @@ class RowEncoder {
     // Appends row y of `source`, its digits decided by the digit stage and laid out as the
     // settings say; rows are expected top to bottom.
     void AppendRow(const PixelSource& source, std::int32_t y);
-    // Appends a row of digits decided elsewhere (one per pixel, 0 or 1, the image's width),
-    // with its mask digits when the mask's bytes go beside the picture's.
-    void AppendDigits(std::span<const std::uint8_t> digits,
-                      std::span<const std::uint8_t> mask = {});
     // Appends the last page, if any, and the final line end and, with a sink, hands over the
     // rest of the text.
     void Finish();
@@ -69,8 +64,6 @@ class RowEncoder {
     const std::string& Text() const { return text_; }
     // Hands the finished text over, leaving the encoder empty.
     std::string TakeText() { return std::move(text_); }
-    // Empties the text but keeps its buffer, for a caller that takes the text row by row.
-    void ClearText() { text_.clear(); }
 
     // Length of the complete text for an image, without building it (exact with the width
     // in bits, at most a few bytes over with bytes); used to refuse images whose text would
@@ -78,8 +71,6 @@ class RowEncoder {
     // The label line is not counted.
     static std::uint64_t TextSize(std::int64_t width, std::int64_t height, FillMode fill,
                                   const AssemblerSyntax& syntax = {});
-    // The header's first number: digits per row, or bytes per row.
-    static std::int64_t HeaderWidth(std::int64_t width, const ConversionSettings& settings);
 
   private:
     void HandOver();
@@ -104,10 +95,5 @@ class RowEncoder {
 // The whole text of an image in one call.
 std::string EncodeImage(const PixelSource& source, const ConversionSettings& settings,
                         const AssemblerSyntax& syntax = {});
-
-// The text of one image, after a label line when `label` is not empty, handed to `sink` as
-// it is made; false when the sink refused it.
-bool WriteImage(const PixelSource& source, const ConversionSettings& settings,
-                const AssemblerSyntax& syntax, std::string_view label, TextSink& sink);
 
 }  // namespace rastelle

@@ -282,14 +282,15 @@ Colour StbImage::ColourAt(std::int32_t x, std::int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return 0;
     }
-    return ShownOverWhite(pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                                  static_cast<std::size_t>(x)]);
+    return ShownOver(pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+                             static_cast<std::size_t>(x)],
+                     Background::White);
 }
 
 void StbImage::ReadRow(std::int32_t y, std::span<Colour> row) const {
     ReadRowWithAlpha(y, row);
     for (Colour& colour : row.first(std::min(row.size(), static_cast<std::size_t>(width_)))) {
-        colour = ShownOverWhite(colour);
+        colour = ShownOver(colour, Background::White);
     }
 }
 

@@ -58,19 +58,4 @@ class StbImage final : public PixelSource {
 // Refuses an image of the size a header gives that would be decoded whole beyond the caps.
 DecodeError CheckDecodedSize(std::int64_t width, std::int64_t height);
 
-// Over white, per channel, rounded: what a transparent pixel shows on paper.
-constexpr std::uint8_t OverWhite(std::uint32_t channel, std::uint32_t alpha) {
-    return static_cast<std::uint8_t>((channel * alpha + 255 * (255 - alpha) + 127) / 255);
-}
-
-// A colour with its opacity as it shows over white, opaque.
-constexpr Colour ShownOverWhite(Colour colour) {
-    const std::uint32_t alpha = AlphaOf(colour);
-    if (alpha == 255) {
-        return colour & ~kOpaque;
-    }
-    return MakeColour(OverWhite(RedOf(colour), alpha), OverWhite(GreenOf(colour), alpha),
-                      OverWhite(BlueOf(colour), alpha));
-}
-
 }  // namespace rastelle
