@@ -29,16 +29,9 @@ PictureFile::PictureFile(PictureFormat format, std::int32_t width, std::int32_t 
         return;
     }
     components_ = ComponentsOf(settings);
-    pixels_.assign(static_cast<std::size_t>(HeldBytes(format, width, height, settings)), 0xFF);
-}
-
-std::uint64_t PictureFile::HeldBytes(PictureFormat format, std::int64_t width, std::int64_t height,
-                                     const ConversionSettings& settings) {
-    const auto w = static_cast<std::uint64_t>(width > 0 ? width : 0);
-    const auto h = static_cast<std::uint64_t>(height > 0 ? height : 0);
-    return format == PictureFormat::Pbm
-               ? (w + 7) / 8 + kBlock
-               : w * h * static_cast<std::uint64_t>(ComponentsOf(settings));
+    pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                       static_cast<std::size_t>(components_),
+                   0xFF);
 }
 
 void PictureFile::SetRow(std::int32_t y, std::span<const std::uint8_t> digits,
