@@ -31,6 +31,7 @@ class PictureFile {
     bool Finish();
 
   private:
+    std::uint8_t* PixelRow(std::int32_t y);  // PNG: row y's samples
     void HandOver();
 
     PictureFormat format_;
