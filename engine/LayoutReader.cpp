@@ -4,14 +4,6 @@
 
 namespace rastelle {
 
-namespace {
-
-std::int64_t WholeBytes(std::int64_t bits) {
-    return (bits + 7) / 8 * 8;
-}
-
-}  // namespace
-
 void LayoutReader::Begin(std::int32_t width, std::int32_t height,
                          const ConversionSettings& settings, LayoutContent content) {
     layout_ = settings.layout;
@@ -21,11 +13,15 @@ void LayoutReader::Begin(std::int32_t width, std::int32_t height,
     planes_ = content == LayoutContent::PictureWithMask ? 2 : 1;
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
-    const bool filled = settings.fill != FillMode::None;
-    const std::int64_t side = layout_ == ByteLayout::Rows ? width_ : height_;
-    laidOut_ = filled ? WholeBytes(side) : side;
-    lead_ = settings.centre ? static_cast<std::int32_t>((laidOut_ - side) / 2) : 0;
-    if (layout_ == ByteLayout::Rows) {
+    // The header's numbers counted in digits: a row's digits, or the rows with fill.
+    ConversionSettings inDigits = settings;
+    inDigits.widthUnit = WidthUnit::Bits;
+    const auto [rowDigits, pageRows] = Layout::HeaderSize(width_, height_, inDigits);
+    const bool rows = layout_ == ByteLayout::Rows;
+    laidOut_ = rows ? rowDigits : pageRows;
+    lead_ =
+        settings.centre ? static_cast<std::int32_t>((laidOut_ - (rows ? width_ : height_)) / 2) : 0;
+    if (rows) {
         lineValues_ = planes_ * static_cast<std::size_t>((laidOut_ + 7) / 8);
         lines_ = height_;
         bandStride_ = static_cast<std::size_t>(laidOut_);
@@ -35,7 +31,7 @@ void LayoutReader::Begin(std::int32_t width, std::int32_t height,
         bandStride_ = static_cast<std::size_t>(width_);
     }
     for (std::size_t plane = 0; plane < planes_; ++plane) {
-        band_[plane].assign(layout_ == ByteLayout::Rows ? bandStride_ : 8 * bandStride_, 0);
+        band_[plane].assign(rows ? bandStride_ : 8 * bandStride_, 0);
     }
     linesRead_ = 0;
     rowCount_ = 0;

@@ -17,9 +17,10 @@ class LayoutReader {
     // Starts an image of `width` x `height` pixels laid out as the settings say.
     void Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
                LayoutContent content);
-    // Numbers in each line, and lines in the image.
+    // Numbers in each line, lines in the image, and lines taken so far.
     std::size_t LineValues() const { return lineValues_; }
     std::int64_t Lines() const { return lines_; }
+    std::int64_t LinesRead() const { return linesRead_; }
 
     // Takes the next line's bytes; empty, or what was expected instead. Then the line's rows
     // are RowCount() rows from picture row FirstRow() on.

@@ -1,5 +1,7 @@
 #include "PictureFile.h"
 
+#include <algorithm>
+
 #include "stb/StbWriter.h"
 
 namespace rastelle {
@@ -29,16 +31,9 @@ PictureFile::PictureFile(PictureFormat format, std::int32_t width, std::int32_t 
         return;
     }
     components_ = ComponentsOf(settings);
-    pixels_.assign(static_cast<std::size_t>(HeldBytes(format, width, height, settings)), 0xFF);
-}
-
-std::uint64_t PictureFile::HeldBytes(PictureFormat format, std::int64_t width, std::int64_t height,
-                                     const ConversionSettings& settings) {
-    const auto w = static_cast<std::uint64_t>(width > 0 ? width : 0);
-    const auto h = static_cast<std::uint64_t>(height > 0 ? height : 0);
-    return format == PictureFormat::Pbm
-               ? (w + 7) / 8 + kBlock
-               : w * h * static_cast<std::uint64_t>(ComponentsOf(settings));
+    pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                       static_cast<std::size_t>(components_),
+                   0xFF);
 }
 
 void PictureFile::SetRow(std::int32_t y, std::span<const std::uint8_t> digits,
@@ -59,17 +54,13 @@ void PictureFile::SetRow(std::int32_t y, std::span<const std::uint8_t> digits,
         }
         return;
     }
-    std::uint8_t* const row = pixels_.data() + static_cast<std::size_t>(y) *
-                                                   static_cast<std::size_t>(width_) *
-                                                   static_cast<std::size_t>(components_);
+    const auto components = static_cast<std::size_t>(components_);
+    // With alpha the second sample is the opacity, set by the mask.
+    const std::size_t greys = components == 2 ? 1 : components;
+    std::uint8_t* const row = PixelRow(y);
     for (std::size_t x = 0; x < digits.size(); ++x) {
         const std::uint8_t grey = digits[x] == black ? 0 : 255;
-        for (int c = 0; c < components_; ++c) {
-            // With alpha the second sample is the opacity, set by the mask.
-            if (!(components_ == 2 && c == 1)) {
-                row[x * static_cast<std::size_t>(components_) + static_cast<std::size_t>(c)] = grey;
-            }
-        }
+        std::fill_n(row + x * components, greys, grey);
     }
     if (!mask.empty()) {
         SetMaskRow(y, mask);
@@ -82,8 +73,7 @@ void PictureFile::SetMaskRow(std::int32_t y, std::span<const std::uint8_t> mask)
     }
     const std::uint8_t transparent = settings_.maskBit == MaskBit::Transparent ? 1 : 0;
     const auto components = static_cast<std::size_t>(components_);
-    std::uint8_t* const row = pixels_.data() + static_cast<std::size_t>(y) *
-                                                   static_cast<std::size_t>(width_) * components;
+    std::uint8_t* const row = PixelRow(y);
     for (std::size_t x = 0; x < mask.size(); ++x) {
         if (mask[x] != transparent) {
             continue;
@@ -97,6 +87,11 @@ void PictureFile::SetMaskRow(std::int32_t y, std::span<const std::uint8_t> mask)
             pixel[2] = BlueOf(settings_.maskKey);
         }
     }
+}
+
+std::uint8_t* PictureFile::PixelRow(std::int32_t y) {
+    return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) *
+                                static_cast<std::size_t>(components_);
 }
 
 void PictureFile::HandOver() {

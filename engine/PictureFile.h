@@ -21,9 +21,6 @@ class PictureFile {
   public:
     PictureFile(PictureFormat format, std::int32_t width, std::int32_t height,
                 const ConversionSettings& settings, TextSink& sink);
-    // Bytes a picture holds before it ends: the whole image for PNG, a row for PBM.
-    static std::uint64_t HeldBytes(PictureFormat format, std::int64_t width, std::int64_t height,
-                                   const ConversionSettings& settings);
 
     // Row y's digits, rows in order from 0, with its mask digits when they come beside.
     void SetRow(std::int32_t y, std::span<const std::uint8_t> digits,
@@ -34,6 +31,7 @@ class PictureFile {
     bool Finish();
 
   private:
+    std::uint8_t* PixelRow(std::int32_t y);  // PNG: row y's samples
     void HandOver();
 
     PictureFormat format_;

@@ -80,7 +80,7 @@ bool ParseNumber(std::string_view word, std::uint64_t& value) {
 
 bool TextReader::Fail(std::string expected) {
     if (error_.empty()) {
-        error_ = expected.empty() ? "expected something else" : std::move(expected);
+        error_ = std::move(expected);
     }
     phase_ = Phase::Done;
     return false;
@@ -151,8 +151,7 @@ bool TextReader::Feed(std::string_view text) {
                 if (word_.empty() || !wordAtColumn1_) {
                     return Fail("expected ':' only after a label at column 1");
                 }
-                colon_ = true;
-                if (!EndWord()) {
+                if (!EndWord(true)) {
                     return false;
                 }
                 break;
@@ -182,24 +181,23 @@ bool TextReader::Finish() {
     return EndWord() && EndLine();
 }
 
-bool TextReader::EndWord() {
+bool TextReader::EndWord(bool colon) {
     if (word_.empty()) {
         return phase_ != Phase::Done;
     }
-    const bool ok = Word(word_);
+    const bool ok = Word(word_, colon);
     word_.clear();
-    colon_ = false;
     return ok;
 }
 
-bool TextReader::Word(std::string_view word) {
+bool TextReader::Word(std::string_view word, bool colon) {
     lastWordLine_ = line_;
     const auto call = [this](std::string result) {
         return result.empty() || Fail(std::move(result));
     };
     switch (phase_) {
         case Phase::Start:
-            if (wordAtColumn1_ && (colon_ || !IsDirective(word))) {
+            if (wordAtColumn1_ && (colon || !IsDirective(word))) {
                 if (!IsValidLabel(word)) {
                     return Fail(
                         "expected a label of letters, digits and _ (not starting with a "

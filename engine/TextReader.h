@@ -45,8 +45,9 @@ class TextReader {
     enum class Phase { Start, AfterLabel, AfterDirective, Value, AfterValue, Done };
 
     bool Fail(std::string expected);
-    bool EndWord();
-    bool Word(std::string_view word);
+    // `colon`: the word ended with ':'.
+    bool EndWord(bool colon = false);
+    bool Word(std::string_view word, bool colon);
     bool EndLine();
 
     TextEvents& events_;
@@ -59,7 +60,6 @@ class TextReader {
     bool atColumn1_ = true;
     bool comment_ = false;
     bool slash_ = false;  // a '/' that must be followed by another
-    bool colon_ = false;  // the word ended with ':'
 };
 
 }  // namespace rastelle

@@ -84,7 +84,6 @@ std::string TextToPicture::StartImage(std::string label, bool mask) {
     label_ = std::move(label);
     maskImage_ = mask;
     sized_ = false;
-    linesRead_ = 0;
     if (settings_.settings.header) {
         return {};
     }
@@ -104,7 +103,7 @@ std::string TextToPicture::BeginValues() {
             return started;
         }
     }
-    if (sized_ && linesRead_ == layout_.Lines()) {
+    if (sized_ && layout_.LinesRead() == layout_.Lines()) {
         return "expected a label or the end: " + Name() + " is complete after " +
                std::to_string(layout_.Lines()) + " lines";
     }
@@ -137,7 +136,6 @@ std::string TextToPicture::EndValues() {
     if (std::string added = layout_.AddLine({values_.data(), count_}); !added.empty()) {
         return added;
     }
-    ++linesRead_;
     if (picture_ != nullptr) {
         for (std::int32_t i = 0; i < layout_.RowCount(); ++i) {
             if (maskImage_) {
@@ -226,9 +224,9 @@ std::string TextToPicture::EndImage() {
     if (!sized_) {
         return std::string(kHeaderExpected) + " for " + Name();
     }
-    if (linesRead_ < layout_.Lines()) {
+    if (layout_.LinesRead() < layout_.Lines()) {
         return "expected " + std::to_string(layout_.Lines()) + " lines of numbers for " + Name() +
-               ", not " + std::to_string(linesRead_);
+               ", not " + std::to_string(layout_.LinesRead());
     }
     inImage_ = false;
     const bool block = settings_.settings.mask != MaskSource::None &&

@@ -27,7 +27,7 @@ struct ReverseSettings {
     std::int32_t height = 0;
     PictureFormat format = PictureFormat::Png;
     std::string label = {};  // only the image with this label; empty: every image
-    bool write = true;  // false: the text is only checked, the target never asked
+    bool write = true;       // false: the text is only checked, the target never asked
     std::uint64_t maxPixels = limits::kMaxDecodedPixels;  // a PNG holds them all at once
 };
 
@@ -87,9 +87,8 @@ class TextToPicture final : TextEvents {
     bool sawPicked_ = false;
     std::string label_;
     bool maskImage_ = false;
-    bool sized_ = false;  // the header (or --size) has given the size
-    LayoutReader layout_;
-    std::int64_t linesRead_ = 0;
+    bool sized_ = false;   // the header (or --size) has given the size
+    LayoutReader layout_;  // begun for this image once it is sized
     std::vector<std::uint8_t> values_;
     std::uint32_t header_[2] = {0, 0};
     std::size_t count_ = 0;  // numbers in the line so far
