@@ -21,10 +21,6 @@ namespace {
 
 constexpr std::string_view kVersion = "rastelle-cli 1.0.0.1\n";
 
-void Print(std::FILE* stream, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
-
 // Help and version go to standard output, which may be a full disk or a closed pipe.
 int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
     if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
@@ -36,15 +32,16 @@ int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
 }
 
 std::string OutputName(const CommandLine& commandLine) {
-    return commandLine.output ? Printable(PathText(*commandLine.output)) : "standard output";
+    return commandLine.output ? PrintablePath(*commandLine.output) : "standard output";
+}
+
+// How messages name an input.
+std::string Shown(const std::filesystem::path& input) {
+    return input == "-" ? "standard input" : PrintablePath(input);
 }
 
 // A header number above 255 does not fit the byte the directive makes: some assemblers
 // cut it silently, so the user hears of it, though the text stays as it is.
-// How messages name an input: file names may hold any byte but '/' and NUL.
-std::string Shown(const std::filesystem::path& input) {
-    return input == "-" ? "standard input" : Printable(PathText(input));
-}
 
 void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
                        const PixelSource& source, const ConversionSettings& settings) {
@@ -185,6 +182,10 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
 }
 
 }  // namespace
+
+void Print(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
 
 int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FILE* err) {
     const ParseResult parsed = ParseCommandLine(arguments);
