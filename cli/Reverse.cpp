@@ -69,7 +69,7 @@ class Pictures final : public PictureTarget {
     // Why the last picture could not be written, naming its file.
     std::string Reason() const {
         const std::string reason = file_ && reason_.empty() ? file_->Reason() : reason_;
-        return PathText(name_) + ": " + reason;
+        return PrintablePath(name_) + ": " + reason;
     }
 
   private:
