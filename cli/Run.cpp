@@ -74,6 +74,15 @@ std::string CellRemainder(const PixelSource& source, const ConversionSettings& s
            " columns and " + std::to_string(down) + " rows left over";
 }
 
+// The picture drawn for a terminal, reported as WritePicture reports the text.
+PictureReport PreviewPicture(const PixelSource& source, const ConversionSettings& settings,
+                             std::string_view label, TextSink& sink, bool separate) {
+    PictureReport report;
+    report.written = (!separate || sink.Write("\n")) && WritePreview(source, settings, label, sink);
+    report.wroteImage = true;
+    return report;
+}
+
 int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     const std::string outputName = OutputName(commandLine);
     const auto writeFailed = [&](std::string_view reason) {
@@ -137,28 +146,21 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         std::int64_t skippedCells = 0;
         bool sawTransparent = false;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
-            std::string label = name;
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
                 if (selected.kind != DecodeErrorKind::None) {
                     return openFailed(input, selected.message);  // it names the frame
                 }
-                label += '_';
-                label += std::to_string(frame);
             }
+            const std::string label =
+                commandLine.allFrames ? name + '_' + std::to_string(frame) : name;
             if (frame == 0 && !commandLine.preview) {
                 WarnOfWideNumbers(err, input, source, settings);
             }
-            PictureReport report;
-            if (commandLine.preview) {
-                // The picture as the digit stage decides it, for a terminal.
-                report.written = (!wroteImage || output.Write("\n")) &&
-                                 WritePreview(source, settings, label, output);
-                report.wroteImage = true;
-            } else {
-                report =
-                    WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
-            }
+            const PictureReport report =
+                commandLine.preview
+                    ? PreviewPicture(source, settings, label, output, wroteImage)
+                    : WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
             if (!report.written) {
                 return writeFailed(output.Reason());
             }
