@@ -22,29 +22,11 @@ std::optional<std::uint8_t> ParseThreshold(std::string_view text) {
     return static_cast<std::uint8_t>(value);
 }
 
-std::optional<FillMode> ParseFill(std::string_view text) {
-    if (text == "none")
-        return FillMode::None;
-    if (text == "zeros")
-        return FillMode::Zeros;
-    if (text == "ones")
-        return FillMode::Ones;
-    return std::nullopt;
-}
-
 std::string PresetNames() {
     std::string names;
     for (const SyntaxPreset& preset : SyntaxPresets())
         names += (names.empty() ? "" : ", ") + std::string(preset.name);
     return names;
-}
-
-std::optional<WidthUnit> ParseWidthUnit(std::string_view text) {
-    if (text == "bits")
-        return WidthUnit::Bits;
-    if (text == "bytes")
-        return WidthUnit::Bytes;
-    return std::nullopt;
 }
 
 // A whole number from 1 to the largest image side, digits only.
@@ -74,58 +56,88 @@ std::optional<Colour> ParseKeyColour(std::string_view text) {
 }
 
 // The options that pick one of a few words, each with the setting it fills in.
-bool ParseChoice(std::string_view name, std::string_view text, ConversionSettings& settings,
+struct Choice {
+    std::string_view option;
+    std::string_view word;
+    void (*apply)(CommandLine&);
+};
+constexpr Choice kChoices[] = {
+    {"--fill", "none", [](CommandLine& c) { c.settings.fill = FillMode::None; }},
+    {"--fill", "zeros", [](CommandLine& c) { c.settings.fill = FillMode::Zeros; }},
+    {"--fill", "ones", [](CommandLine& c) { c.settings.fill = FillMode::Ones; }},
+    {"--width-unit", "bits", [](CommandLine& c) { c.settings.widthUnit = WidthUnit::Bits; }},
+    {"--width-unit", "bytes", [](CommandLine& c) { c.settings.widthUnit = WidthUnit::Bytes; }},
+    {"--dither", "none", [](CommandLine& c) { c.settings.dither = Dither::None; }},
+    {"--dither", "ordered", [](CommandLine& c) { c.settings.dither = Dither::Ordered; }},
+    {"--dither", "floyd-steinberg",
+     [](CommandLine& c) { c.settings.dither = Dither::FloydSteinberg; }},
+    {"--dither", "atkinson", [](CommandLine& c) { c.settings.dither = Dither::Atkinson; }},
+    {"--background", "white", [](CommandLine& c) { c.settings.background = Background::White; }},
+    {"--background", "black", [](CommandLine& c) { c.settings.background = Background::Black; }},
+    {"--frames", "first", [](CommandLine& c) { c.allFrames = false; }},
+    {"--frames", "all", [](CommandLine& c) { c.allFrames = true; }},
+    {"--layout", "rows", [](CommandLine& c) { c.settings.layout = ByteLayout::Rows; }},
+    {"--layout", "pages", [](CommandLine& c) { c.settings.layout = ByteLayout::Pages; }},
+    {"--bit-order", "msb", [](CommandLine& c) { c.settings.bitOrder = BitOrder::Bit7First; }},
+    {"--bit-order", "lsb", [](CommandLine& c) { c.settings.bitOrder = BitOrder::Bit0First; }},
+    {"--cell-order", "rows", [](CommandLine& c) { c.settings.cellOrder = CellOrder::Rows; }},
+    {"--cell-order", "columns", [](CommandLine& c) { c.settings.cellOrder = CellOrder::Columns; }},
+    {"--mask-bit", "transparent",
+     [](CommandLine& c) { c.settings.maskBit = MaskBit::Transparent; }},
+    {"--mask-bit", "opaque", [](CommandLine& c) { c.settings.maskBit = MaskBit::Opaque; }},
+    {"--mask-layout", "before", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::Before; }},
+    {"--mask-layout", "after", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::After; }},
+    {"--mask-layout", "block", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::Block; }},
+};
+
+// How a refusal names these options: the setting in words, its choices as "a, b or c". The
+// other choices are refused naming the option, its choices as "a or b or c".
+constexpr struct {
+    std::string_view option;
+    std::string_view subject;
+} kChoiceSubjects[] = {{"--fill", "fill"},
+                       {"--width-unit", "width unit"},
+                       {"--dither", "dither"},
+                       {"--background", "background"},
+                       {"--frames", "frames"}};
+
+bool ParseChoice(std::string_view name, std::string_view text, CommandLine& commandLine,
                  std::string& error) {
-    const struct {
-        std::string_view option;
-        std::string_view word;
-        void (*apply)(ConversionSettings&);
-    } choices[] = {
-        {"--layout", "rows", [](ConversionSettings& s) { s.layout = ByteLayout::Rows; }},
-        {"--layout", "pages", [](ConversionSettings& s) { s.layout = ByteLayout::Pages; }},
-        {"--bit-order", "msb", [](ConversionSettings& s) { s.bitOrder = BitOrder::Bit7First; }},
-        {"--bit-order", "lsb", [](ConversionSettings& s) { s.bitOrder = BitOrder::Bit0First; }},
-        {"--cell-order", "rows", [](ConversionSettings& s) { s.cellOrder = CellOrder::Rows; }},
-        {"--cell-order", "columns",
-         [](ConversionSettings& s) { s.cellOrder = CellOrder::Columns; }},
-        {"--mask-bit", "transparent",
-         [](ConversionSettings& s) { s.maskBit = MaskBit::Transparent; }},
-        {"--mask-bit", "opaque", [](ConversionSettings& s) { s.maskBit = MaskBit::Opaque; }},
-        {"--mask-layout", "before",
-         [](ConversionSettings& s) { s.maskLayout = MaskLayout::Before; }},
-        {"--mask-layout", "after", [](ConversionSettings& s) { s.maskLayout = MaskLayout::After; }},
-        {"--mask-layout", "block", [](ConversionSettings& s) { s.maskLayout = MaskLayout::Block; }},
-    };
-    std::string words;
-    for (const auto& choice : choices) {
+    std::vector<std::string_view> words;
+    for (const Choice& choice : kChoices) {
         if (choice.option != name) {
             continue;
         }
         if (choice.word == text) {
-            choice.apply(settings);
+            choice.apply(commandLine);
             return true;
         }
-        words += (words.empty() ? "" : " or ") + std::string(choice.word);
+        words.push_back(choice.word);
     }
-    error = std::string(name) + " must be " + words + ", not '" + std::string(text) + "'";
+    std::string subject(name);
+    std::string_view comma = " or ";
+    for (const auto& named : kChoiceSubjects) {
+        if (named.option == name) {
+            subject = named.subject;
+            comma = ", ";
+        }
+    }
+    std::string list;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        list += i == 0 ? "" : i + 1 == words.size() ? " or " : comma;
+        list += words[i];
+    }
+    error = subject + " must be " + list + ", not '" + std::string(text) + "'";
     return false;
 }
 
 bool IsChoice(std::string_view name) {
-    return name == "--layout" || name == "--bit-order" || name == "--cell-order" ||
-           name == "--mask-bit" || name == "--mask-layout";
-}
-
-std::optional<Dither> ParseDither(std::string_view text) {
-    if (text == "none")
-        return Dither::None;
-    if (text == "ordered")
-        return Dither::Ordered;
-    if (text == "floyd-steinberg")
-        return Dither::FloydSteinberg;
-    if (text == "atkinson")
-        return Dither::Atkinson;
-    return std::nullopt;
+    for (const Choice& choice : kChoices) {
+        if (choice.option == name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -188,10 +200,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             name = argument.substr(0, equals);
             value = argument.substr(equals + 1);
         }
-        if (name != "--threshold" && name != "--fill" && name != "--width-unit" && name != "-o" &&
-            name != "--output" && name != "--syntax" && name != "--label" && name != "--frames" &&
-            name != "--cell" && name != "--size" && name != "--mask" && name != "--label-prefix" &&
-            name != "--dither" && name != "--background" && !IsChoice(name)) {
+        if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
+            name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
+            name != "--label-prefix" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -209,27 +220,6 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             if (!threshold)
                 return Fail("threshold must be a whole number from 0 to 255, not '" + text + "'");
             commandLine.settings.threshold = *threshold;
-        } else if (name == "--fill") {
-            const auto fill = ParseFill(text);
-            if (!fill)
-                return Fail("fill must be none, zeros or ones, not '" + text + "'");
-            commandLine.settings.fill = *fill;
-        } else if (name == "--width-unit") {
-            const auto unit = ParseWidthUnit(text);
-            if (!unit)
-                return Fail("width unit must be bits or bytes, not '" + text + "'");
-            commandLine.settings.widthUnit = *unit;
-        } else if (name == "--dither") {
-            const auto dither = ParseDither(text);
-            if (!dither)
-                return Fail("dither must be none, ordered, floyd-steinberg or atkinson, not '" +
-                            text + "'");
-            commandLine.settings.dither = *dither;
-        } else if (name == "--background") {
-            if (text != "white" && text != "black")
-                return Fail("background must be white or black, not '" + text + "'");
-            commandLine.settings.background =
-                text == "black" ? Background::Black : Background::White;
         } else if (name == "--syntax") {
             if (text == "list") {
                 commandLine.action = CommandLine::Action::ListSyntaxes;
@@ -241,7 +231,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.syntax = preset->syntax;
         } else if (IsChoice(name)) {
             std::string error;
-            if (!ParseChoice(name, text, commandLine.settings, error))
+            if (!ParseChoice(name, text, commandLine, error))
                 return Fail(error);
         } else if (name == "--cell" || name == "--size") {
             const std::size_t times = text.find('x');
@@ -263,10 +253,6 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             "'");
             commandLine.settings.mask = key ? MaskSource::KeyColour : MaskSource::Alpha;
             commandLine.settings.maskKey = key.value_or(0);
-        } else if (name == "--frames") {
-            if (text != "first" && text != "all")
-                return Fail("frames must be first or all, not '" + text + "'");
-            commandLine.allFrames = text == "all";
         } else if (name == "--label") {
             if (!IsValidLabel(text)) {
                 return Fail("label '" + text +

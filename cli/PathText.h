@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "bmp/DecodeError.h"
+
 namespace rastelle::cli {
 
 // A path from the command line's UTF-8 text, and back for messages and labels. On Windows
@@ -15,6 +17,11 @@ inline std::filesystem::path PathFromText(std::string_view text) {
 inline std::string PathText(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return {text.begin(), text.end()};
+}
+
+// How messages name a file: a name may hold any byte but '/' and NUL.
+inline std::string PrintablePath(const std::filesystem::path& path) {
+    return Printable(PathText(path));
 }
 
 }  // namespace rastelle::cli

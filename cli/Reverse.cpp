@@ -18,10 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Print(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
-
 bool EndsWithPbm(const fs::path& path) {
     std::string extension = PathText(path.extension());
     for (char& c : extension) {
@@ -73,7 +69,7 @@ class Pictures final : public PictureTarget {
     // Why the last picture could not be written, naming its file.
     std::string Reason() const {
         const std::string reason = file_ && reason_.empty() ? file_->Reason() : reason_;
-        return PathText(name_) + ": " + reason;
+        return PrintablePath(name_) + ": " + reason;
     }
 
   private:
@@ -131,7 +127,7 @@ int Reverse(const CommandLine& commandLine, std::FILE* err) {
                 return reverse.Feed({piece.data(), piece.size()});
             };
             if (!InputFileReader::ReadPieces(text, take, reason)) {
-                Print(err, "rastelle-cli: Could not open file " + Printable(PathText(text)) + ": " +
+                Print(err, "rastelle-cli: Could not open file " + PrintablePath(text) + ": " +
                                reason + "\n");
                 return kFailure;
             }
@@ -143,7 +139,7 @@ int Reverse(const CommandLine& commandLine, std::FILE* err) {
             if (reverse.WriteFailed() || reverse.Error().empty()) {
                 Print(err, "rastelle-cli: Could not write " + pictures.Reason() + "\n");
             } else {
-                Print(err, "rastelle-cli: " + Printable(PathText(*input)) + ":" +
+                Print(err, "rastelle-cli: " + PrintablePath(*input) + ":" +
                                std::to_string(reverse.Line()) + ": " + reverse.Error() + "\n");
             }
             return kFailure;

@@ -21,10 +21,6 @@ namespace {
 
 constexpr std::string_view kVersion = "rastelle-cli 1.0.0.1\n";
 
-void Print(std::FILE* stream, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
-
 // Help and version go to standard output, which may be a full disk or a closed pipe.
 int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
     if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
@@ -36,15 +32,16 @@ int PrintAll(std::FILE* out, std::FILE* err, std::string_view text) {
 }
 
 std::string OutputName(const CommandLine& commandLine) {
-    return commandLine.output ? Printable(PathText(*commandLine.output)) : "standard output";
+    return commandLine.output ? PrintablePath(*commandLine.output) : "standard output";
+}
+
+// How messages name an input.
+std::string Shown(const std::filesystem::path& input) {
+    return input == "-" ? "standard input" : PrintablePath(input);
 }
 
 // A header number above 255 does not fit the byte the directive makes: some assemblers
 // cut it silently, so the user hears of it, though the text stays as it is.
-// How messages name an input: file names may hold any byte but '/' and NUL.
-std::string Shown(const std::filesystem::path& input) {
-    return input == "-" ? "standard input" : Printable(PathText(input));
-}
 
 void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
                        const PixelSource& source, const ConversionSettings& settings) {
@@ -75,6 +72,15 @@ std::string CellRemainder(const PixelSource& source, const ConversionSettings& s
            " pixels are no whole number of " + std::to_string(settings.cellWidth) + " x " +
            std::to_string(settings.cellHeight) + " cells: " + std::to_string(across) +
            " columns and " + std::to_string(down) + " rows left over";
+}
+
+// The picture drawn for a terminal, reported as WritePicture reports the text.
+PictureReport PreviewPicture(const PixelSource& source, const ConversionSettings& settings,
+                             std::string_view label, TextSink& sink, bool separate) {
+    PictureReport report;
+    report.written = (!separate || sink.Write("\n")) && WritePreview(source, settings, label, sink);
+    report.wroteImage = true;
+    return report;
 }
 
 int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
@@ -140,28 +146,21 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         std::int64_t skippedCells = 0;
         bool sawTransparent = false;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
-            std::string label = name;
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
                 if (selected.kind != DecodeErrorKind::None) {
                     return openFailed(input, selected.message);  // it names the frame
                 }
-                label += '_';
-                label += std::to_string(frame);
             }
+            const std::string label =
+                commandLine.allFrames ? name + '_' + std::to_string(frame) : name;
             if (frame == 0 && !commandLine.preview) {
                 WarnOfWideNumbers(err, input, source, settings);
             }
-            PictureReport report;
-            if (commandLine.preview) {
-                // The picture as the digit stage decides it, for a terminal.
-                report.written = (!wroteImage || output.Write("\n")) &&
-                                 WritePreview(source, settings, label, output);
-                report.wroteImage = true;
-            } else {
-                report =
-                    WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
-            }
+            const PictureReport report =
+                commandLine.preview
+                    ? PreviewPicture(source, settings, label, output, wroteImage)
+                    : WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
             if (!report.written) {
                 return writeFailed(output.Reason());
             }
@@ -185,6 +184,10 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
 }
 
 }  // namespace
+
+void Print(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
 
 int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FILE* err) {
     const ParseResult parsed = ParseCommandLine(arguments);

@@ -1,29 +1,5 @@
-# Bash completion of rastelle-cli(1): its options (from its --help), the values of the options
-# that take one, and image files for FILE.
-
-# Every option that takes a value, and what completes it: a fixed set of words, @syntaxes
-# (the presets, from "--syntax list"), @files, or nothing for free text.
-declare -gA _rastelle_cli_values=(
-    [--threshold]=""
-    [--fill]="none zeros ones"
-    [--dither]="none ordered floyd-steinberg atkinson"
-    [--background]="white black"
-    [--width-unit]="bits bytes"
-    [--syntax]="@syntaxes"
-    [--label]=""
-    [--label-prefix]=""
-    [--frames]="first all"
-    [--layout]="rows pages"
-    [--bit-order]="msb lsb"
-    [--cell]=""
-    [--size]=""
-    [--cell-order]="rows columns"
-    [--mask]="alpha"
-    [--mask-bit]="transparent opaque"
-    [--mask-layout]="before after block"
-    [-o]="@files"
-    [--output]="@files"
-)
+# Bash completion of rastelle-cli(1): its options and the values of the options that take one,
+# both from its --help, and image files for FILE.
 
 _rastelle_cli() {
     local program=${COMP_WORDS[0]} cur=${COMP_WORDS[COMP_CWORD]} prev=
@@ -35,18 +11,27 @@ _rastelle_cli() {
         prev=${COMP_WORDS[COMP_CWORD - 2]}
     fi
     COMPREPLY=()
-    if [[ -v _rastelle_cli_values[$prev] ]]; then
-        local values=${_rastelle_cli_values[$prev]}
-        case $values in
-            @syntaxes)
-                values="$("$program" --syntax list 2>/dev/null | awk '/^  [^ ]/ { print $1 }') list"
-                ;;
-            @files)
-                compopt -o filenames 2>/dev/null
-                mapfile -t COMPREPLY < <(compgen -f -- "$cur")
-                return 0
-                ;;
-        esac
+    # What an option takes, as its line of --help names it: "--fill none|zeros|ones" offers
+    # the words, "-o, --output OUT" files, "--syntax NAME" the presets (from "--syntax list");
+    # other capitals (N, WxH, TEXT) stand for free text. An option that takes none has no word
+    # one space after it there.
+    local option=$prev value=''
+    [[ $option == -o ]] && option=--output
+    [[ $option == --* ]] && value=$("$program" --help 2>/dev/null | awk -v option="$option" '
+        { sub(/^  -o, /, "  ") }
+        index($0, "  " option " ") == 1 && substr($0, length(option) + 4, 1) != " " { print $2; exit }')
+    if [[ -n $value ]]; then
+        local values='' word
+        if [[ $option == --syntax ]]; then
+            values="$("$program" --syntax list 2>/dev/null | awk '/^  [^ ]/ { print $1 }') list"
+        elif [[ $value == OUT ]]; then
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            return 0
+        fi
+        for word in ${value//|/ }; do
+            [[ $word =~ ^[a-z] ]] && values+=" $word"
+        done
         mapfile -t COMPREPLY < <(compgen -W "$values" -- "$cur")
         return 0
     fi
