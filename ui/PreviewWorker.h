@@ -42,6 +42,6 @@ class PreviewWorker {
     struct Shared;
 
   private:
-    std::shared_ptr<Shared> shared_;
+    std::unique_ptr<Shared> shared_;  // outlives the thread, which the destructor ends
     win32::ThreadHandle thread_;
 };
