@@ -19,6 +19,10 @@ struct PreviewWorker::Shared {
 
 namespace {
 
+// The palette's indices are the engine's tones; transparent pixels take that index and the
+// next one, a checkerboard of two greys.
+constexpr auto kClearLight = static_cast<std::uint8_t>(rastelle::PreviewTone::Transparent);
+
 win32::PixelImage ToImage(const rastelle::PicturePreview& preview) {
     win32::PixelImage image;
     image.width = preview.width;
