@@ -30,6 +30,7 @@
 #include "ui/ConversionWorker.h"
 #include "ui/ConverterDlg.h"
 #include "win32/Application.h"
+#include "win32/Handles.h"
 #include "win32/Window.h"
 
 namespace {
@@ -445,18 +446,15 @@ bool RefusedImageInTheProgram(std::int32_t side) {
 double WaitForPreview(const Program& program, COLORREF colour, Clock::time_point start) {
     RECT preview{};
     ::GetWindowRect(program.Item(IDC_PREVIEW), &preview);
-    HDC screen = ::GetDC(nullptr);
-    double elapsed = -1;
+    const win32::WindowDc screen(nullptr);
     while (MillisecondsSince(start) < 60000) {
-        if (::GetPixel(screen, (preview.left + preview.right) / 2,
+        if (::GetPixel(screen.Get(), (preview.left + preview.right) / 2,
                        (preview.top + preview.bottom) / 2) == colour) {
-            elapsed = MillisecondsSince(start);
-            break;
+            return MillisecondsSince(start);
         }
         ::Sleep(1);
     }
-    ::ReleaseDC(nullptr, screen);
-    return elapsed;
+    return -1;
 }
 
 // Moves the trackbar as a drag does: the position, then the notice to the dialog. Returns how

@@ -77,8 +77,7 @@ void Convert(ConversionRun& run) {
     run.board.Start(std::move(text));
     ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
     BoardSink sink(run);
-    rastelle::WritePicture(HookedSource(source), run.settings, run.syntax, PictureName(run), sink,
-                           false);
+    rastelle::WritePicture(HookedSource(source), run.settings, run.syntax, run.label, sink, false);
 }
 
 // Waits for `thread` to end. A worker may be blocked sending to this thread, so sent
@@ -116,14 +115,14 @@ std::uint64_t TextBound(std::int64_t width, std::int64_t height,
     return static_cast<std::uint64_t>(images) * one * (maskBlock ? 2 : 1);
 }
 
-std::string PictureName(const ConversionRun& run) {
-    const rastelle::ConversionSettings& settings = run.settings;
-    if (!run.label.empty() ||
+std::string PictureName(std::string typed, const rastelle::ConversionSettings& settings,
+                        const std::wstring& inputFile) {
+    if (!typed.empty() ||
         (settings.cellWidth <= 0 && (settings.mask == rastelle::MaskSource::None ||
                                      settings.maskLayout != rastelle::MaskLayout::Block))) {
-        return run.label;
+        return typed;
     }
-    const std::u8string stem = std::filesystem::path(run.inputFile).stem().u8string();
+    const std::u8string stem = std::filesystem::path(inputFile).stem().u8string();
     return rastelle::LabelFromStem(std::string(stem.begin(), stem.end()));
 }
 

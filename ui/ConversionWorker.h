@@ -43,7 +43,7 @@ struct ConversionRun {
     std::wstring inputFile;
     rastelle::ConversionSettings settings;  // the width unit is read once the image is open
     rastelle::AssemblerSyntax syntax;
-    std::string label;  // as typed; empty for none
+    std::string label;  // the one the text takes (PictureName); empty for none
     std::atomic<bool> cancelled{false};
     std::atomic<bool> outOfMemory{false};
     PublicationBoard board;
@@ -58,7 +58,8 @@ std::uint64_t TextBound(std::int64_t width, std::int64_t height,
 
 // The label the text takes: the one typed, or for cells and a mask of its own, which are
 // labelled after the picture, one made from the file's name.
-std::string PictureName(const ConversionRun& run);
+std::string PictureName(std::string typed, const rastelle::ConversionSettings& settings,
+                        const std::wstring& inputFile);
 
 struct OpenReport {
     bool opened = false;

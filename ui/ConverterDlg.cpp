@@ -360,10 +360,9 @@ void CConverterDlg::OnConvert() {
     auto run = std::make_shared<ConversionRun>();
     run->dialog = Window();
     run->inputFile = m_strInputFile;
-    run->settings = options.settings;
-    run->settings.threshold = m_nThreshold;
+    run->settings = options.settings;  // the threshold as the trackbar shows it
     run->syntax = options.syntax;
-    run->label = std::move(options.label);
+    run->label = PictureName(std::move(options.label), run->settings, run->inputFile);
 
     auto* parameter = new std::shared_ptr<ConversionRun>(run);
     DWORD threadId = 0;
@@ -404,7 +403,7 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
         return 0;
     }
     const std::uint64_t textBytes =
-        TextBound(report->width, report->height, settings, run->syntax, PictureName(*run).size());
+        TextBound(report->width, report->height, settings, run->syntax, run->label.size());
     if (textBytes > OutputLimits::textBytes) {
         SayTooBig(textBytes);
         return 0;

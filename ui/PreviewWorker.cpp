@@ -13,12 +13,15 @@ struct PreviewWorker::Shared {
     std::atomic<unsigned> generation{0};  // of the newest request
     std::atomic<bool> stopping{false};
     std::mutex mutex;
-    std::optional<PreviewRequest> pending;  // guarded by mutex, as is what follows
-    std::optional<win32::PixelImage> result;
-    unsigned resultGeneration = 0;
+    std::optional<PreviewRequest> pending;    // guarded by mutex, as is what follows
+    std::optional<win32::PixelImage> result;  // of the newest request; a new one clears it
 };
 
 namespace {
+
+// The palette's indices are the engine's tones; transparent pixels take that index and the
+// next one, a checkerboard of two greys.
+constexpr auto kClearLight = static_cast<std::uint8_t>(rastelle::PreviewTone::Transparent);
 
 win32::PixelImage ToImage(const rastelle::PicturePreview& preview) {
     win32::PixelImage image;
@@ -44,10 +47,9 @@ win32::PixelImage ToImage(const rastelle::PicturePreview& preview) {
     return image;
 }
 
+// `parameter` is the worker's Shared, which outlives the thread: the worker waits for it.
 DWORD WINAPI PreviewThread(LPVOID parameter) noexcept {
-    const std::shared_ptr<PreviewWorker::Shared> shared(
-        *static_cast<std::shared_ptr<PreviewWorker::Shared>*>(parameter));
-    delete static_cast<std::shared_ptr<PreviewWorker::Shared>*>(parameter);
+    auto* const shared = static_cast<PreviewWorker::Shared*>(parameter);
     std::unique_ptr<rastelle::ImageSource> source;
     std::wstring openFile;
     while (::WaitForSingleObject(shared->wake.Get(), INFINITE) == WAIT_OBJECT_0 &&
@@ -93,7 +95,6 @@ DWORD WINAPI PreviewThread(LPVOID parameter) noexcept {
                 continue;
             }
             shared->result = std::move(image);
-            shared->resultGeneration = generation;
         }
         ::PostMessageW(shared->dialog, WM_PREVIEW_READY, 0, 0);
     }
@@ -102,13 +103,10 @@ DWORD WINAPI PreviewThread(LPVOID parameter) noexcept {
 
 }  // namespace
 
-PreviewWorker::PreviewWorker(HWND dialog) : shared_(std::make_shared<Shared>()) {
+PreviewWorker::PreviewWorker(HWND dialog) : shared_(std::make_unique<Shared>()) {
     shared_->dialog = dialog;
-    auto* parameter = new std::shared_ptr<Shared>(shared_);
-    thread_.Reset(::CreateThread(nullptr, 0, PreviewThread, parameter, 0, nullptr));
-    if (!thread_) {
-        delete parameter;
-    } else {
+    thread_.Reset(::CreateThread(nullptr, 0, PreviewThread, shared_.get(), 0, nullptr));
+    if (thread_) {
         // The window's own thread comes first whenever both want the processor.
         ::SetThreadPriority(thread_.Get(), THREAD_PRIORITY_BELOW_NORMAL);
     }
@@ -126,6 +124,7 @@ void PreviewWorker::Request(PreviewRequest request) {
     {
         const std::lock_guard lock(shared_->mutex);
         shared_->pending = std::move(request);
+        shared_->result.reset();
         ++shared_->generation;
     }
     ::SetEvent(shared_->wake.Get());
@@ -133,8 +132,5 @@ void PreviewWorker::Request(PreviewRequest request) {
 
 std::optional<win32::PixelImage> PreviewWorker::Take() {
     const std::lock_guard lock(shared_->mutex);
-    if (shared_->resultGeneration != shared_->generation) {
-        return std::nullopt;
-    }
     return std::exchange(shared_->result, std::nullopt);
 }

@@ -21,9 +21,6 @@ struct PreviewRequest {
     std::int32_t maxHeight = 0;
 };
 
-// The preview's palette: the indices of PreviewPicture's image.
-enum PreviewColour : std::uint8_t { kPaper, kInk, kFillPaper, kFillInk, kClearLight, kClearDark };
-
 // Makes the preview of the newest request on a thread of its own, so the window never waits
 // for a big image. A new request ends the work on an older one between rows: the latest one
 // wins. The image stays open from one request to the next for the same file.
@@ -42,6 +39,6 @@ class PreviewWorker {
     struct Shared;
 
   private:
-    std::shared_ptr<Shared> shared_;
+    std::unique_ptr<Shared> shared_;  // outlives the thread, which the destructor ends
     win32::ThreadHandle thread_;
 };

@@ -99,14 +99,19 @@ void DataExchange::Text(int id, std::uint8_t& value) {
     }
 }
 
-void DataExchange::Check(int id, int& value) {
+// A control whose state is one number, read with `get` and set with `set`.
+void DataExchange::State(int id, UINT get, UINT set, int& value) {
     HWND control = Item(id);
-    const int shown = static_cast<int>(::SendMessageW(control, BM_GETCHECK, 0, 0));
+    const auto shown = static_cast<int>(::SendMessageW(control, get, 0, 0));
     if (saving_) {
         value = shown;
     } else if (shown != value) {
-        ::SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+        ::SendMessageW(control, set, static_cast<WPARAM>(value), 0);
     }
+}
+
+void DataExchange::Check(int id, int& value) {
+    State(id, BM_GETCHECK, BM_SETCHECK, value);
 }
 
 void DataExchange::Radio(int firstId, int& value) {
@@ -129,13 +134,7 @@ void DataExchange::Radio(int firstId, int& value) {
 }
 
 void DataExchange::ComboIndex(int id, int& value) {
-    HWND control = Item(id);
-    const auto shown = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
-    if (saving_) {
-        value = shown;
-    } else if (shown != value) {
-        ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(value), 0);
-    }
+    State(id, CB_GETCURSEL, CB_SETCURSEL, value);
 }
 
 void DataExchange::Control(int id, TrackbarControl& control) {

@@ -37,6 +37,7 @@ class DataExchange {
 
   private:
     HWND Item(int id) const noexcept;
+    void State(int id, UINT get, UINT set, int& value);
     void Fail(std::wstring_view message);
 
     HWND dialog_;

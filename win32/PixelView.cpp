@@ -12,11 +12,34 @@ namespace {
 
 constexpr UINT kSetImage = WM_USER + 1;  // lParam: the PixelImage to take over
 
-// What the control keeps: the image with its rows padded as a DIB needs them.
+// The header of an 8-bit device-independent bitmap with its palette.
+struct BitmapInfo {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[256];
+};
+
+// What the control keeps: the image with its rows padded as a DIB needs them, and the DIB's
+// header, made once per image rather than for every paint.
 struct ViewState {
     PixelImage image;
-    std::vector<std::uint8_t> rows;
+    BitmapInfo info{};
 };
+
+BitmapInfo MakeBitmapInfo(const PixelImage& image) {
+    BitmapInfo info{};
+    info.header.biSize = sizeof(BITMAPINFOHEADER);
+    info.header.biWidth = image.width;
+    info.header.biHeight = -image.height;  // top row first
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    info.header.biCompression = BI_RGB;
+    info.header.biClrUsed = static_cast<DWORD>(std::min<std::size_t>(image.palette.size(), 256));
+    for (DWORD i = 0; i < info.header.biClrUsed; ++i) {
+        const COLORREF colour = image.palette[i];
+        info.colours[i] = {GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
+    }
+    return info;
+}
 
 ViewState* State(HWND view) {
     return reinterpret_cast<ViewState*>(::GetWindowLongPtrW(view, GWLP_USERDATA));
@@ -45,26 +68,11 @@ void Paint(HWND view, HDC dc) {
     const int left = (client.right - width) / 2;
     const int top = (client.bottom - height) / 2;
 
-    struct {
-        BITMAPINFOHEADER header;
-        RGBQUAD colours[256];
-    } info{};
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = image.width;
-    info.header.biHeight = -image.height;  // top row first
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 8;
-    info.header.biCompression = BI_RGB;
-    info.header.biClrUsed = static_cast<DWORD>(std::min<std::size_t>(image.palette.size(), 256));
-    for (DWORD i = 0; i < info.header.biClrUsed; ++i) {
-        const COLORREF colour = image.palette[i];
-        info.colours[i] = {GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
-    }
     // Whole factors with COLORONCOLOR repeat each pixel exactly: no smoothing.
     ::SetStretchBltMode(dc, COLORONCOLOR);
     ::StretchDIBits(dc, left, top, width, height, 0, 0, image.width, image.height,
-                    state->rows.data(), reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                    SRCCOPY);
+                    image.indices.data(), reinterpret_cast<const BITMAPINFO*>(&state->info),
+                    DIB_RGB_COLORS, SRCCOPY);
 
     if (image.gridWidth <= 0 || image.gridHeight <= 0) {
         return;
@@ -96,7 +104,7 @@ LRESULT CALLBACK ViewProcedure(HWND view, UINT message, WPARAM wParam, LPARAM lP
         case kSetImage:
             if (ViewState* state = State(view)) {
                 state->image = std::move(*reinterpret_cast<PixelImage*>(lParam));
-                state->rows = std::move(state->image.indices);
+                state->info = MakeBitmapInfo(state->image);
             }
             ::InvalidateRect(view, nullptr, FALSE);
             return 0;
