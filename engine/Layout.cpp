@@ -45,6 +45,12 @@ Layout::LaidOutImage Layout::LaidOut(std::int64_t width, std::int64_t height,
     return image;
 }
 
+bool Layout::FirstPixelInBit7(const ConversionSettings& settings) {
+    // Rows read like a binary number; panels' pages put the top pixel in bit 0.
+    return settings.bitOrder == BitOrder::Bit7First ||
+           (settings.bitOrder == BitOrder::Default && settings.layout == ByteLayout::Rows);
+}
+
 std::pair<std::int64_t, std::int64_t> Layout::HeaderSize(std::int64_t width, std::int64_t height,
                                                          const ConversionSettings& settings) {
     const LaidOutImage image = LaidOut(width, height, settings);
@@ -56,8 +62,7 @@ std::pair<std::int64_t, std::int64_t> Layout::HeaderSize(std::int64_t width, std
 void Layout::Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
                    LayoutContent content) {
     layout_ = settings.layout;
-    firstInBit7_ = settings.bitOrder == BitOrder::Bit7First ||
-                   (settings.bitOrder == BitOrder::Default && layout_ == ByteLayout::Rows);
+    firstInBit7_ = FirstPixelInBit7(settings);
     filled_ = settings.fill != FillMode::None;
     width_ = std::max(width, 0);
     height = std::max(height, 0);

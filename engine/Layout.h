@@ -46,6 +46,8 @@ class Layout {
     };
     static LaidOutImage LaidOut(std::int64_t width, std::int64_t height,
                                 const ConversionSettings& settings);
+    // Whether a byte's first pixel (leftmost in rows, topmost in pages) is its bit 7.
+    static bool FirstPixelInBit7(const ConversionSettings& settings);
     // The numbers of the header line: digits or bytes per row and rows for the rows layout;
     // pixels and rows (completed to whole pages with fill) for pages.
     static std::pair<std::int64_t, std::int64_t> HeaderSize(std::int64_t width, std::int64_t height,

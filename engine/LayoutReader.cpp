@@ -7,20 +7,15 @@ namespace rastelle {
 void LayoutReader::Begin(std::int32_t width, std::int32_t height,
                          const ConversionSettings& settings, LayoutContent content) {
     layout_ = settings.layout;
-    firstInBit7_ = settings.bitOrder == BitOrder::Bit7First ||
-                   (settings.bitOrder == BitOrder::Default && layout_ == ByteLayout::Rows);
+    firstInBit7_ = Layout::FirstPixelInBit7(settings);
     maskFirst_ = settings.maskLayout == MaskLayout::Before;
     planes_ = content == LayoutContent::PictureWithMask ? 2 : 1;
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
-    // The header's numbers counted in digits: a row's digits, or the rows with fill.
-    ConversionSettings inDigits = settings;
-    inDigits.widthUnit = WidthUnit::Bits;
-    const auto [rowDigits, pageRows] = Layout::HeaderSize(width_, height_, inDigits);
+    const Layout::LaidOutImage image = Layout::LaidOut(width_, height_, settings);
     const bool rows = layout_ == ByteLayout::Rows;
-    laidOut_ = rows ? rowDigits : pageRows;
-    lead_ =
-        settings.centre ? static_cast<std::int32_t>((laidOut_ - (rows ? width_ : height_)) / 2) : 0;
+    laidOut_ = rows ? image.width : image.height;
+    lead_ = static_cast<std::int32_t>(rows ? image.left : image.top);
     if (rows) {
         lineValues_ = planes_ * static_cast<std::size_t>((laidOut_ + 7) / 8);
         lines_ = height_;
