@@ -21,10 +21,23 @@ echo
 echo "== Digits: plain thresholding against cat, Floyd-Steinberg against ImageMagick, memory of dithering"
 python3 bench/compare-digits.py --cli build/native/rastelle-cli || status=1
 
-echo
-echo "== Conversions through the window under Wine"
-cmake --preset windows >/dev/null
-cmake --build --preset windows >/dev/null
-bash scripts/wine-session.sh wine build/windows/bench/window_bench.exe || status=1
+. cmake/wine-loader.sh
+for bits in 64 32; do
+    echo
+    echo "== Conversions through the window under Wine ($bits-bit build)"
+    no_32bit=
+    [ "$bits" = 32 ] && no_32bit=$(rastelle_no_32bit_reason)
+    if [ -n "$no_32bit" ]; then
+        echo "not run: $no_32bit"
+        continue
+    fi
+    preset=windows
+    [ "$bits" = 64 ] && preset=windows64
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" >/dev/null
+    # shellcheck disable=SC2016 # expanded by the session's shell
+    bash scripts/wine-session.sh --bits "$bits" sh -c '"$WINELOADER" "$0"' \
+        "$(rastelle_windows_build "$bits")/bench/window_bench.exe" || status=1
+done
 
 exit "$status"

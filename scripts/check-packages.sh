@@ -1,25 +1,45 @@
 #!/bin/sh
 # check-packages.sh: checks what scripts/package.sh left in dist/. The .deb: lintian finds no
 # error; installed (as root, else unpacked in a scratch folder) it converts as the build does
-# and has its man page and completion; removed, it leaves nothing. The zip: the files named,
-# the texts with CR LF, only system DLLs imported, and both programs run under Wine (inside a
-# session of scripts/wine-session.sh, which it starts when needed).
+# and has its man page and completion; removed, it leaves nothing. Each Windows zip (64 and 32
+# bits): the files named, the texts with CR LF, only system DLLs imported, and both programs
+# run under Wine in a session of scripts/wine-session.sh; the 32-bit ones only where this
+# machine runs 32-bit code (said in one line where it doesn't).
+#
+# check-packages.sh --run FOLDER EXPECTED is the part that runs inside a session: it starts
+# the zip's two programs from FOLDER.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-if [ -z "${RASTELLE_WINE_SESSION:-}" ]; then
-    exec sh scripts/wine-session.sh sh "$0" "$@"
-fi
-version=$(sed -n 's/^project(Rastelle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-deb=$(ls dist/rastelle-cli_"$version"_*.deb)
-zip=dist/Rastelle-$version-win32.zip
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. cmake/wine-loader.sh
 fail() {
     echo "check-packages.sh: $*" >&2
     exit 1
 }
+
+if [ "${1:-}" = "--run" ]; then
+    folder=$2
+    expected=$3
+    cp docs/ghost.bmp "$folder/../"
+    (cd "$folder/.." && "$WINELOADER" "$folder/rastelle-cli.exe" ghost.bmp >"$folder/../windows.asm" </dev/null)
+    cmp "$folder/../windows.asm" "$expected" || fail "$folder/rastelle-cli.exe gives other bytes"
+    "$WINELOADER" "$folder/Rastelle.exe" </dev/null >/dev/null 2>&1 &
+    program=$!
+    tries=0
+    until xwininfo -name Rastelle 2>/dev/null | grep -q IsViewable; do
+        tries=$((tries + 1))
+        [ "$tries" -lt 300 ] || fail "no Rastelle window from $folder after a minute"
+        sleep 0.2
+    done
+    kill "$program" 2>/dev/null || true
+    exit 0
+fi
+
+version=$(sed -n 's/^project(Rastelle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+deb=$(ls dist/rastelle-cli_"$version"_*.deb)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 # The text every build must give for the sample, made by the host build being packaged.
 build/package/rastelle-cli docs/ghost.bmp >"$work/expected.asm"
 [ -s "$work/expected.asm" ] || fail "the host build gave no text"
@@ -47,34 +67,40 @@ else
         fail "unpacked text differs"
 fi
 
-echo "== $zip"
-unzip -q "$zip" -d "$work/zip"
-folder=$work/zip/Rastelle-$version-win32
-[ "$(cd "$folder" && ls | tr '\n' ' ')" = "LICENSE.txt README.txt Rastelle.exe THIRD-PARTY.txt rastelle-cli.exe " ] ||
-    fail "unexpected files: $(ls "$folder")"
-for text in README.txt LICENSE.txt THIRD-PARTY.txt; do
-    awk '!/\r$/ { bad = 1 } END { exit bad }' "$folder/$text" ||
-        fail "$text does not end every line with CR LF"
+for bits in 64 32; do
+    name=Rastelle-$version-win$bits
+    zip=dist/$name.zip
+    echo "== $zip"
+    unzip -q "$zip" -d "$work/zip$bits"
+    folder=$work/zip$bits/$name
+    [ "$(cd "$folder" && ls | tr '\n' ' ')" = "LICENSE.txt README.txt Rastelle.exe THIRD-PARTY.txt rastelle-cli.exe " ] ||
+        fail "unexpected files in $zip: $(ls "$folder")"
+    for text in README.txt LICENSE.txt THIRD-PARTY.txt; do
+        awk '!/\r$/ { bad = 1 } END { exit bad }' "$folder/$text" ||
+            fail "$text does not end every line with CR LF"
+    done
+    if [ "$bits" = 64 ]; then objdump=x86_64-w64-mingw32-objdump; else objdump=i686-w64-mingw32-objdump; fi
+    for program in Rastelle.exe rastelle-cli.exe; do
+        case $("$objdump" -f "$folder/$program" | sed -n 's/.*file format //p') in
+            pei-x86-64) [ "$bits" = 64 ] || fail "$zip holds a 64-bit $program" ;;
+            pei-i386) [ "$bits" = 32 ] || fail "$zip holds a 32-bit $program" ;;
+            *) fail "$zip: $program is not a Windows program" ;;
+        esac
+        "$objdump" -p "$folder/$program" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' |
+            while read -r dll; do
+                case $dll in
+                    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | comdlg32.dll | shell32.dll | msvcrt.dll | advapi32.dll) ;;
+                    *) fail "$program imports $dll, not a system DLL" ;;
+                esac
+            done
+    done
+    no_32bit=
+    [ "$bits" = 32 ] && no_32bit=$(rastelle_no_32bit_reason)
+    if [ -n "$no_32bit" ]; then
+        echo "check-packages.sh: the programs of $zip were checked but not run: $no_32bit."
+    else
+        WINEPREFIX="$root/$(rastelle_windows_build "$bits")/wineprefix" \
+            sh scripts/wine-session.sh --bits "$bits" sh "$0" --run "$folder" "$work/expected.asm"
+    fi
 done
-for program in Rastelle.exe rastelle-cli.exe; do
-    i686-w64-mingw32-objdump -p "$folder/$program" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' |
-        while read -r dll; do
-            case $dll in
-                kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | comdlg32.dll | shell32.dll | msvcrt.dll | advapi32.dll) ;;
-                *) fail "$program imports $dll, not a system DLL" ;;
-            esac
-        done
-done
-cp docs/ghost.bmp "$work/zip/"
-(cd "$work/zip" && wine "$folder/rastelle-cli.exe" ghost.bmp >"$work/windows.asm" </dev/null)
-cmp "$work/windows.asm" "$work/expected.asm" || fail "rastelle-cli.exe gives other bytes"
-wine "$folder/Rastelle.exe" </dev/null >/dev/null 2>&1 &
-program=$!
-tries=0
-until xwininfo -name Rastelle 2>/dev/null | grep -q IsViewable; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 300 ] || fail "no Rastelle window after a minute"
-    sleep 0.2
-done
-kill "$program" 2>/dev/null || true
 echo "packages checked"

@@ -4,7 +4,7 @@
 # given an image file (e.g. docs/ghost.bmp), the dialog after typing its name and pressing
 # Enter, with the preview and the text (docs/conversion.png). The image is copied to
 # C:\Pictures first, so no folder of the build machine shows in the picture. Needs a built
-# build/windows/Rastelle.exe.
+# build/windows64/Rastelle.exe.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +12,7 @@ target=${1:-$root/docs/dialog.png}
 convert_path=${2:-}
 
 if [ -z "${RASTELLE_WINE_SESSION:-}" ]; then
-    exec "$root/scripts/wine-session.sh" "$0" "$target" "$convert_path"
+    exec "$root/scripts/wine-session.sh" --bits 64 "$0" "$target" "$convert_path"
 fi
 
 for tool in xwininfo import ${convert_path:+xdotool}; do
@@ -22,7 +22,7 @@ for tool in xwininfo import ${convert_path:+xdotool}; do
     fi
 done
 
-wine "$root/build/windows/Rastelle.exe" </dev/null >/dev/null 2>&1 &
+"$WINELOADER" "$root/build/windows64/Rastelle.exe" </dev/null >/dev/null 2>&1 &
 program=$!
 tries=0
 until geometry=$(xwininfo -name Rastelle 2>/dev/null) && echo "$geometry" | grep -q IsViewable; do

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes every release artefact in dist/: rastelle-cli_VERSION_ARCH.deb (the command-line tool,
-# its man page and completion, through CPack) and Rastelle-VERSION-win32.zip (both Windows
-# programs and the texts, with CR LF). scripts/check-packages.sh checks them.
+# its man page and completion, through CPack), Rastelle-VERSION-win64.zip and
+# Rastelle-VERSION-win32.zip (both Windows programs of each build and the texts, with CR LF).
+# scripts/check-packages.sh checks them.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,19 +16,25 @@ cmake --build --preset package
 cpack --config build/package/CPackConfig.cmake -B build/package/cpack
 cp build/package/cpack/rastelle-cli_"$version"_*.deb dist/
 
-cmake --preset windows
-cmake --build --preset windows --target Rastelle rastelle-cli
-name=Rastelle-$version-win32
-stage=build/windows/zip/$name
-rm -rf "$stage"
-mkdir -p "$stage"
-for program in Rastelle rastelle-cli; do
-    i686-w64-mingw32-strip -o "$stage/$program.exe" "build/windows/$program.exe"
-done
-# Notepad on older Windows shows a text with LF line ends as one line.
-for text in README.md:README.txt LICENSE:LICENSE.txt THIRD-PARTY.md:THIRD-PARTY.txt; do
-    sed 's/\r*$/\r/' "${text%%:*}" >"$stage/${text#*:}"
-done
-(cd build/windows/zip && rm -f "$name.zip" && zip -qrX "$name.zip" "$name")
-mv "build/windows/zip/$name.zip" dist/
+# preset, build folder, the zip's suffix and the tools' prefix, one build a line.
+while read -r preset folder suffix triplet; do
+    cmake --preset "$preset"
+    cmake --build --preset "$preset" --target Rastelle rastelle-cli
+    name=Rastelle-$version-$suffix
+    stage=$folder/zip/$name
+    rm -rf "$stage"
+    mkdir -p "$stage"
+    for program in Rastelle rastelle-cli; do
+        "$triplet-strip" -o "$stage/$program.exe" "$folder/$program.exe"
+    done
+    # Notepad on older Windows shows a text with LF line ends as one line.
+    for text in README.md:README.txt LICENSE:LICENSE.txt THIRD-PARTY.md:THIRD-PARTY.txt; do
+        sed 's/\r*$/\r/' "${text%%:*}" >"$stage/${text#*:}"
+    done
+    (cd "$folder/zip" && rm -f "$name.zip" && zip -qrX "$name.zip" "$name")
+    mv "$folder/zip/$name.zip" dist/
+done <<'BUILDS'
+windows64 build/windows64 win64 x86_64-w64-mingw32
+windows build/windows win32 i686-w64-mingw32
+BUILDS
 ls -l dist

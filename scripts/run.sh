@@ -2,9 +2,11 @@
 # Builds the Windows program and opens it under Wine on your display. Without a display it
 # builds rastelle-cli, converts docs/ghost.bmp and prints the text and its preview instead.
 # Installs what is missing first when run as root (scripts/install-deps.sh).
+# It opens the 32-bit program where this machine runs 32-bit code, else the 64-bit one.
 #
-# WINEPREFIX: the Wine prefix to use (default build/windows/wineprefix-desktop, so the
+# WINEPREFIX: the Wine prefix to use (default wineprefix-desktop in the build's folder, so the
 # prefix tuned for the tests, without window-manager decorations, stays separate).
+# RASTELLE_ONLY_64BIT=1: behave as on a machine that runs no 32-bit code.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,19 +29,31 @@ if [ -z "${DISPLAY:-}" ]; then
     exit 0
 fi
 
+. cmake/wine-loader.sh
 sh scripts/install-deps.sh --windows
-cmake --preset windows
-cmake --build --preset windows
+bits=32
+preset=windows
+no_32bit=$(rastelle_no_32bit_reason)
+if [ -n "$no_32bit" ]; then
+    echo "Opening the 64-bit program: $no_32bit."
+    bits=64
+    preset=windows64
+fi
+cmake --preset "$preset"
+cmake --build --preset "$preset" --target Rastelle
+rastelle_check_wine_loader "$bits" run.sh || exit 1
 
-: "${WINEPREFIX:=$root/build/windows/wineprefix-desktop}"
+build=$root/$(rastelle_windows_build "$bits")
+: "${WINEPREFIX:=$build/wineprefix-desktop}"
 : "${WINEDEBUG:=-all}"
-export WINEPREFIX WINEDEBUG
+WINELOADER=$(rastelle_wine_loader "$bits")
+export WINEPREFIX WINEDEBUG WINELOADER
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ ! -d "$WINEPREFIX" ]; then
     echo "Creating the Wine prefix $WINEPREFIX: Wine sets up its own Windows folder,"
     echo "once. On a fresh machine this takes one to three minutes; later starts take seconds."
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot --init >"$WINEPREFIX.log" 2>&1 &
+    "$WINELOADER" wineboot --init >"$WINEPREFIX.log" 2>&1 &
     wineboot=$!
     started=$(date +%s)
     while kill -0 "$wineboot" 2>/dev/null; do
@@ -47,6 +61,14 @@ if [ ! -d "$WINEPREFIX" ]; then
         echo "  ... $(($(date +%s) - started)) s, $(find "$WINEPREFIX" 2>/dev/null | wc -l) files so far"
     done
     wait "$wineboot" || true
+    # The registry is written when Wine's server ends: without it the prefix is not usable.
+    wineserver -w
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "run.sh: wineboot could not make the Wine prefix; its output is in $WINEPREFIX.log:" >&2
+        tail -n 5 "$WINEPREFIX.log" >&2
+        rm -rf "$WINEPREFIX"
+        exit 1
+    fi
     echo "Wine prefix ready after $(($(date +%s) - started)) s (messages in $WINEPREFIX.log)."
 fi
 # The caption buttons need Marlett, which Debian's Wine does not find by itself (see
@@ -55,4 +77,4 @@ fonts=$WINEPREFIX/drive_c/windows/Fonts
 if [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
     cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
 fi
-exec wine "$root/build/windows/Rastelle.exe"
+exec "$WINELOADER" "$build/Rastelle.exe"

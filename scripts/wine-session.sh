@@ -1,12 +1,16 @@
 #!/bin/sh
-# wine-session.sh COMMAND [ARGS...]
+# wine-session.sh [--bits 32|64] COMMAND [ARGS...]
 #
 # Runs COMMAND with a private X display (Xvfb) and a private Wine prefix and wineserver, then
 # takes both down again, whatever happens, and exits with COMMAND's status. Both are started
 # with their output in a log file: a background process holding the caller's output open
 # would keep a CI pipe from ever closing.
 #
-# WINEPREFIX: the prefix to use (default build/windows/wineprefix in this checkout). Sessions
+# --bits: the programs' width, which picks Wine's loader (WINELOADER, exported to COMMAND) and
+# the default prefix; 32 by default. The loader is started first: when it can't run, the
+# session says why and what to do, and fails with status 126.
+# WINEPREFIX: the prefix to use (default build/windows/wineprefix in this checkout, for 64 bits
+# build/windows64/wineprefix). Sessions
 # on one prefix take turns, since `wineserver -k` would end the other session's programs. The
 # lock is held by this shell alone: everything it starts runs with the lock's descriptor
 # closed (8>&-), so a process that outlives the session cannot keep the next one waiting.
@@ -16,25 +20,33 @@
 # RASTELLE_SESSION_LOG: where Xvfb and wineserver write (default next to the prefix).
 set -eu
 
+bits=32
+if [ "${1:-}" = "--bits" ]; then
+    bits=$2
+    shift 2
+fi
 if [ $# -eq 0 ]; then
-    echo "usage: $0 COMMAND [ARGS...]" >&2
+    echo "usage: $0 [--bits 32|64] COMMAND [ARGS...]" >&2
     exit 2
 fi
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-: "${WINEPREFIX:=$root/build/windows/wineprefix}"
+. "$root/cmake/wine-loader.sh"
+: "${WINEPREFIX:=$root/$(rastelle_windows_build "$bits")/wineprefix}"
 : "${WINEDEBUG:=-all}"
-export WINEPREFIX WINEDEBUG
+WINELOADER=$(rastelle_wine_loader "$bits")
+export WINEPREFIX WINEDEBUG WINELOADER
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 mkdir -p "$(dirname "$WINEPREFIX")"
 log=${RASTELLE_SESSION_LOG:-$WINEPREFIX.session.log}
 
-for tool in Xvfb wine wineserver flock; do
+for tool in Xvfb "$WINELOADER" wineserver flock; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "wine-session.sh: $tool is missing; run scripts/install-deps.sh --windows" >&2
         exit 127
     fi
 done
+rastelle_check_wine_loader "$bits" wine-session.sh || exit 126
 
 # One session per prefix at a time; the lock goes with this shell and its children.
 exec 8>"$WINEPREFIX.session.lock"
@@ -115,7 +127,7 @@ export DISPLAY
 RASTELLE_WINE_SESSION_PREFIX=$WINEPREFIX
 export RASTELLE_WINE_SESSION_PREFIX
 
-"$root/cmake/wine-run.sh" --prepare 8>&-
+"$root/cmake/wine-run.sh" --bits "$bits" --prepare 8>&-
 
 # A wineserver of our own, kept until `wineserver -k`, so no program of COMMAND starts one
 # that inherits COMMAND's output.
@@ -124,7 +136,7 @@ timeout 30 wineserver -w </dev/null >/dev/null 2>&1 8>&- || true
 wineserver -p </dev/null >>"$log" 2>&1 8>&-
 # The first program also starts Wine's own services and desktop, which live on with the
 # server: start them here, with their output in the log, not in COMMAND's.
-wine cmd /c exit 0 </dev/null >>"$log" 2>&1 8>&- || true
+"$WINELOADER" cmd /c exit 0 </dev/null >>"$log" 2>&1 8>&- || true
 
 export RASTELLE_WINE_SESSION=1
 status=0

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace win32 {
@@ -133,7 +134,8 @@ class SelectedObject {
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;
     ~SelectedObject() {
-        if (previous_ != nullptr && previous_ != HGDI_ERROR) {
+        // HGDI_ERROR itself converts a negative number, which -Wsign-conversion refuses on 64 bits.
+        if (previous_ != nullptr && previous_ != reinterpret_cast<HGDIOBJ>(~std::uintptr_t{0})) {
             ::SelectObject(dc_, previous_);
         }
     }
