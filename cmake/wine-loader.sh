@@ -46,7 +46,7 @@ rastelle_check_wine_loader() {
     if ! output=$("$loader" --version 2>&1); then
         echo "$2: Wine's $1-bit loader $loader does not start: ${output:-no message}" >&2
         if [ "$1" = 32 ]; then
-            echo "$2: on a machine that runs no 32-bit code, set RASTELLE_ONLY_64BIT=1 to use the 64-bit build;" >&2
+            echo "$2: to use only the 64-bit programs here, set RASTELLE_ONLY_64BIT=1;" >&2
         fi
         echo "$2: run 'sh scripts/install-deps.sh --windows' as root to install or mend Wine." >&2
         return 1
