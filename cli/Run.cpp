@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "CommandLine.h"
+#include "GeometryStage.h"
 #include "ImageSource.h"
 #include "InputFile.h"
 #include "Layout.h"
@@ -14,6 +16,7 @@
 #include "PictureWriter.h"
 #include "Preview.h"
 #include "Reverse.h"
+#include "TrimStage.h"
 
 namespace rastelle::cli {
 
@@ -138,9 +141,6 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             return writeFailed("the output would overwrite the input " + Shown(input));
         }
         const ConversionSettings& settings = commandLine.settings;
-        if (const std::string remainder = CellRemainder(source, settings); !remainder.empty()) {
-            return inputFailed(Shown(input) + ": " + remainder);
-        }
         const std::string& name = commandLine.labels[i];
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         std::int64_t skippedCells = 0;
@@ -154,13 +154,46 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             }
             const std::string label =
                 commandLine.allFrames ? name + '_' + std::to_string(frame) : name;
+            const std::string shown =
+                Shown(input) + (commandLine.allFrames ? " frame " + std::to_string(frame) : "");
+            // The stages before the digits, each only when asked for.
+            const PixelSource* picture = &source;
+            std::optional<GeometryStage> shaped;
+            if (commandLine.geometry.Changes()) {
+                shaped.emplace(source, commandLine.geometry);
+                if (!shaped->Error().empty()) {
+                    return inputFailed(Shown(input) + ": " + shaped->Error());
+                }
+                picture = &*shaped;
+            }
+            const ConversionSettings* used = &settings;
+            std::optional<TrimStage> trimmed;
+            if (commandLine.trim) {
+                trimmed.emplace(*picture, settings);
+                if (!trimmed->Error().empty()) {
+                    return inputFailed(Shown(input) + ": " + trimmed->Error());
+                }
+                Print(err, "rastelle-cli: " + shown + ": trimmed to " +
+                               std::to_string(trimmed->Width()) + " x " +
+                               std::to_string(trimmed->Height()) + " pixels from " +
+                               std::to_string(trimmed->Left()) + "," +
+                               std::to_string(trimmed->Top()) + " of " +
+                               std::to_string(picture->Width()) + " x " +
+                               std::to_string(picture->Height()) + "\n");
+                picture = &*trimmed;
+                used = &trimmed->Settings();
+            }
+            if (const std::string remainder = CellRemainder(*picture, settings);
+                !remainder.empty()) {
+                return inputFailed(Shown(input) + ": " + remainder);
+            }
             if (frame == 0 && !commandLine.preview) {
-                WarnOfWideNumbers(err, input, source, settings);
+                WarnOfWideNumbers(err, input, *picture, settings);
             }
             const PictureReport report =
                 commandLine.preview
-                    ? PreviewPicture(source, settings, label, output, wroteImage)
-                    : WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
+                    ? PreviewPicture(*picture, *used, label, output, wroteImage)
+                    : WritePicture(*picture, *used, commandLine.syntax, label, output, wroteImage);
             if (!report.written) {
                 return writeFailed(output.Reason());
             }

@@ -150,6 +150,9 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
     const std::string dotText = "\r\n_1_dot:\r\n\t.db 8,1\r\n\t.db %10000000\r\n";
     const std::string wide = "rastelle-cli: black.bmp: width 256 does not fit in a byte\n";
     const std::string tall = "rastelle-cli: black.bmp: height 256 does not fit in a byte\n";
+    std::string turned = "\t.db 8,10\r\n";
+    for (int row = 0; row < 10; ++row)
+        turned += "\t.db %01000000\r\n";
 
     // Frames as the GIF shows them: red red white, green red white, white blue white, white
     // red green.
@@ -186,6 +189,16 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
          "sprite:\n▀▀▀▀▀▀▀▀▀▀▓▓▓▓▓▓\n\n_1_dot:\n▀▓▓▓▓▓▓▓\n",
          ""},
         {{"-o", "-", "sprite"}, 0, kSpriteText, ""},  // "-" is standard output, not a file
+        // Turned clockwise: each row a column of the sprite, bottom first.
+        {{"--rotate", "90", "sprite.bmp"}, 0, turned, ""},
+        {{"--invert", "--trim", "sprite.bmp"},
+         0,
+         "\t.db 16,1\r\n\t.db %11111111,%11000000\r\n",
+         "rastelle-cli: sprite.bmp: trimmed to 10 x 1 pixels from 0,1 of 10 x 2\n"},
+        {{"--crop", "3,1,8,1", "sprite.bmp"},
+         1,
+         "",
+         "rastelle-cli: sprite.bmp: the crop 3,1,8,1 reaches outside the image of 10 x 2 pixels\n"},
         {{"--fill", "ones", "--centre", "--width-unit", "bytes", "sprite.bmp"},
          0,
          "\t.db 2,2\r\n\t.db %11111111,%11111111\r\n\t.db %11100000,%00000111\r\n",
