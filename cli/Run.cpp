@@ -1,6 +1,8 @@
 #include "Run.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -79,9 +81,11 @@ std::string CellRemainder(const PixelSource& source, const ConversionSettings& s
 
 // The picture drawn for a terminal, reported as WritePicture reports the text.
 PictureReport PreviewPicture(const PixelSource& source, const ConversionSettings& settings,
-                             std::string_view label, TextSink& sink, bool separate) {
+                             std::string_view label, TextSink& sink, bool separate,
+                             std::int32_t columns) {
     PictureReport report;
-    report.written = (!separate || sink.Write("\n")) && WritePreview(source, settings, label, sink);
+    report.written =
+        (!separate || sink.Write("\n")) && WritePreview(source, settings, label, sink, columns);
     report.wroteImage = true;
     return report;
 }
@@ -112,6 +116,19 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         return inputFailed("Could not open file " + Shown(input) + ": " + reason);
     };
 
+    // What the terminal shows across: asked of the terminal, else $COLUMNS, else 80.
+    std::int32_t columns = 0;
+    if (commandLine.preview && !commandLine.previewFull) {
+        columns = output.IsStandardOutput() ? TerminalColumns(out) : 0;
+        const char* const variable = std::getenv("COLUMNS");
+        std::int32_t given = 0;
+        if (columns <= 0 && variable != nullptr &&
+            std::from_chars(variable, variable + std::strlen(variable), given).ec == std::errc{} &&
+            given > 0) {
+            columns = given;
+        }
+        columns = columns > 0 ? columns : 80;
+    }
     InputFileReader reader;
     bool wroteImage = false;  // images after the first follow an empty line
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
@@ -192,7 +209,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             }
             const PictureReport report =
                 commandLine.preview
-                    ? PreviewPicture(*picture, *used, label, output, wroteImage)
+                    ? PreviewPicture(*picture, *used, label, output, wroteImage, columns)
                     : WritePicture(*picture, *used, commandLine.syntax, label, output, wroteImage);
             if (!report.written) {
                 return writeFailed(output.Reason());

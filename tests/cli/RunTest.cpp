@@ -529,6 +529,8 @@ TEST_F(Cli, Messages) {
     WriteFile(dir_ / "clear.png", Png(1, 1, 8, 0, "\x1b[2J"));
     WriteFile(dir_ / "split.png", Png(1, 1, 8, 0, std::string("\n\x7f") + "AB"));
     WriteFile(dir_ / "dot.png", Png(1, 1, 8, 0));
+    WriteFile(dir_ / "wide.bmp", Image({"1110000011", "1100000011"}));
+    const std::string whole = "\u2588\u2588\u2580     \u2588\u2588\n";
     WriteFile(dir_ / "short.png", Png(1, 1, 8, 0).substr(0, 20));
     WriteFile(dir_ / "deep.png", Png(8192, 8192, 16, 6));
     WriteFile(dir_ / "under.png", Png(8192, 6000, 16, 6));  // within the cap: decoded, no data
@@ -583,6 +585,16 @@ TEST_F(Cli, Messages) {
          "rastelle-cli: Could not write sprite.bmp: the output would overwrite the input "
          "standard input\n"},
         {"exec <empty.bmp;", {"-"}, 1, "", cannot + "standard input: empty file\n"},
+        // Wider than the terminal: blocks of k x k, fewer at the edges, ink where most are.
+        {"COLUMNS=5", {"--preview", "--fill", "none", "wide.bmp"}, 0,
+         "(each 2 x 2 pixels drawn as one to fit 5 columns; --preview-full draws them all)\n"
+         "\u2580   \u2580\n", ""},
+        {"COLUMNS=4", {"--preview", "--fill", "none", "wide.bmp"}, 0,
+         "(each 3 x 3 pixels drawn as one to fit 4 columns; --preview-full draws them all)\n"
+         "\u2580  \u2580\n", ""},
+        {"COLUMNS=10", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
+        {"COLUMNS=5", {"--preview-full", "--fill", "none", "wide.bmp"}, 0, whole, ""},
+        {"COLUMNS=x5", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
     };
     // clang-format on
     for (const auto& [shell, arguments, status, out, err] : cases) {
