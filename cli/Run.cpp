@@ -5,11 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <string>
 
 #include "CommandLine.h"
-#include "GeometryStage.h"
 #include "ImageSource.h"
 #include "InputFile.h"
 #include "Layout.h"
@@ -18,7 +16,7 @@
 #include "PictureWriter.h"
 #include "Preview.h"
 #include "Reverse.h"
-#include "TrimStage.h"
+#include "ShapedPicture.h"
 
 namespace rastelle::cli {
 
@@ -173,33 +171,16 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
                 commandLine.allFrames ? name + '_' + std::to_string(frame) : name;
             const std::string shown =
                 Shown(input) + (commandLine.allFrames ? " frame " + std::to_string(frame) : "");
-            // The stages before the digits, each only when asked for.
-            const PixelSource* picture = &source;
-            std::optional<GeometryStage> shaped;
-            if (commandLine.geometry.Changes()) {
-                shaped.emplace(source, commandLine.geometry);
-                if (!shaped->Error().empty()) {
-                    return inputFailed(Shown(input) + ": " + shaped->Error());
-                }
-                picture = &*shaped;
+            const ShapedPicture shaped(source, commandLine.geometry, commandLine.trim, settings);
+            if (!shaped.Error().empty()) {
+                return inputFailed(Shown(input) + ": " + shaped.Error());
             }
-            const ConversionSettings* used = &settings;
-            std::optional<TrimStage> trimmed;
             if (commandLine.trim) {
-                trimmed.emplace(*picture, settings);
-                if (!trimmed->Error().empty()) {
-                    return inputFailed(Shown(input) + ": " + trimmed->Error());
-                }
-                Print(err, "rastelle-cli: " + shown + ": trimmed to " +
-                               std::to_string(trimmed->Width()) + " x " +
-                               std::to_string(trimmed->Height()) + " pixels from " +
-                               std::to_string(trimmed->Left()) + "," +
-                               std::to_string(trimmed->Top()) + " of " +
-                               std::to_string(picture->Width()) + " x " +
-                               std::to_string(picture->Height()) + "\n");
-                picture = &*trimmed;
-                used = &trimmed->Settings();
+                Print(err,
+                      "rastelle-cli: " + shown + ": trimmed to " + shaped.TrimmedText() + "\n");
             }
+            const PixelSource* const picture = &shaped.Picture();
+            const ConversionSettings* const used = &shaped.Settings();
             if (const std::string remainder = CellRemainder(*picture, settings);
                 !remainder.empty()) {
                 return inputFailed(Shown(input) + ": " + remainder);

@@ -135,10 +135,52 @@ void GeometryStage::SumSourceRow(std::int32_t y) const {
     }
     summedRow_ = y;
     source_.ReadRowWithAlpha(settings_.cropY + y, sourceRow_);
-    const Colour* pixel = sourceRow_.data() + settings_.cropX;
+    const Colour* const pixels = sourceRow_.data() + settings_.cropX;
     std::uint64_t* sums = rowSums_.data();
+    // First as if opaque, as photos are: every pixel but a span's first and last has the same
+    // weight, so they are added up first and weighted once (their channel sums fit 32 bits
+    // while a side is at most 2^24 pixels). A row that turns out not to be is summed again.
+    Colour common = ~Colour{0};
+    const std::uint64_t opaque = 255 * static_cast<std::uint64_t>(settings_.cropWidth);
     for (const Span& span : columns_) {
-        const Colour* at = pixel + span.first;
+        const Colour* const at = pixels + span.first;
+        const Colour first = at[0];
+        common &= first;
+        std::uint64_t red = std::uint64_t{span.firstWeight} * RedOf(first);
+        std::uint64_t green = std::uint64_t{span.firstWeight} * GreenOf(first);
+        std::uint64_t blue = std::uint64_t{span.firstWeight} * BlueOf(first);
+        if (span.count > 1) {
+            std::uint32_t middleRed = 0;
+            std::uint32_t middleGreen = 0;
+            std::uint32_t middleBlue = 0;
+            for (std::int32_t k = 1; k + 1 < span.count; ++k) {
+                const Colour colour = at[k];
+                common &= colour;
+                middleRed += colour & 0xFFU;
+                middleGreen += (colour >> 8) & 0xFFU;
+                middleBlue += (colour >> 16) & 0xFFU;
+            }
+            const Colour last = at[span.count - 1];
+            common &= last;
+            red += std::uint64_t{span.fullWeight} * middleRed +
+                   std::uint64_t{span.lastWeight} * RedOf(last);
+            green += std::uint64_t{span.fullWeight} * middleGreen +
+                     std::uint64_t{span.lastWeight} * GreenOf(last);
+            blue += std::uint64_t{span.fullWeight} * middleBlue +
+                    std::uint64_t{span.lastWeight} * BlueOf(last);
+        }
+        sums[0] = 255 * red;
+        sums[1] = 255 * green;
+        sums[2] = 255 * blue;
+        sums[3] = opaque;
+        sums += 4;
+    }
+    if (AlphaOf(common) == 255) {
+        return;
+    }
+    sums = rowSums_.data();
+    for (const Span& span : columns_) {
+        const Colour* at = pixels + span.first;
         std::uint64_t red = 0;
         std::uint64_t green = 0;
         std::uint64_t blue = 0;
