@@ -529,8 +529,8 @@ TEST_F(Cli, Messages) {
     WriteFile(dir_ / "clear.png", Png(1, 1, 8, 0, "\x1b[2J"));
     WriteFile(dir_ / "split.png", Png(1, 1, 8, 0, std::string("\n\x7f") + "AB"));
     WriteFile(dir_ / "dot.png", Png(1, 1, 8, 0));
-    WriteFile(dir_ / "wide.bmp", Image({"1110000011", "1100000011"}));
-    const std::string whole = "\u2588\u2588\u2580     \u2588\u2588\n";
+    WriteFile(dir_ / "wide.bmp", Image({"1110000011", "1110000011"}));  // a tie in 2 x 2
+    const std::string whole = "\u2588\u2588\u2588     \u2588\u2588\n";
     WriteFile(dir_ / "short.png", Png(1, 1, 8, 0).substr(0, 20));
     WriteFile(dir_ / "deep.png", Png(8192, 8192, 16, 6));
     WriteFile(dir_ / "under.png", Png(8192, 6000, 16, 6));  // within the cap: decoded, no data
