@@ -530,6 +530,10 @@ TEST_F(Cli, Messages) {
     WriteFile(dir_ / "split.png", Png(1, 1, 8, 0, std::string("\n\x7f") + "AB"));
     WriteFile(dir_ / "dot.png", Png(1, 1, 8, 0));
     WriteFile(dir_ / "wide.bmp", Image({"1110000011", "1110000011"}));  // a tie in 2 x 2
+    WriteFile(dir_ / "162.bmp", Image({std::string(162, '1')}));
+    std::string inkRow;  // 162 pixels in threes
+    for (int i = 0; i < 54; ++i)
+        inkRow += "\u2580";
     const std::string whole = "\u2588\u2588\u2588     \u2588\u2588\n";
     WriteFile(dir_ / "short.png", Png(1, 1, 8, 0).substr(0, 20));
     WriteFile(dir_ / "deep.png", Png(8192, 8192, 16, 6));
@@ -595,6 +599,9 @@ TEST_F(Cli, Messages) {
         {"COLUMNS=10", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
         {"COLUMNS=5", {"--preview-full", "--fill", "none", "wide.bmp"}, 0, whole, ""},
         {"COLUMNS=x5", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
+        {"COLUMNS=x5", {"--preview", "--fill", "none", "162.bmp"}, 0,
+         "(each 3 x 3 pixels drawn as one to fit 80 columns; --preview-full draws them all)\n" +
+             inkRow + "\n", ""},
     };
     // clang-format on
     for (const auto& [shell, arguments, status, out, err] : cases) {
@@ -715,7 +722,7 @@ TEST_F(Cli, StoppedMidWriteLeavesNothing) {
 TEST_F(Cli, ReservedWordsAreTheAssemblers) {
     const std::string gnuAs =
         "z80-unknown-coff-as -o $w.o $w.s && z80-unknown-coff-objcopy -O binary $w.o $w.bin";
-    const std::map<std::string, std::vector<std::string> > checkedWith = {
+    const std::map<std::string, std::vector<std::string>> checkedWith = {
         {"tasm", {gnuAs, "xa -o $w.bin $w.s"}},
         {"zilog", {"z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
         {"intel", {"nasm -f bin -o $w.bin $w.s", "z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
@@ -761,6 +768,27 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
 #endif
 
 }  // namespace
+
+// Crop, resize, rotate and flip at once give what each gives in turn, through a text turned
+// back into a PBM each time (a whole-number enlargement keeps black and white as they are).
+TEST_F(Cli, GeometryAtOnceIsEachStepInTurn) {
+    WriteFile(dir_ / "order.bmp", Image({"110000", "011100", "000110", "100001"}));
+    const std::vector<std::vector<std::string>> steps = {
+        {"--crop", "1,0,4,3"}, {"--resize", "8x6"}, {"--rotate", "90"}, {"--flip", "vertical"}};
+    const std::vector<std::string> sizes = {"4x3", "8x6", "6x8", "6x8"};
+    std::string input = "order.bmp";
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        std::vector<std::string> step = steps[i];
+        step.insert(step.end(), {input, "-o", "step.asm"});
+        ASSERT_EQ(Run(step).status, 0);
+        input = "step" + std::to_string(i) + ".pbm";
+        ASSERT_EQ(Run({"--reverse", "--size", sizes[i], "step.asm", "-o", input}).status, 0);
+    }
+    const Outcome all = Run({"--crop", "1,0,4,3", "--resize", "8x6", "--rotate", "90", "--flip",
+                             "vertical", "order.bmp"});
+    EXPECT_EQ(all.out, ReadFile(dir_ / "step.asm"));
+    EXPECT_EQ(all.out.substr(0, 11), "\t.db 8,8\r\n\t");
+}
 
 TEST_F(Cli, ReverseWritesPicturesOrNothing) {
     WriteFile(dir_ / "two.asm", "a:\n\t.db 8,1\n\t.db $81\nb:\n\t.db 8,1\n\t.db 1\n");

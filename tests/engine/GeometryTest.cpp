@@ -168,22 +168,6 @@ TEST(GeometryTest, AveragingProperties) {
         field(4, 3, grey));
 }
 
-// All at once is each step after the other.
-TEST(GeometryTest, OrderIsCropResizeRotateFlip) {
-    const Picture source(
-        "A B C D E F / G H I J K L / M N O P Q R / S T U V W X / 102030 405060 708090 A0B0C0 "
-        "D0E0F0 #");
-    const G crop{true, 1, 1, 5, 4};
-    const G resize{.resizeWidth = 3, .resizeHeight = 5, .fit = Fit::Cover};
-    const G all{true, 1, 1, 5, 4, 3, 5, Fit::Cover, 1, 90, Flip::Horizontal};
-    const GeometryStage cropped(source, crop);
-    const GeometryStage resized(cropped, resize);
-    const GeometryStage turned(resized, G{.rotate = 90});
-    const GeometryStage flipped(turned, G{.flip = Flip::Horizontal});
-    EXPECT_EQ(TextOf(GeometryStage(source, all)), TextOf(flipped));
-    EXPECT_EQ(flipped.Width(), 5);
-}
-
 TEST(GeometryTest, Refusals) {
     const Picture source("A B C / D E F");
     EXPECT_EQ(GeometryStage(source, G{true, 0, 2, 1, 1}).Error(),
