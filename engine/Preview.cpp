@@ -79,9 +79,8 @@ bool WritePreview(const PixelSource& source, const ConversionSettings& settings,
     std::string text;
     if (columns > 0 && picture.width > columns) {
         const std::int32_t k = (picture.width + columns - 1) / columns;
-        text = "(each " + std::to_string(k) + " x " + std::to_string(k) +
-               " pixels drawn as one to fit " + std::to_string(columns) +
-               " columns; --preview-full draws them all)\n";
+        text = "(each " + std::to_string(k) + " x " + std::to_string(k) + " pixels as one to fit " +
+               std::to_string(columns) + " columns)\n";
         Reduce(picture, k);
     }
     if (!label.empty()) {

@@ -591,16 +591,16 @@ TEST_F(Cli, Messages) {
         {"exec <empty.bmp;", {"-"}, 1, "", cannot + "standard input: empty file\n"},
         // Wider than the terminal: blocks of k x k, fewer at the edges, ink where most are.
         {"COLUMNS=5", {"--preview", "--fill", "none", "wide.bmp"}, 0,
-         "(each 2 x 2 pixels drawn as one to fit 5 columns; --preview-full draws them all)\n"
+         "(each 2 x 2 pixels as one to fit 5 columns)\n"
          "\u2580   \u2580\n", ""},
         {"COLUMNS=4", {"--preview", "--fill", "none", "wide.bmp"}, 0,
-         "(each 3 x 3 pixels drawn as one to fit 4 columns; --preview-full draws them all)\n"
+         "(each 3 x 3 pixels as one to fit 4 columns)\n"
          "\u2580  \u2580\n", ""},
         {"COLUMNS=10", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
         {"COLUMNS=5", {"--preview-full", "--fill", "none", "wide.bmp"}, 0, whole, ""},
         {"COLUMNS=x5", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
         {"COLUMNS=x5", {"--preview", "--fill", "none", "162.bmp"}, 0,
-         "(each 3 x 3 pixels drawn as one to fit 80 columns; --preview-full draws them all)\n" +
+         "(each 3 x 3 pixels as one to fit 80 columns)\n" +
              inkRow + "\n", ""},
     };
     // clang-format on
