@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "RowEncoder.h"
 #include "bmp/BmpLimits.h"
 
 namespace rastelle {
@@ -101,6 +102,15 @@ GeometryStage::GeometryStage(const PixelSource& source, const GeometrySettings& 
     if (resizedWidth > limits::kMaxSide || resizedHeight > limits::kMaxSide) {
         error_ = "the picture would be " + Size(resizedWidth, resizedHeight) +
                  " pixels: a side is larger than the cap of " + std::to_string(limits::kMaxSide);
+        return;
+    }
+    // As for a BMP that big: its text alone would take hours.
+    if (const std::uint64_t text =
+            RowEncoder::TextSize(resizedWidth, resizedHeight, FillMode::Zeros);
+        text > limits::kMaxTextBytes) {
+        error_ = "the picture would be " + Size(resizedWidth, resizedHeight) + " pixels, " +
+                 std::to_string(text) + " bytes of text; the cap is " +
+                 std::to_string(limits::kMaxTextBytes);
         return;
     }
     const bool turned = settings.rotate == 90 || settings.rotate == 270;

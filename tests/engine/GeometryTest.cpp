@@ -172,6 +172,10 @@ TEST(GeometryTest, Refusals) {
     const Picture source("A B C / D E F");
     EXPECT_EQ(GeometryStage(source, G{true, 0, 2, 1, 1}).Error(),
               "the crop 0,2,1,1 reaches outside the image of 3 x 2 pixels");
+    EXPECT_TRUE(
+        GeometryStage(source, G{.resizeWidth = 16777216, .resizeHeight = 100, .fit = Fit::Stretch})
+            .Error()
+            .starts_with("the picture would be 16777216 x 100 pixels, "));
     EXPECT_EQ(GeometryStage(
                   source,
                   G{.resizeWidth = 8192, .resizeHeight = 8193, .fit = Fit::Stretch, .rotate = 270})
