@@ -1,6 +1,7 @@
 // Decoder throughput, alone and followed by the encoder, on in-memory BMP and JPEG files.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,8 @@
 
 #include <jpeglib.h>
 
+#include "DigitStage.h"
+#include "GeometryStage.h"
 #include "RowEncoder.h"
 #include "bmp/BmpImage.h"
 #include "jpeg/JpegImage.h"
@@ -120,9 +123,10 @@ void Pipeline(benchmark::State& state, std::uint16_t bits, std::uint32_t compres
     Configure(state, side);
 }
 
-// A square JPEG of `side` pixels, quality 90, 4:2:0, of a smooth picture with edges, as a
+// A JPEG of width x height pixels, quality 90, 4:2:0, of a smooth picture with edges, as a
 // photo has; written by libjpeg itself (which ends the program on an error: fine here).
-Bytes MakeJpeg(std::int32_t side, bool progressive) {
+Bytes MakeJpeg(std::int32_t width, std::int32_t height, bool progressive) {
+    const std::int32_t side = width;
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -131,7 +135,7 @@ Bytes MakeJpeg(std::int32_t side, bool progressive) {
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = static_cast<JDIMENSION>(side);
-    info.image_height = static_cast<JDIMENSION>(side);
+    info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
@@ -147,7 +151,7 @@ Bytes MakeJpeg(std::int32_t side, bool progressive) {
             const auto at = static_cast<std::size_t>(x) * 3;
             row[at] = static_cast<JSAMPLE>((x + y) / 32);
             row[at + 1] = static_cast<JSAMPLE>(((x / 64 + y / 64) % 2) * 200 + (x & 31));
-            row[at + 2] = static_cast<JSAMPLE>(y * 255 / side);
+            row[at + 2] = static_cast<JSAMPLE>(y * 255 / height);
         }
         JSAMPROW rows[] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
@@ -162,7 +166,7 @@ Bytes MakeJpeg(std::int32_t side, bool progressive) {
 // File bytes to colours, turned upright.
 void DecodeJpeg(benchmark::State& state, bool progressive) {
     const auto side = static_cast<std::int32_t>(state.range(0));
-    const Bytes file = MakeJpeg(side, progressive);
+    const Bytes file = MakeJpeg(side, side, progressive);
     for (auto _ : state) {
         auto decoded = rastelle::JpegImage::Decode(file);
         if (!decoded.ok()) {
@@ -175,6 +179,44 @@ void DecodeJpeg(benchmark::State& state, bool progressive) {
     state.counters["file_bytes"] = static_cast<double>(file.size());
 }
 
+// A 4000 x 3000 photo made to fit a 128 x 64 panel and dithered, against decoding it alone,
+// both timed in each iteration so that their ratio comes from the same moments of the machine.
+void PhotoToPanel(benchmark::State& state) {
+    const Bytes file = MakeJpeg(4000, 3000, false);
+    using Clock = std::chrono::steady_clock;
+    Clock::duration decoding{};
+    Clock::duration whole{};
+    rastelle::GeometrySettings geometry;
+    geometry.resizeWidth = 128;
+    geometry.resizeHeight = 64;
+    rastelle::ConversionSettings settings;
+    settings.dither = rastelle::Dither::FloydSteinberg;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        auto decoded = rastelle::JpegImage::Decode(file);
+        if (!decoded.ok()) {
+            state.SkipWithError(decoded.error().message.c_str());
+            return;
+        }
+        const Clock::time_point decoded_at = Clock::now();
+        const rastelle::GeometryStage shaped(*decoded.value(), geometry);
+        rastelle::DigitStage digits;
+        digits.Begin(shaped.Width(), settings);
+        for (std::int32_t y = 0; y < shaped.Height(); ++y) {
+            benchmark::DoNotOptimize(digits.Row(shaped, y).data());
+        }
+        decoding += decoded_at - start;
+        whole += Clock::now() - start;
+    }
+    state.counters["decode_ms"] = std::chrono::duration<double, std::milli>(decoding).count() /
+                                  static_cast<double>(state.iterations());
+    state.counters["whole_ms"] = std::chrono::duration<double, std::milli>(whole).count() /
+                                 static_cast<double>(state.iterations());
+    state.counters["ratio"] = std::chrono::duration<double>(whole).count() /
+                              std::chrono::duration<double>(decoding).count();
+}
+
+BENCHMARK(PhotoToPanel)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ReadRows, Bits1, 1, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ReadRows, Bits8, 8, 0)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ReadRows, Rgb565, 16, 3)->Arg(4096)->Unit(benchmark::kMillisecond);

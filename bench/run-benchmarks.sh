@@ -10,7 +10,8 @@ status=0
 cmake --preset native >/dev/null
 cmake --build --preset native >/dev/null
 echo "== Engine throughput (targets: at least 100 million pixels per second; ordered digits at least"
-echo "   0.8 of plain ones, Floyd-Steinberg at least 100 million pixels per second)"
+echo "   0.8 of plain ones, Floyd-Steinberg at least 100 million pixels per second; ResizeArea/1024"
+echo "   at least 100 million source pixels per second; PhotoToPanel's ratio at most 1.2)"
 build/native/bench/engine_bench --benchmark_counters_tabular=true
 
 echo

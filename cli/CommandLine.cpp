@@ -1,8 +1,11 @@
 #include "CommandLine.h"
 #include "PathText.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <set>
+#include <span>
 
 namespace rastelle::cli {
 
@@ -39,6 +42,31 @@ std::optional<std::int32_t> ParseSide(std::string_view text) {
         return std::nullopt;
     }
     return value;
+}
+
+// Whole numbers, digits only, each from `least` to the largest image side, between
+// `separator`s; as many as `values` has room for, an empty one 0 where `empty` allows it.
+bool ParseNumbers(std::string_view text, char separator, std::int32_t least,
+                  std::span<std::int32_t> values, bool empty = false) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::size_t end = i + 1 == values.size() ? text.size() : text.find(separator);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        const std::string_view number = text.substr(0, end);
+        if (number.empty() && empty) {
+            values[i] = 0;
+        } else {
+            const auto value = ParseSide(number);
+            const bool zero = least == 0 && number == "0";
+            if (!value && !zero) {
+                return false;
+            }
+            values[i] = zero ? 0 : *value;
+        }
+        text.remove_prefix(std::min(text.size(), end + 1));
+    }
+    return true;
 }
 
 // "#RRGGBB", six hexadecimal digits.
@@ -88,6 +116,15 @@ constexpr Choice kChoices[] = {
     {"--mask-layout", "before", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::Before; }},
     {"--mask-layout", "after", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::After; }},
     {"--mask-layout", "block", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::Block; }},
+    {"--fit", "contain", [](CommandLine& c) { c.geometry.fit = Fit::Contain; }},
+    {"--fit", "cover", [](CommandLine& c) { c.geometry.fit = Fit::Cover; }},
+    {"--fit", "stretch", [](CommandLine& c) { c.geometry.fit = Fit::Stretch; }},
+    {"--rotate", "90", [](CommandLine& c) { c.geometry.rotate = 90; }},
+    {"--rotate", "180", [](CommandLine& c) { c.geometry.rotate = 180; }},
+    {"--rotate", "270", [](CommandLine& c) { c.geometry.rotate = 270; }},
+    {"--flip", "horizontal", [](CommandLine& c) { c.geometry.flip = Flip::Horizontal; }},
+    {"--flip", "vertical", [](CommandLine& c) { c.geometry.flip = Flip::Vertical; }},
+    {"--flip", "both", [](CommandLine& c) { c.geometry.flip = Flip::Both; }},
 };
 
 // How a refusal names these options: the setting in words, its choices as "a, b or c". The
@@ -95,11 +132,10 @@ constexpr Choice kChoices[] = {
 constexpr struct {
     std::string_view option;
     std::string_view subject;
-} kChoiceSubjects[] = {{"--fill", "fill"},
-                       {"--width-unit", "width unit"},
-                       {"--dither", "dither"},
-                       {"--background", "background"},
-                       {"--frames", "frames"}};
+} kChoiceSubjects[] = {{"--fill", "fill"},       {"--width-unit", "width unit"},
+                       {"--dither", "dither"},   {"--background", "background"},
+                       {"--frames", "frames"},   {"--fit", "fit"},
+                       {"--rotate", "rotation"}, {"--flip", "flip"}};
 
 bool ParseChoice(std::string_view name, std::string_view text, CommandLine& commandLine,
                  std::string& error) {
@@ -188,6 +224,15 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.preview = true;
             continue;
         }
+        if (argument == "--preview-full") {
+            commandLine.preview = true;
+            commandLine.previewFull = true;
+            continue;
+        }
+        if (argument == "--trim") {
+            commandLine.trim = true;
+            continue;
+        }
         if (argument == "--reverse") {
             commandLine.reverse = true;
             continue;
@@ -202,7 +247,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
             name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
-            name != "--label-prefix" && !IsChoice(name)) {
+            name != "--label-prefix" && name != "--crop" && name != "--resize" &&
+            name != "--scale" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -246,6 +292,31 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             text + "'");
             (name == "--cell" ? commandLine.settings.cellWidth : commandLine.width) = *cellWidth;
             (name == "--cell" ? commandLine.settings.cellHeight : commandLine.height) = *cellHeight;
+        } else if (name == "--crop") {
+            GeometrySettings& geometry = commandLine.geometry;
+            std::array<std::int32_t, 4> values{};
+            if (!ParseNumbers(text, ',', 0, values) || values[2] == 0 || values[3] == 0)
+                return Fail("--crop must be X,Y,WIDTH,HEIGHT in pixels (as 0,8,64,32), not '" +
+                            text + "'");
+            geometry.crop = true;
+            geometry.cropX = values[0];
+            geometry.cropY = values[1];
+            geometry.cropWidth = values[2];
+            geometry.cropHeight = values[3];
+        } else if (name == "--resize") {
+            std::array<std::int32_t, 2> values{};
+            if (!ParseNumbers(text, 'x', 1, values, true) || (values[0] == 0 && values[1] == 0))
+                return Fail(
+                    "--resize must be WIDTHxHEIGHT, WIDTHx or xHEIGHT in pixels, each from 1 to "
+                    "16777216 (as 128x64 or 128x), not '" +
+                    text + "'");
+            commandLine.geometry.resizeWidth = values[0];
+            commandLine.geometry.resizeHeight = values[1];
+        } else if (name == "--scale") {
+            std::array<std::int32_t, 1> values{};
+            if (!ParseNumbers(text, 'x', 1, values) || values[0] > 256)
+                return Fail("--scale must be a whole number from 1 to 256, not '" + text + "'");
+            commandLine.geometry.scale = values[0];
         } else if (name == "--mask") {
             const auto key = ParseKeyColour(text);
             if (text != "alpha" && !key)
@@ -283,6 +354,17 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(
             "--width-unit bytes counts bytes of rows; with --layout pages the width is "
             "in pixels");
+    const GeometrySettings& geometry = commandLine.geometry;
+    const bool resized = geometry.resizeWidth > 0 || geometry.resizeHeight > 0;
+    if (resized && geometry.scale > 1)
+        return Fail("--resize and --scale both set the size: give one");
+    if (given.contains("--fit") && (geometry.resizeWidth == 0 || geometry.resizeHeight == 0))
+        return Fail(
+            "--fit needs --resize WIDTHxHEIGHT; with one side given the proportions are kept");
+    if (commandLine.reverse && (geometry.Changes() || commandLine.trim))
+        return Fail(
+            "--crop, --resize, --scale, --rotate, --flip and --trim change the images read, "
+            "not the pictures --reverse writes");
     if (commandLine.reverse) {
         if (!commandLine.output)
             return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
@@ -359,9 +441,9 @@ std::string UsageText() {
            "       rastelle-cli --reverse [OPTIONS] TEXT... -o PICTURE\n"
            "Turns images into assembler source: one line of binary literals per pixel row,\n"
            "after a header line with the width and the height. Reads BMP, JPEG, PNG, GIF,\n"
-           "TGA, binary PGM and PPM, and PSD files, known by their contents, not their\n"
-           "names; transparent pixels are seen against white (or --background), photos\n"
-           "are turned upright.\n"
+           "TGA, PBM, PGM and PPM (binary and plain), and PSD files, known by their\n"
+           "contents, not their names; transparent pixels are seen against white (or\n"
+           "--background), photos are turned upright.\n"
            "\n"
            "  --threshold N          black/white limit, 0 to 255 (default 128): a pixel is 1\n"
            "                         when R+G+B < 3 x N; with dithering, a grey of R+G+B =\n"
@@ -404,8 +486,22 @@ std::string UsageText() {
            "                         transparent; fill digits count as transparent)\n"
            "  --mask-layout before|after|block  each mask byte before (default) or after\n"
            "                         its picture byte, or the mask as an image NAME_mask\n"
+           "  --crop X,Y,W,H         keep W x H pixels from X,Y of the image (as 0,0,64,32)\n"
+           "  --resize WxH|Wx|xH     resize to W x H pixels, or to W wide or H high keeping\n"
+           "                         the proportions; each pixel the mean of the area it\n"
+           "                         covers\n"
+           "  --fit contain|cover|stretch  with --resize WxH: the whole picture inside,\n"
+           "                         centred on transparent padding (default); the box\n"
+           "                         filled, the overflow cut evenly; or both sides as given\n"
+           "  --scale N              enlarge N times, each pixel N x N (1 to 256)\n"
+           "  --rotate 90|180|270    turn clockwise (after crop and resize)\n"
+           "  --flip horizontal|vertical|both  mirror (after turning)\n"
+           "  --trim                 cut the rows and columns at the edges whose digits are\n"
+           "                         all 0; the part kept is said on standard error\n"
            "  --preview              draw the 1-bit pictures with block characters instead of\n"
-           "                         writing the text (fill drawn as \u2591 or \u2593)\n"
+           "                         writing the text (fill drawn as \u2591 or \u2593); a\n"
+           "                         picture wider than the terminal is reduced to fit\n"
+           "  --preview-full         the same, every pixel however wide\n"
            "  --reverse              read assembler text (TEXT...) and write the picture to\n"
            "                         PICTURE: PNG, or PBM when its name ends in .pbm; black\n"
            "                         for 1 and white for 0, a mask as transparency (as the\n"

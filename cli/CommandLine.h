@@ -8,6 +8,7 @@
 
 #include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
+#include "GeometryStage.h"
 
 namespace rastelle::cli {
 
@@ -17,6 +18,7 @@ struct CommandLine {
 
     Action action = Action::Convert;
     ConversionSettings settings;  // defaults are the window's initial state
+    GeometrySettings geometry;    // crop, resize, rotate and flip before the digits
     AssemblerSyntax syntax;       // the default is the window's text
     std::vector<std::filesystem::path> inputs;
     // One per input, empty for none: --label for one file; each file's stem for several.
@@ -24,8 +26,12 @@ struct CommandLine {
     std::optional<std::filesystem::path> output;  // standard output when empty
     // Every frame of an animated image as an image of its own, labelled LABEL_0, LABEL_1...
     bool allFrames = false;
+    // Cut the rows and columns at the edges whose digits are all 0.
+    bool trim = false;
     // The 1-bit pictures drawn for a terminal instead of the text.
     bool preview = false;
+    // With preview: every pixel, however wide the terminal.
+    bool previewFull = false;
     // --reverse: the inputs are texts, turned back into pictures; --size gives their size.
     bool reverse = false;
     std::int32_t width = 0;

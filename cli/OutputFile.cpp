@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,12 @@
 #include <system_error>
 
 namespace rastelle::cli {
+
+int TerminalColumns(std::FILE* stream) {
+    winsize size{};
+    const int descriptor = fileno(stream);
+    return isatty(descriptor) != 0 && ioctl(descriptor, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 namespace {
 

@@ -18,6 +18,9 @@
 
 namespace rastelle::cli {
 
+// How many columns the terminal that `stream` writes to shows; 0 when it is no terminal.
+int TerminalColumns(std::FILE* stream);
+
 // Where the text goes. A regular file (or a new name) is replaced whole: the text goes to a
 // temporary file beside it (unnamed where the system can, so that nothing is left whatever
 // ends the program), which takes the old file's permissions and is renamed over it only once

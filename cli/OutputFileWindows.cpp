@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <io.h>
+
 #include <atomic>
 #include <cerrno>
 #include <string>
@@ -8,6 +10,13 @@
 #include "SystemErrorWindows.h"
 
 namespace rastelle::cli {
+
+int TerminalColumns(std::FILE* stream) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    return GetConsoleScreenBufferInfo(handle, &info) ? info.srWindow.Right - info.srWindow.Left + 1
+                                                     : 0;
+}
 
 namespace {
 

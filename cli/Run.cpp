@@ -1,6 +1,8 @@
 #include "Run.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -14,6 +16,7 @@
 #include "PictureWriter.h"
 #include "Preview.h"
 #include "Reverse.h"
+#include "ShapedPicture.h"
 
 namespace rastelle::cli {
 
@@ -76,9 +79,11 @@ std::string CellRemainder(const PixelSource& source, const ConversionSettings& s
 
 // The picture drawn for a terminal, reported as WritePicture reports the text.
 PictureReport PreviewPicture(const PixelSource& source, const ConversionSettings& settings,
-                             std::string_view label, TextSink& sink, bool separate) {
+                             std::string_view label, TextSink& sink, bool separate,
+                             std::int32_t columns) {
     PictureReport report;
-    report.written = (!separate || sink.Write("\n")) && WritePreview(source, settings, label, sink);
+    report.written =
+        (!separate || sink.Write("\n")) && WritePreview(source, settings, label, sink, columns);
     report.wroteImage = true;
     return report;
 }
@@ -109,6 +114,19 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         return inputFailed("Could not open file " + Shown(input) + ": " + reason);
     };
 
+    // What the terminal shows across: asked of the terminal, else $COLUMNS, else 80.
+    std::int32_t columns = 0;
+    if (commandLine.preview && !commandLine.previewFull) {
+        columns = output.IsStandardOutput() ? TerminalColumns(out) : 0;
+        const char* const variable = std::getenv("COLUMNS");
+        std::int32_t given = 0;
+        if (columns <= 0 && variable != nullptr &&
+            std::from_chars(variable, variable + std::strlen(variable), given).ec == std::errc{} &&
+            given > 0) {
+            columns = given;
+        }
+        columns = columns > 0 ? columns : 80;
+    }
     InputFileReader reader;
     bool wroteImage = false;  // images after the first follow an empty line
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
@@ -138,9 +156,6 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             return writeFailed("the output would overwrite the input " + Shown(input));
         }
         const ConversionSettings& settings = commandLine.settings;
-        if (const std::string remainder = CellRemainder(source, settings); !remainder.empty()) {
-            return inputFailed(Shown(input) + ": " + remainder);
-        }
         const std::string& name = commandLine.labels[i];
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         std::int64_t skippedCells = 0;
@@ -154,13 +169,29 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             }
             const std::string label =
                 commandLine.allFrames ? name + '_' + std::to_string(frame) : name;
+            const std::string shown =
+                Shown(input) + (commandLine.allFrames ? " frame " + std::to_string(frame) : "");
+            const ShapedPicture shaped(source, commandLine.geometry, commandLine.trim, settings);
+            if (!shaped.Error().empty()) {
+                return inputFailed(Shown(input) + ": " + shaped.Error());
+            }
+            if (commandLine.trim) {
+                Print(err,
+                      "rastelle-cli: " + shown + ": trimmed to " + shaped.TrimmedText() + "\n");
+            }
+            const PixelSource* const picture = &shaped.Picture();
+            const ConversionSettings* const used = &shaped.Settings();
+            if (const std::string remainder = CellRemainder(*picture, settings);
+                !remainder.empty()) {
+                return inputFailed(Shown(input) + ": " + remainder);
+            }
             if (frame == 0 && !commandLine.preview) {
-                WarnOfWideNumbers(err, input, source, settings);
+                WarnOfWideNumbers(err, input, *picture, settings);
             }
             const PictureReport report =
                 commandLine.preview
-                    ? PreviewPicture(source, settings, label, output, wroteImage)
-                    : WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
+                    ? PreviewPicture(*picture, *used, label, output, wroteImage, columns)
+                    : WritePicture(*picture, *used, commandLine.syntax, label, output, wroteImage);
             if (!report.written) {
                 return writeFailed(output.Reason());
             }

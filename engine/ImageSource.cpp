@@ -52,6 +52,19 @@ DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {
         image_ = bmp_.get();
         return {};
     }
+    if (IsPnm(bytes)) {
+        auto decoded = PnmImage::Decode(bytes);
+        if (!decoded.ok()) {
+            return decoded.error();
+        }
+        try {
+            pnm_ = std::make_unique<PnmImage>(std::move(decoded.value()));
+        } catch (const std::bad_alloc&) {
+            return MakeError(DecodeErrorKind::TooLarge, "not enough memory for the image");
+        }
+        image_ = pnm_.get();
+        return {};
+    }
     if (IsJpeg(bytes)) {
         auto decoded = JpegImage::Decode(bytes);
         if (!decoded.ok()) {
@@ -182,6 +195,7 @@ void ImageSource::Close() {
     image_ = nullptr;
     bmp_.reset();
     jpeg_.reset();
+    pnm_.reset();
     stb_.reset();
 }
 

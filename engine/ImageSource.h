@@ -12,6 +12,7 @@
 #include "bmp/BmpImage.h"
 #include "bmp/DecodeError.h"
 #include "jpeg/JpegImage.h"
+#include "pnm/PnmImage.h"
 #include "stb/StbImage.h"
 
 namespace rastelle {
@@ -33,8 +34,8 @@ FileBytes MakeRoomForFile(std::uint64_t size);
 using FileReader = std::function<FileBytes(const std::filesystem::path&)>;
 
 // The image a conversion reads, loaded by name and closed again on destruction. The file's
-// first bytes choose the decoder: "BM" our own BMP decoder, a JPEG's start-of-image marker
-// libjpeg-turbo, anything else stb_image.
+// first bytes choose the decoder: "BM" our own BMP decoder, "P1" to "P6" our own PNM decoder,
+// a JPEG's start-of-image marker libjpeg-turbo, anything else stb_image.
 class ImageSource final : public PixelSource {
   public:
     struct OpenResult {
@@ -77,6 +78,7 @@ class ImageSource final : public PixelSource {
   private:
     std::unique_ptr<BmpImage> bmp_;
     std::unique_ptr<JpegImage> jpeg_;
+    std::unique_ptr<PnmImage> pnm_;
     std::unique_ptr<StbImage> stb_;
     const PixelSource* image_ = nullptr;  // whichever of them is open
 };

@@ -30,6 +30,11 @@
 #define IDC_HEADER 1029
 #define IDC_COPY 1030
 #define IDC_PREVIEW 1031
+#define IDC_RESIZE 1032
+#define IDC_FIT 1033
+#define IDC_ROTATE 1034
+#define IDC_FLIP 1035
+#define IDC_TRIM 1036
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

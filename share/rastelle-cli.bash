@@ -30,7 +30,7 @@ _rastelle_cli() {
             return 0
         fi
         for word in ${value//|/ }; do
-            [[ $word =~ ^[a-z] ]] && values+=" $word"
+            [[ $word =~ ^[a-z0-9][a-z0-9-]*$ ]] && values+=" $word"
         done
         mapfile -t COMPREPLY < <(compgen -W "$values" -- "$cur")
         return 0
@@ -46,7 +46,7 @@ _rastelle_cli() {
     compopt -o filenames 2>/dev/null
     local name
     while IFS= read -r name; do
-        if [[ -d $name ]] || [[ ${name,,} =~ \.(bmp|png|gif|tga|pgm|ppm|pnm|psd|jpe?g)$ ]]; then
+        if [[ -d $name ]] || [[ ${name,,} =~ \.(bmp|png|gif|tga|pbm|pgm|ppm|pnm|psd|jpe?g)$ ]]; then
             COMPREPLY+=("$name")
         fi
     done < <(compgen -f -- "$cur")

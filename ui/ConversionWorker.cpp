@@ -7,6 +7,7 @@
 #include "ImageSource.h"
 #include "PictureWriter.h"
 #include "RowEncoder.h"
+#include "ShapedPicture.h"
 
 namespace {
 
@@ -61,14 +62,18 @@ void Convert(ConversionRun& run) {
     // The dialog shows the completed path or the failure, checks the text's size and the
     // cells and reads the width unit. It answers 0 once the run is cancelled, and so does a
     // window that no longer exists.
-    OpenReport report{opened.opened, opened.completedPath, source.Width(), source.Height()};
+    const rastelle::ShapedPicture shaped(source, run.geometry, run.trim, run.settings);
+    const rastelle::PixelSource& picture = shaped.Picture();
+    OpenReport report{opened.opened, opened.completedPath, shaped.Error(), picture.Width(),
+                      picture.Height()};
     const LRESULT goOn =
         ::SendMessageW(run.dialog, WM_CONVERSION_OPENED, reinterpret_cast<WPARAM>(&run),
                        reinterpret_cast<LPARAM>(&report));
-    if (!opened.opened || goOn == 0 || run.cancelled) {
+    if (!opened.opened || !report.shapeError.empty() || goOn == 0 || run.cancelled) {
         return;
     }
-    run.settings.widthUnit = report.widthUnit;
+    rastelle::ConversionSettings settings = shaped.Settings();
+    settings.widthUnit = report.widthUnit;
 
     // The board's buffer is made for the whole text at once; the encoder hands over each line
     // as soon as it is written, keeping only the line in hand, so the text exists once.
@@ -77,7 +82,7 @@ void Convert(ConversionRun& run) {
     run.board.Start(std::move(text));
     ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
     BoardSink sink(run);
-    rastelle::WritePicture(HookedSource(source), run.settings, run.syntax, run.label, sink, false);
+    rastelle::WritePicture(HookedSource(picture), settings, run.syntax, run.label, sink, false);
 }
 
 // Waits for `thread` to end. A worker may be blocked sending to this thread, so sent

@@ -9,6 +9,7 @@
 
 #include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
+#include "GeometryStage.h"
 #include "PublicationBoard.h"
 
 class CConverterDlg;
@@ -42,6 +43,8 @@ struct ConversionRun {
     HWND dialog = nullptr;
     std::wstring inputFile;
     rastelle::ConversionSettings settings;  // the width unit is read once the image is open
+    rastelle::GeometrySettings geometry;
+    bool trim = false;
     rastelle::AssemblerSyntax syntax;
     std::string label;  // the one the text takes (PictureName); empty for none
     std::atomic<bool> cancelled{false};
@@ -64,7 +67,8 @@ std::string PictureName(std::string typed, const rastelle::ConversionSettings& s
 struct OpenReport {
     bool opened = false;
     bool completedPath = false;
-    std::int32_t width = 0;
+    std::string shapeError;  // why resizing, turning or trimming can't be done
+    std::int32_t width = 0;  // of the picture after them
     std::int32_t height = 0;
     rastelle::WidthUnit widthUnit = rastelle::WidthUnit::Bits;  // filled in by the dialog
 };

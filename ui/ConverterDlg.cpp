@@ -42,7 +42,9 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindClick(IDC_CENTER_IMAGE, &CConverterDlg::OnOptionChange);
     BindClick(IDC_INVERT, &CConverterDlg::OnOptionChange);
     BindEditChange(IDC_CELLS, &CConverterDlg::OnOptionChange);
-    for (const int list : {IDC_DITHER, IDC_BYTES, IDC_MASK}) {
+    BindEditChange(IDC_RESIZE, &CConverterDlg::OnOptionChange);
+    BindClick(IDC_TRIM, &CConverterDlg::OnOptionChange);
+    for (const int list : {IDC_DITHER, IDC_BYTES, IDC_MASK, IDC_FIT, IDC_ROTATE, IDC_FLIP}) {
         BindCommand(list, CBN_SELCHANGE, &CConverterDlg::OnOptionChange);
     }
     BindMessage(WM_SIZE, &CConverterDlg::OnSize);
@@ -89,6 +91,11 @@ void CConverterDlg::DoDataExchange(win32::DataExchange& exchange) {
     exchange.Text(IDC_CELLS, m_strCells);
     exchange.ComboIndex(IDC_MASK, m_nMask);
     exchange.Check(IDC_HEADER, m_bHeader);
+    exchange.Text(IDC_RESIZE, m_strResize);
+    exchange.ComboIndex(IDC_FIT, m_nFit);
+    exchange.ComboIndex(IDC_ROTATE, m_nRotate);
+    exchange.ComboIndex(IDC_FLIP, m_nFlip);
+    exchange.Check(IDC_TRIM, m_bTrim);
 }
 
 bool CConverterDlg::OnInitDialog() {
@@ -120,6 +127,10 @@ bool CConverterDlg::OnInitDialog() {
     m_nBytes = 0;
     m_nMask = 0;
     m_bHeader = 1;
+    m_nFit = 0;
+    m_nRotate = 0;
+    m_nFlip = 0;
+    m_bTrim = 0;
     LayOutForResizing();
     m_preview = std::make_unique<PreviewWorker>(Window());
 
@@ -149,6 +160,16 @@ void CConverterDlg::FillOptionLists() const {
                                 L"From transparency, as a block"}) {
         add(IDC_MASK, text);
     }
+    for (const wchar_t* text : {L"Contain, padded", L"Cover, cut", L"Stretch"}) {
+        add(IDC_FIT, text);
+    }
+    for (const wchar_t* text :
+         {L"None", L"90\x00b0 clockwise", L"180\x00b0", L"270\x00b0 clockwise"}) {
+        add(IDC_ROTATE, text);
+    }
+    for (const wchar_t* text : {L"None", L"Left to right", L"Top to bottom", L"Both"}) {
+        add(IDC_FLIP, text);
+    }
 }
 
 // The output field and the preview share the room the window gains; the panel moves with the
@@ -176,10 +197,16 @@ void CConverterDlg::LayOutForResizing() {
 
 namespace {
 
-// "8x8": whole numbers from 1 to the largest image side.
-bool ParseCells(const std::wstring& text, std::int32_t& width, std::int32_t& height) {
+// "8x8": whole numbers from 1 to the largest image side; with `oneSide`, either may be left
+// out (as 0), not both.
+bool ParseCells(const std::wstring& text, std::int32_t& width, std::int32_t& height,
+                bool oneSide = false) {
     const std::size_t times = text.find_first_of(L"xX");
-    const auto side = [](std::wstring_view digits, std::int32_t& value) {
+    const auto side = [oneSide](std::wstring_view digits, std::int32_t& value) {
+        if (oneSide && digits.empty()) {
+            value = 0;
+            return true;
+        }
         if (digits.empty() || digits.size() > 8) {
             return false;
         }
@@ -194,7 +221,7 @@ bool ParseCells(const std::wstring& text, std::int32_t& width, std::int32_t& hei
     };
     const std::wstring_view all(text);
     return times != std::wstring::npos && side(all.substr(0, times), width) &&
-           side(all.substr(times + 1), height);
+           side(all.substr(times + 1), height) && (width > 0 || height > 0);
 }
 
 }  // namespace
@@ -231,6 +258,20 @@ ChosenOptions CConverterDlg::Options() const {
             L"Cells must be a width and a height in pixels, as 8x8, or empty for "
             L"the whole picture.";
     }
+    GeometrySettings& geometry = options.geometry;
+    if (!m_strResize.empty() &&
+        !ParseCells(m_strResize, geometry.resizeWidth, geometry.resizeHeight, true)) {
+        geometry.resizeWidth = geometry.resizeHeight = 0;
+        options.error =
+            L"Resize must be a width and a height in pixels, as 128x64, one of them (128x or "
+            L"x64) to keep the proportions, or empty for the size as it is.";
+    }
+    constexpr Fit kFits[] = {Fit::Contain, Fit::Cover, Fit::Stretch};
+    geometry.fit = kFits[m_nFit > 0 && m_nFit < 3 ? m_nFit : 0];
+    geometry.rotate = m_nRotate > 0 && m_nRotate < 4 ? 90 * m_nRotate : 0;
+    constexpr Flip kFlips[] = {Flip::None, Flip::Horizontal, Flip::Vertical, Flip::Both};
+    geometry.flip = kFlips[m_nFlip > 0 && m_nFlip < 4 ? m_nFlip : 0];
+    options.trim = m_bTrim != 0;
     for (const wchar_t c : m_strLabel) {
         options.label += c < 0x80 ? static_cast<char>(c) : '?';
     }
@@ -249,7 +290,9 @@ void CConverterDlg::RequestPreview() {
     UpdateData(true);
     RECT room{};
     ::GetClientRect(Item(IDC_PREVIEW), &room);
-    m_preview->Request({m_strInputFile, Options().settings, room.right, room.bottom});
+    const ChosenOptions options = Options();
+    m_preview->Request({m_strInputFile, options.settings, options.geometry, options.trim,
+                        room.right, room.bottom});
 }
 
 void CConverterDlg::OnOptionChange() {
@@ -362,6 +405,8 @@ void CConverterDlg::OnConvert() {
     run->dialog = Window();
     run->inputFile = m_strInputFile;
     run->settings = options.settings;  // the threshold as the trackbar shows it
+    run->geometry = options.geometry;
+    run->trim = options.trim;
     run->syntax = options.syntax;
     run->label = PictureName(std::move(options.label), run->settings, run->inputFile);
 
@@ -388,6 +433,12 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
     }
     if (!report->opened) {
         win32::ShowMessageBox(Window(), L"Could not open file", MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    if (!report->shapeError.empty()) {
+        win32::ShowMessageBox(
+            Window(), std::wstring(report->shapeError.begin(), report->shapeError.end()) + L".",
+            MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
     const rastelle::ConversionSettings& settings = run->settings;

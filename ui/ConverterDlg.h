@@ -8,6 +8,7 @@
 
 #include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
+#include "GeometryStage.h"
 #include "win32/ControlAnchors.h"
 #include "win32/ControlText.h"
 #include "win32/Dialog.h"
@@ -20,6 +21,8 @@ class PreviewWorker;
 // The options shown, as the engine takes them.
 struct ChosenOptions {
     rastelle::ConversionSettings settings;
+    rastelle::GeometrySettings geometry;
+    bool trim = false;
     rastelle::AssemblerSyntax syntax;
     std::string label;
     std::wstring error;  // why they can't convert; empty when they can
@@ -54,6 +57,11 @@ class CConverterDlg : public win32::Dialog {
     std::wstring m_strCells;
     int m_nMask = 0;
     int m_bHeader = 1;
+    std::wstring m_strResize;
+    int m_nFit = 0;
+    int m_nRotate = 0;
+    int m_nFlip = 0;
+    int m_bTrim = 0;
 
     win32::IconHandle m_hIcon;
 

@@ -6,6 +6,7 @@
 
 #include "ImageSource.h"
 #include "PicturePreview.h"
+#include "ShapedPicture.h"
 
 struct PreviewWorker::Shared {
     HWND dialog = nullptr;
@@ -77,9 +78,14 @@ DWORD WINAPI PreviewThread(LPVOID parameter) noexcept {
                 }
             }
             rastelle::PicturePreview preview;
-            if (source &&
-                !rastelle::MakePicturePreview(*source, request->settings, request->maxWidth,
-                                              request->maxHeight, superseded, preview)) {
+            std::optional<rastelle::ShapedPicture> shaped;
+            if (source) {
+                shaped.emplace(*source, request->geometry, request->trim, request->settings);
+            }
+            if (shaped && shaped->Error().empty() &&
+                !rastelle::MakePicturePreview(shaped->Picture(), shaped->Settings(),
+                                              request->maxWidth, request->maxHeight, superseded,
+                                              preview)) {
                 continue;
             }
             image = ToImage(preview);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ConversionSettings.h"
+#include "GeometryStage.h"
 #include "win32/Handles.h"
 #include "win32/PixelView.h"
 
@@ -17,6 +18,8 @@ constexpr UINT WM_PREVIEW_READY = WM_APP + 4;
 struct PreviewRequest {
     std::wstring inputFile;
     rastelle::ConversionSettings settings;
+    rastelle::GeometrySettings geometry;
+    bool trim = false;
     std::int32_t maxWidth = 0;  // the room the preview has, in screen pixels
     std::int32_t maxHeight = 0;
 };

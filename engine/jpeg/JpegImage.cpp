@@ -183,4 +183,17 @@ void JpegImage::ReadRow(std::int32_t y, std::span<Colour> row) const {
                 count, row.begin());
 }
 
+void JpegImage::ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const {
+    const auto count = std::min(row.size(), static_cast<std::size_t>(width_));
+    if (y < 0 || y >= height_) {
+        std::fill_n(row.begin(), count, kOpaque);
+        return;
+    }
+    const Colour* const from =
+        pixels_.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    for (std::size_t x = 0; x < count; ++x) {
+        row[x] = from[x] | kOpaque;
+    }
+}
+
 }  // namespace rastelle

@@ -23,6 +23,8 @@ class JpegImage final : public PixelSource {
     std::int32_t Height() const override { return height_; }
     Colour ColourAt(std::int32_t x, std::int32_t y) const override;
     void ReadRow(std::int32_t y, std::span<Colour> row) const override;
+    // One pass: the row copied with its opacity set, as every JPEG pixel is opaque.
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override;
 
   private:
     JpegImage() = default;

@@ -1,7 +1,6 @@
 #include "StbImage.h"
 
 #include <algorithm>
-#include <bit>
 #include <new>
 #include <string>
 
@@ -72,33 +71,6 @@ DecodeError TooLarge(std::string message) {
 // ones it does not widen by repeating their bits; empty when it is right already.
 using SampleTable = std::vector<std::uint8_t>;
 
-// Binary PNM: the library takes the samples as stored whatever the maximum value, and reads
-// 16-bit ones in the machine's byte order. Swaps 16-bit samples into that order; refuses
-// maximum values that are no whole number of bits.
-Decoded<SampleTable> PreparePnm(std::vector<std::uint8_t>& file, const stb::Info& info) {
-    SampleTable scale;
-    const std::uint64_t maximum = info.pnmMaxValue;
-    const auto bits = static_cast<std::uint32_t>(std::bit_width(maximum));
-    if (maximum == 65535 && std::endian::native == std::endian::little) {
-        for (std::size_t sample = info.pnmSamplesAt; sample + 1 < file.size(); sample += 2) {
-            std::swap(file[sample], file[sample + 1]);
-        }
-    }
-    if (maximum == 255 || maximum == 65535) {
-        return scale;
-    }
-    if (maximum == 0 || maximum > 255 || maximum + 1 != std::uint64_t{1} << bits) {
-        return MakeError(DecodeErrorKind::Unsupported,
-                         "PNM maximum value " + std::to_string(maximum) +
-                             ": only 1, 3, 7, 15, 31, 63, 127, 255 and 65535 are read");
-    }
-    scale.assign(256, 255);  // beyond the maximum: white
-    for (std::uint32_t value = 0; value <= maximum; ++value) {
-        scale[value] = ScaleChannel(value, bits);
-    }
-    return scale;
-}
-
 // TGA with 15 or 16-bit colours (true colour, or in the colour map): the library widens
 // 5 bits as v * 255 / 31, which is one off bit replication for some values.
 SampleTable TgaScale(std::span<const std::uint8_t> file) {
@@ -166,9 +138,7 @@ Decoded<std::unique_ptr<StbImage>> StbImage::Decode(std::vector<std::uint8_t> fi
         return info.error;
     }
     Decoded<SampleTable> scale = SampleTable{};
-    if (info.format == "PNM") {
-        scale = PreparePnm(file, info);
-    } else if (info.format == "TGA") {
+    if (info.format == "TGA") {
         scale = TgaScale(file);
     }
     if (!scale.ok()) {

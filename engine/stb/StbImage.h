@@ -15,7 +15,7 @@ namespace stb {
 class GifFrames;
 }
 
-// An image decoded by stb_image (PNG, GIF, TGA, PNM, PSD), held as colours with their
+// An image decoded by stb_image (PNG, GIF, TGA, PSD), held as colours with their
 // opacity; ColourAt and ReadRow give them composited over white. Animated GIFs are decoded
 // one frame at a time.
 class StbImage final : public PixelSource {

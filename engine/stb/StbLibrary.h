@@ -18,9 +18,7 @@ struct Info {
     std::string_view format;  // "PNG", "GIF", ...; TGA has no signature and is the rest
     std::int64_t width = 0;
     std::int64_t height = 0;
-    std::uint64_t pnmMaxValue = 0;  // PNM only: the maximum sample value
-    std::size_t pnmSamplesAt = 0;   // and where the samples start
-    DecodeError error;              // none of the library's formats, or one it must not read
+    DecodeError error;  // none of the library's formats, or one it must not read
 };
 
 // The dimensions from the header, without decoding anything.

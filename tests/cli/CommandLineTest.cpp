@@ -113,5 +113,54 @@ TEST(CommandLine, ReservedAndClashingLabels) {
     }
 }
 
+// The geometry options: values at their bounds taken, one step beyond refused with the form
+// the option wants; combinations that cannot both hold refused.
+TEST(CommandLine, GeometryOptions) {
+    const ParseResult taken = Parse({"--crop=0,0,16777216,1", "--resize", "x64", "--rotate=270",
+                                     "--flip", "both", "--trim", "x"});
+    ASSERT_TRUE(taken.commandLine) << taken.error;
+    const GeometrySettings& geometry = taken.commandLine->geometry;
+    EXPECT_EQ(std::vector<std::int32_t>({geometry.cropX, geometry.cropY, geometry.cropWidth,
+                                         geometry.cropHeight, geometry.resizeWidth,
+                                         geometry.resizeHeight, geometry.rotate}),
+              std::vector<std::int32_t>({0, 0, 16777216, 1, 0, 64, 270}));
+    EXPECT_EQ(geometry.flip, Flip::Both);
+    EXPECT_TRUE(taken.commandLine->trim);
+    EXPECT_EQ(Parse({"--scale", "256", "--fit", "cover", "x"}).error,
+              "--fit needs --resize WIDTHxHEIGHT; with one side given the proportions are kept");
+    EXPECT_EQ(Parse({"--scale", "256", "x"}).commandLine->geometry.scale, 256);
+
+    const std::string crop = "--crop must be X,Y,WIDTH,HEIGHT in pixels (as 0,8,64,32), not '";
+    const std::string resize =
+        "--resize must be WIDTHxHEIGHT, WIDTHx or xHEIGHT in pixels, each from 1 to 16777216 (as "
+        "128x64 or 128x), not '";
+    const std::string scale = "--scale must be a whole number from 1 to 256, not '";
+    const struct {
+        std::vector<std::string_view> arguments;
+        std::string error;
+    } cases[] = {
+        {{"--crop", "0,0,0,4", "x"}, crop + "0,0,0,4'"},
+        {{"--crop", "-1,0,2,2", "x"}, crop + "-1,0,2,2'"},
+        {{"--crop", "0,0,2,16777217", "x"}, crop + "0,0,2,16777217'"},
+        {{"--crop", "0,0,2,2,", "x"}, crop + "0,0,2,2,'"},
+        {{"--resize", "x", "x"}, resize + "x'"},
+        {{"--resize", "0x5", "x"}, resize + "0x5'"},
+        {{"--resize", "5x5x5", "x"}, resize + "5x5x5'"},
+        {{"--scale", "257", "x"}, scale + "257'"},
+        {{"--scale", "0", "x"}, scale + "0'"},
+        {{"--rotate", "45", "x"}, "rotation must be 90, 180 or 270, not '45'"},
+        {{"--flip", "sideways", "x"}, "flip must be horizontal, vertical or both, not 'sideways'"},
+        {{"--fit", "fill", "x"}, "fit must be contain, cover or stretch, not 'fill'"},
+        {{"--scale", "2", "--resize", "8x8", "x"},
+         "--resize and --scale both set the size: give one"},
+        {{"--reverse", "--trim", "a.asm", "-o", "b.png"},
+         "--crop, --resize, --scale, --rotate, --flip and --trim change the images read, not the "
+         "pictures --reverse writes"},
+    };
+    for (const auto& [arguments, error] : cases) {
+        EXPECT_EQ(Parse(arguments).error, error);
+    }
+}
+
 }  // namespace
 }  // namespace rastelle::cli

@@ -150,6 +150,9 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
     const std::string dotText = "\r\n_1_dot:\r\n\t.db 8,1\r\n\t.db %10000000\r\n";
     const std::string wide = "rastelle-cli: black.bmp: width 256 does not fit in a byte\n";
     const std::string tall = "rastelle-cli: black.bmp: height 256 does not fit in a byte\n";
+    std::string turned = "\t.db 8,10\r\n";
+    for (int row = 0; row < 10; ++row)
+        turned += "\t.db %01000000\r\n";
 
     // Frames as the GIF shows them: red red white, green red white, white blue white, white
     // red green.
@@ -186,6 +189,16 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
          "sprite:\n▀▀▀▀▀▀▀▀▀▀▓▓▓▓▓▓\n\n_1_dot:\n▀▓▓▓▓▓▓▓\n",
          ""},
         {{"-o", "-", "sprite"}, 0, kSpriteText, ""},  // "-" is standard output, not a file
+        // Turned clockwise: each row a column of the sprite, bottom first.
+        {{"--rotate", "90", "sprite.bmp"}, 0, turned, ""},
+        {{"--invert", "--trim", "sprite.bmp"},
+         0,
+         "\t.db 16,1\r\n\t.db %11111111,%11000000\r\n",
+         "rastelle-cli: sprite.bmp: trimmed to 10 x 1 pixels from 0,1 of 10 x 2\n"},
+        {{"--crop", "3,1,8,1", "sprite.bmp"},
+         1,
+         "",
+         "rastelle-cli: sprite.bmp: the crop 3,1,8,1 reaches outside the image of 10 x 2 pixels\n"},
         {{"--fill", "ones", "--centre", "--width-unit", "bytes", "sprite.bmp"},
          0,
          "\t.db 2,2\r\n\t.db %11111111,%11111111\r\n\t.db %11100000,%00000111\r\n",
@@ -516,6 +529,12 @@ TEST_F(Cli, Messages) {
     WriteFile(dir_ / "clear.png", Png(1, 1, 8, 0, "\x1b[2J"));
     WriteFile(dir_ / "split.png", Png(1, 1, 8, 0, std::string("\n\x7f") + "AB"));
     WriteFile(dir_ / "dot.png", Png(1, 1, 8, 0));
+    WriteFile(dir_ / "wide.bmp", Image({"1110000011", "1110000011"}));  // a tie in 2 x 2
+    WriteFile(dir_ / "162.bmp", Image({std::string(162, '1')}));
+    std::string inkRow;  // 162 pixels in threes
+    for (int i = 0; i < 54; ++i)
+        inkRow += "\u2580";
+    const std::string whole = "\u2588\u2588\u2588     \u2588\u2588\n";
     WriteFile(dir_ / "short.png", Png(1, 1, 8, 0).substr(0, 20));
     WriteFile(dir_ / "deep.png", Png(8192, 8192, 16, 6));
     WriteFile(dir_ / "under.png", Png(8192, 6000, 16, 6));  // within the cap: decoded, no data
@@ -570,6 +589,19 @@ TEST_F(Cli, Messages) {
          "rastelle-cli: Could not write sprite.bmp: the output would overwrite the input "
          "standard input\n"},
         {"exec <empty.bmp;", {"-"}, 1, "", cannot + "standard input: empty file\n"},
+        // Wider than the terminal: blocks of k x k, fewer at the edges, ink where most are.
+        {"COLUMNS=5", {"--preview", "--fill", "none", "wide.bmp"}, 0,
+         "(each 2 x 2 pixels as one to fit 5 columns)\n"
+         "\u2580   \u2580\n", ""},
+        {"COLUMNS=4", {"--preview", "--fill", "none", "wide.bmp"}, 0,
+         "(each 3 x 3 pixels as one to fit 4 columns)\n"
+         "\u2580  \u2580\n", ""},
+        {"COLUMNS=10", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
+        {"COLUMNS=5", {"--preview-full", "--fill", "none", "wide.bmp"}, 0, whole, ""},
+        {"COLUMNS=x5", {"--preview", "--fill", "none", "wide.bmp"}, 0, whole, ""},
+        {"COLUMNS=x5", {"--preview", "--fill", "none", "162.bmp"}, 0,
+         "(each 3 x 3 pixels as one to fit 80 columns)\n" +
+             inkRow + "\n", ""},
     };
     // clang-format on
     for (const auto& [shell, arguments, status, out, err] : cases) {
@@ -690,7 +722,7 @@ TEST_F(Cli, StoppedMidWriteLeavesNothing) {
 TEST_F(Cli, ReservedWordsAreTheAssemblers) {
     const std::string gnuAs =
         "z80-unknown-coff-as -o $w.o $w.s && z80-unknown-coff-objcopy -O binary $w.o $w.bin";
-    const std::map<std::string, std::vector<std::string> > checkedWith = {
+    const std::map<std::string, std::vector<std::string>> checkedWith = {
         {"tasm", {gnuAs, "xa -o $w.bin $w.s"}},
         {"zilog", {"z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
         {"intel", {"nasm -f bin -o $w.bin $w.s", "z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
@@ -736,6 +768,27 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
 #endif
 
 }  // namespace
+
+// Crop, resize, rotate and flip at once give what each gives in turn, through a text turned
+// back into a PBM each time (a whole-number enlargement keeps black and white as they are).
+TEST_F(Cli, GeometryAtOnceIsEachStepInTurn) {
+    WriteFile(dir_ / "order.bmp", Image({"110000", "011100", "000110", "100001"}));
+    const std::vector<std::vector<std::string>> steps = {
+        {"--crop", "1,0,4,3"}, {"--resize", "8x6"}, {"--rotate", "90"}, {"--flip", "vertical"}};
+    const std::vector<std::string> sizes = {"4x3", "8x6", "6x8", "6x8"};
+    std::string input = "order.bmp";
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        std::vector<std::string> step = steps[i];
+        step.insert(step.end(), {input, "-o", "step.asm"});
+        ASSERT_EQ(Run(step).status, 0);
+        input = "step" + std::to_string(i) + ".pbm";
+        ASSERT_EQ(Run({"--reverse", "--size", sizes[i], "step.asm", "-o", input}).status, 0);
+    }
+    const Outcome all = Run({"--crop", "1,0,4,3", "--resize", "8x6", "--rotate", "90", "--flip",
+                             "vertical", "order.bmp"});
+    EXPECT_EQ(all.out, ReadFile(dir_ / "step.asm"));
+    EXPECT_EQ(all.out.substr(0, 11), "\t.db 8,8\r\n\t");
+}
 
 TEST_F(Cli, ReverseWritesPicturesOrNothing) {
     WriteFile(dir_ / "two.asm", "a:\n\t.db 8,1\n\t.db $81\nb:\n\t.db 8,1\n\t.db 1\n");

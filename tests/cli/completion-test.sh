@@ -29,6 +29,9 @@ rastelle-cli --frames |all first
 rastelle-cli --cen|--center --centre
 rastelle-cli -o no|notes.txt
 rastelle-cli --threshold |
+rastelle-cli --rotate |180 270 90
+rastelle-cli --resize |
+rastelle-cli --fit = c|contain cover
 rastelle-cli |TILES.PNG art sprite.bmp
 EOF_CASES
 exit "$failed"

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "ImageSource.h"
@@ -53,6 +55,8 @@ constexpr std::array kDecodings{
     Decoding{"rgb555.tga", "8408FF"},
     Decoding{"grey-4bit.pgm", "111111 FFFFFF"},
     Decoding{"rgb-16bit.ppm", "12AB00"},
+    // Round(v x 255 / 100): 2.55 and 38.25.
+    Decoding{"grey-maximum-100.pgm", "030303 262626"},
     // The first frame; the third pixel is left uncovered, whatever the background colour.
     Decoding{"animated-4-frames.gif", "FF0000 FF0000 FFFFFF"},
 };
@@ -100,8 +104,6 @@ constexpr std::array kRefusals{
     Refusal{"gif-truncated.gif", DecodeErrorKind::Truncated, "the GIF ends inside frame 4"},
     Refusal{"gif-no-frame.gif", DecodeErrorKind::Invalid, "the GIF holds no frame"},
     Refusal{"pgm-number-too-long.pgm", DecodeErrorKind::Invalid, "bad PNM file (number too long)"},
-    Refusal{"pgm-maximum-100.pgm", DecodeErrorKind::Unsupported,
-            "PNM maximum value 100: only 1, 3, 7, 15, 31, 63, 127, 255 and 65535 are read"},
 };
 
 TEST(ImageFormatsTest, RefusesBadFilesWithTheReason) {
@@ -113,6 +115,74 @@ TEST(ImageFormatsTest, RefusesBadFilesWithTheReason) {
         EXPECT_EQ(opened.error.kind, refusal.kind);
         EXPECT_EQ(opened.error.message, refusal.message);
     }
+}
+
+// Written by make_pnms.py with ImageMagick and netpbm, each beside netpbm's reading of it.
+const std::filesystem::path kPnmSamples = RASTELLE_PNM_SAMPLES_DIR;
+
+TEST(PnmTest, ToolsFilesReadAsNetpbmReadsThem) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kPnmSamples)) {
+        const std::filesystem::path name = entry.path();
+        if (name.extension() == ".txt") {
+            continue;
+        }
+        SCOPED_TRACE(name);
+        ImageSource image;
+        const auto opened = image.Open(name);
+        ASSERT_TRUE(opened.opened) << opened.error.message;
+        std::ifstream expected(name.string() + ".txt");
+        EXPECT_EQ(ColoursOf(image), std::string(std::istreambuf_iterator<char>(expected), {}));
+        ++files;
+    }
+    EXPECT_EQ(files, 16);
+}
+
+struct PnmCase {
+    std::string_view bytes;
+    const char* colours;  // empty: refused
+    DecodeErrorKind kind = DecodeErrorKind::None;
+};
+
+using namespace std::string_view_literals;
+
+// Comments wherever whitespace may be, samples past the picture ignored, PBM rows padded to
+// bytes; the refusals each one step beyond a bound.
+constexpr std::array kPnmCases{
+    PnmCase{"P1#a\n3#b\n#c\n2#d\n1 0#e\n1\n010\n"sv, "000000 FFFFFF 000000 / FFFFFF 000000 FFFFFF"},
+    PnmCase{"P2 2 1 1000 #x\n1000 500"sv, "FFFFFF 808080"},
+    PnmCase{"P3 1 1 7 1 2 7"sv, "2449FF"},
+    PnmCase{"P4 3 2\n\x80\x5F"sv, "000000 FFFFFF FFFFFF / FFFFFF 000000 FFFFFF"},
+    PnmCase{"P5 1 1 65535\n\x80\xFF"sv, "808080"},
+    PnmCase{"P6 1 1 255\n\x01\x02\x03"sv, "010203"},
+    PnmCase{"P5 1 1 256\n\x00\x01"sv, "010101"},
+    PnmCase{"P5 2 1 255\n\x01"sv, "", DecodeErrorKind::Truncated},
+    PnmCase{"P4 9 1\n\x01"sv, "", DecodeErrorKind::Truncated},
+    PnmCase{"P2 2 1 255 7"sv, "", DecodeErrorKind::Truncated},
+    PnmCase{"P1 2 1 1 2"sv, "", DecodeErrorKind::Invalid},
+    PnmCase{"P2 1 1 9 10"sv, "", DecodeErrorKind::Invalid},
+    PnmCase{"P5 1 1 9\n\x0A"sv, "", DecodeErrorKind::Invalid},
+    PnmCase{"P5 1 1 65536\n\x00\x00\x00"sv, "", DecodeErrorKind::Invalid},
+    PnmCase{"P5 1 1 0\n\x00"sv, "", DecodeErrorKind::Invalid},
+    PnmCase{"P5 1 x 255\n\x00"sv, "", DecodeErrorKind::Invalid},
+    PnmCase{"P6 1 1"sv, "", DecodeErrorKind::Truncated},
+    PnmCase{"P1 8193 8193\n"sv, "", DecodeErrorKind::TooLarge},
+};
+
+TEST(PnmTest, PlainAndBinaryFilesAndTheirRefusals) {
+    for (const PnmCase& row : kPnmCases) {
+        SCOPED_TRACE(std::string(row.bytes));
+        ImageSource image;
+        const DecodeError error = image.OpenBytes({row.bytes.begin(), row.bytes.end()});
+        EXPECT_EQ(error.kind, row.kind) << error.message;
+        if (row.kind == DecodeErrorKind::None) {
+            EXPECT_EQ(ColoursOf(image), row.colours);
+        }
+    }
+    ImageSource image;
+    const std::string_view above = "P2 1 1 9 10";
+    EXPECT_EQ(image.OpenBytes({above.begin(), above.end()}).message,
+              "bad PNM file (sample 10 above the maximum value 9)");
 }
 
 }  // namespace

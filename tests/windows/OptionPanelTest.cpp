@@ -16,6 +16,7 @@
 #include "ImageSource.h"
 #include "OriginalDialog.h"
 #include "PictureWriter.h"
+#include "ShapedPicture.h"
 #include "resource.h"
 #include "ui/ConversionWorker.h"
 #include "ui/ConverterDlg.h"
@@ -179,6 +180,13 @@ const PanelCase kPanelCases[] = {
      }},
     {"no_header", "grey.bmp", IDC_HEADER, -1, nullptr,
      [](ChosenOptions& o) { o.settings.header = false; }},
+    {"resize", "grey.bmp", IDC_RESIZE, -1, L"x2",
+     [](ChosenOptions& o) { o.geometry.resizeHeight = 2; }},
+    {"rotate", "grey.bmp", IDC_ROTATE, 1, nullptr,
+     [](ChosenOptions& o) { o.geometry.rotate = 90; }},
+    {"flip", "grey.bmp", IDC_FLIP, 1, nullptr,
+     [](ChosenOptions& o) { o.geometry.flip = Flip::Horizontal; }},
+    {"trim", "grey.bmp", IDC_TRIM, -1, nullptr, [](ChosenOptions& o) { o.trim = true; }},
 };
 
 class PanelOptionTest : public PanelTest, public testing::WithParamInterface<PanelCase> {};
@@ -196,8 +204,10 @@ TEST_P(PanelOptionTest, ConvertGivesTheEnginesTextForTheOption) {
     c.expect(options);
     ImageSource source;
     ASSERT_TRUE(source.Open(folder_ / c.file).opened);
+    const ShapedPicture shaped(source, options.geometry, options.trim, options.settings);
     StringSink expected;
-    WritePicture(source, options.settings, options.syntax, options.label, expected, false);
+    WritePicture(shaped.Picture(), shaped.Settings(), options.syntax, options.label, expected,
+                 false);
 
     Convert(c.file);
     EXPECT_TRUE(WaitUntil([&] { return Output() == expected.text_wide(); }, 20s))
@@ -223,11 +233,15 @@ TEST_F(PanelTest, BadValuesAreSaidAndConvertNothing) {
          L"The label must be letters, digits and _, not starting with a "
          L"digit, or empty for none."},
         {IDC_LABEL, L"caf\x00e9", nullptr},
+        {IDC_RESIZE, L"x",
+         L"Resize must be a width and a height in pixels, as 128x64, one of them (128x or x64) "
+         L"to keep the proportions, or empty for the size as it is."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.typed));
         ::SetWindowTextW(Item(IDC_CELLS), L"");
         ::SetWindowTextW(Item(IDC_LABEL), L"");
+        ::SetWindowTextW(Item(IDC_RESIZE), L"");
         TypeOver(Window(), Item(c.control), c.typed);
         Convert("grey.bmp");
         const std::wstring message = AnswerMessage();
