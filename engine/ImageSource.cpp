@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "bmp/BmpLimits.h"
+#include "stb/StbLibrary.h"
 
 namespace rastelle {
 
@@ -33,6 +34,15 @@ Attempt Load(ImageSource& source, const std::filesystem::path& path, const FileR
 }
 
 }  // namespace
+
+DecodeError HeadError(std::span<const std::uint8_t> head) {
+    static_assert(kImageHeadBytes >= stb::kHeadBytes);
+    if ((head.size() >= 2 && head[0] == 'B' && head[1] == 'M') || IsJpeg(head) ||
+        stb::MayBeImage(head)) {
+        return {};
+    }
+    return stb::ReadInfo(head).error;  // the library's word for bytes of no format
+}
 
 DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {
     Close();
