@@ -1,7 +1,11 @@
 #include "CommandLine.h"
+#include "LabelSet.h"
 #include "PathText.h"
+#include "bmp/BmpLimits.h"
 
 #include <charconv>
+#include <cstdint>
+#include <limits>
 #include <set>
 
 namespace rastelle::cli {
@@ -295,12 +299,27 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail("--size is the size of the picture that --reverse makes");
     if (label && commandLine.inputs.size() > 1)
         return Fail("--label names one image; with several files each is labelled by its name");
-    // One file gets a label line only when asked for one, or for the labels of its frames,
-    // cells or mask block, which are named after it.
+    // One file gets a label line only when asked for one (or a prefix), or for the labels of
+    // its frames, cells or mask block, which are named after it.
     const ConversionSettings& settings = commandLine.settings;
+    const bool numbered = commandLine.allFrames || settings.cellWidth > 0;
+    const bool maskBlock =
+        settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block;
     const bool labelled =
-        commandLine.inputs.size() > 1 || label || commandLine.allFrames || settings.cellWidth > 0 ||
-        (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block);
+        commandLine.inputs.size() > 1 || label || !labelPrefix.empty() || numbered || maskBlock;
+    // What frames (_F), cells (_K) and a mask block (_mask) may add to a file's label.
+    std::size_t added = maskBlock ? 5 : 0;
+    const auto digits = [](std::uint64_t most) { return std::to_string(most).size(); };
+    if (commandLine.allFrames) {
+        added += 1 + digits(std::numeric_limits<std::int32_t>::max());
+    }
+    if (settings.cellWidth > 0) {
+        const auto side = static_cast<std::uint64_t>(limits::kMaxSide);
+        added += 1 + digits(side / static_cast<std::uint64_t>(settings.cellWidth) *
+                                (side / static_cast<std::uint64_t>(settings.cellHeight)) -
+                            1);
+    }
+    LabelSet labels(*preset);
     for (const std::filesystem::path& input : commandLine.inputs) {
         std::string made;
         if (labelled) {
@@ -308,26 +327,29 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                                   : input == "-" ? std::string("stdin")
                                                  : LabelFromStem(PathText(input.stem())));
         }
+        const std::string source = label ? "--label" : PathText(input);
+        if (made.size() + added > kMaxLabel) {
+            return Fail(source + " would get labels of up to " +
+                        std::to_string(made.size() + added) + " characters; labels have at most " +
+                        std::to_string(kMaxLabel) + ", the most --reverse reads");
+        }
         // Frame and cell labels end in _0, _1...: never a reserved word.
         const std::string_view reserved =
-            made.empty() || commandLine.allFrames || settings.cellWidth > 0
-                ? std::string_view{}
-                : ReservedWord(*preset, made);
+            made.empty() || numbered ? std::string_view{} : ReservedWord(*preset, made);
         if (!reserved.empty()) {
             const std::string as = reserved == made ? "" : " (as " + std::string(reserved) + ")";
             return Fail((label ? "--label gives" : PathText(input) + " would get") + " the label " +
                         made + ", which " + std::string(preset->name) + " assemblers reserve" + as +
                         "; --label-prefix TEXT puts TEXT before every label");
         }
-        for (std::size_t other = 0; other < commandLine.labels.size(); ++other) {
-            if (SameLabel(*preset, commandLine.labels[other], made)) {
-                const std::string& first = commandLine.labels[other];
-                return Fail(PathText(commandLine.inputs[other]) + " and " + PathText(input) +
-                            (first == made ? " would both get the label " + made
-                                           : " would get the labels " + first + " and " + made +
-                                                 ", the same to " + std::string(preset->name) +
-                                                 " assemblers, which ignore case"));
-            }
+        // Every file's frames and cells add the same numbers to its label, so their labels
+        // clash only where the files' labels do; a mask block's label may clash with a file's.
+        std::string clash = made.empty() ? std::string() : labels.Add(made, source);
+        if (clash.empty() && !made.empty() && maskBlock && !numbered) {
+            clash = labels.Add(made + "_mask", source + "'s mask");
+        }
+        if (!clash.empty()) {
+            return Fail(clash);
         }
         commandLine.labels.push_back(std::move(made));
     }

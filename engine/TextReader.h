@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "LabelSet.h"
+
 namespace rastelle {
 
 // What a line of assembler text says, handed on as it is read. Each returns an empty string
@@ -28,7 +30,7 @@ class TextEvents {
 //   - a UTF-8 byte order mark at the start is skipped; a UTF-16 one is refused.
 class TextReader {
   public:
-    static constexpr std::size_t kMaxWord = 256;
+    static constexpr std::size_t kMaxWord = kMaxLabel;  // a label is the longest word
 
     explicit TextReader(TextEvents& events) : events_(events) {}
 
