@@ -621,8 +621,9 @@ TEST_F(Cli, ClosedPipe) {
     }
 }
 
-// Into a folder every picture is planned before any is written: two of one name, or one
-// that can't be written there, leave the folder as it was, and so does a failure halfway.
+// Into a folder every picture is planned before any is written (refused as soon as the
+// text reaches it): two of one name, or one that can't be written there, leave the folder
+// as it was, and so does a failure halfway.
 // Standard input and each unlabelled text make a picture of their own. A picture that goes
 // out as it is made (through a descriptor) is not begun from a bad text.
 TEST_F(Cli, ReverseIntoAFolder) {
@@ -646,7 +647,7 @@ TEST_F(Cli, ReverseIntoAFolder) {
                                             {"d/ship.asm", one},
                                             {"a1.asm", one},
                                             {"b1.asm", one},
-                                            {"ab.asm", "A:\n" + one + "B:\n" + one},
+                                            {"ab.asm", "A:\n" + one + "B:\n" + one + "C:\n\t.db 8,1\n\t.db 1,2\n"},
                                             {"big.asm", big},
                                             {"tall.asm", tall},
                                             {"long.asm", "A:\n" + one + longLabel + ":\n" + one}}) {
