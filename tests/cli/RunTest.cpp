@@ -674,7 +674,7 @@ TEST_F(Cli, ReverseIntoAFolder) {
         {"rm o/A.png; ulimit -f 2; trap '' XFSZ;", {"big.asm"}, 1, tooLarge, ""},
         {"", {"a1.asm", "b1.asm"}, 0, "", "A.png=old a1.png=PNG b1.png=PNG"},
         {"cat a1.asm |", {"-", "s1.asm"}, 0, "", "A.png=old ship.png=PNG stdin.png=PNG"},
-        {"", {"tall.asm", "-o", "/dev/stdout"}, 1,
+        {"ln -sf /dev/stdout s.pbm;", {"tall.asm", "-o", "s.pbm"}, 1,
          "rastelle-cli: tall.asm:70001: expected 1 numbers in each line of the image, not more\n",
          "A.png=old"},
     };
