@@ -36,12 +36,13 @@ Attempt Load(ImageSource& source, const std::filesystem::path& path, const FileR
 }  // namespace
 
 DecodeError HeadError(std::span<const std::uint8_t> head) {
-    static_assert(kImageHeadBytes >= stb::kHeadBytes);
-    if ((head.size() >= 2 && head[0] == 'B' && head[1] == 'M') || IsJpeg(head) ||
-        stb::MayBeImage(head)) {
+    if (head.size() < kImageHeadBytes || (head[0] == 'B' && head[1] == 'M') || IsJpeg(head)) {
         return {};
     }
-    return stb::ReadInfo(head).error;  // the library's word for bytes of no format
+    // A format's signature leaves the judging to the whole file; bytes of none are asked of
+    // every format, TGA's header last, which is all there is to judge.
+    const stb::Info info = stb::ReadInfo(head);
+    return info.format == "TGA" ? info.error : DecodeError{};
 }
 
 DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {

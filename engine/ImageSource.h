@@ -28,10 +28,9 @@ FileBytes ReadFileBytes(const std::filesystem::path& path);
 // memory for it); for readers of their own.
 FileBytes MakeRoomForFile(std::uint64_t size);
 
-// Whether a file that starts with `head` may be an image the source reads: not only when
-// the bytes can start none of the formats (checked once there are kImageHeadBytes of them),
-// so that a stream of anything else is refused without reading it all.
-// Returns what opening such a file would say, or no error.
+// What opening a file that starts with `head` would say when those bytes start none of the
+// formats, or no error: checked once there are kImageHeadBytes of them (a TGA header), so
+// that a stream of anything else is refused without reading it all.
 constexpr std::size_t kImageHeadBytes = 18;
 DecodeError HeadError(std::span<const std::uint8_t> head);
 // How the image source gets a file's bytes; a program may bring its own, e.g. one that

@@ -272,19 +272,6 @@ Samples::~Samples() {
     Release(pixels_);
 }
 
-bool MayBeImage(std::span<const std::uint8_t> head) {
-    if (head.size() < kHeadBytes || FormatOf(head).name != "TGA") {
-        return true;
-    }
-    // TGA has no signature, but its header rules out most other bytes.
-    stbi__context context;
-    stbi__start_mem(&context, head.data(), Length(head));
-    int width = 0;
-    int height = 0;
-    int components = 0;
-    return stbi__tga_info(&context, &width, &height, &components) != 0;
-}
-
 Info ReadInfo(std::span<const std::uint8_t> file) {
     StartCall(0, file.size());
     Info info;

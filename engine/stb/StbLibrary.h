@@ -23,11 +23,6 @@ struct Info {
     DecodeError error;              // none of the library's formats, or one it must not read
 };
 
-// Whether a file that starts with `head` may be in one of the library's formats: false only
-// when at least kHeadBytes (a TGA header) are given and they start none.
-constexpr std::size_t kHeadBytes = 18;
-bool MayBeImage(std::span<const std::uint8_t> head);
-
 // The dimensions from the header, without decoding anything.
 Info ReadInfo(std::span<const std::uint8_t> file);
 
