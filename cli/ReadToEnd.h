@@ -71,8 +71,7 @@ FileBytes ReadToEnd(Read read, bool image) {
         }
         FileBytes result;
         if (chunks.size() == 1) {
-            result.bytes = std::move(chunks.front());
-            result.bytes.shrink_to_fit();
+            result.bytes = std::move(chunks.front());  // its room beyond is never touched
         } else {
             result.bytes.reserve(done);
             for (std::vector<std::uint8_t>& chunk : chunks) {

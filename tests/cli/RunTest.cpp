@@ -641,16 +641,16 @@ TEST_F(Cli, ReverseIntoAFolder) {
     for (int row = 1; row < 70000; ++row)
         tall += "\t.db 1\n";
     tall += "\t.db 1,2\n";
-    for (const auto& [name, text] :
-         std::map<std::string, std::string>{{"ship.asm", one + "ship:\n" + one},
-                                            {"s1.asm", "ship:\n" + one},
-                                            {"d/ship.asm", one},
-                                            {"a1.asm", one},
-                                            {"b1.asm", one},
-                                            {"ab.asm", "A:\n" + one + "B:\n" + one + "C:\n\t.db 8,1\n\t.db 1,2\n"},
-                                            {"big.asm", big},
-                                            {"tall.asm", tall},
-                                            {"long.asm", "A:\n" + one + longLabel + ":\n" + one}}) {
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"ship.asm", one + "ship:\n" + one},
+             {"s1.asm", "ship:\n" + one},
+             {"d/ship.asm", one},
+             {"a1.asm", one},
+             {"b1.asm", one},
+             {"ab.asm", "A:\n" + one + "B:\n" + one + "C:\n\t.db 8,1\n\t.db 1,2\n"},
+             {"big.asm", big},
+             {"tall.asm", tall},
+             {"long.asm", "A:\n" + one + longLabel + ":\n" + one}}) {
         fs::create_directories((dir_ / name).parent_path());
         WriteFile(dir_ / name, text);
     }
