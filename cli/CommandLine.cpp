@@ -1,9 +1,13 @@
 #include "CommandLine.h"
+#include "LabelSet.h"
 #include "PathText.h"
+#include "bmp/BmpLimits.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
+#include <limits>
 #include <set>
 #include <span>
 
@@ -377,12 +381,27 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail("--size is the size of the picture that --reverse makes");
     if (label && commandLine.inputs.size() > 1)
         return Fail("--label names one image; with several files each is labelled by its name");
-    // One file gets a label line only when asked for one, or for the labels of its frames,
-    // cells or mask block, which are named after it.
+    // One file gets a label line only when asked for one (or a prefix), or for the labels of
+    // its frames, cells or mask block, which are named after it.
     const ConversionSettings& settings = commandLine.settings;
+    const bool numbered = commandLine.allFrames || settings.cellWidth > 0;
+    const bool maskBlock =
+        settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block;
     const bool labelled =
-        commandLine.inputs.size() > 1 || label || commandLine.allFrames || settings.cellWidth > 0 ||
-        (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block);
+        commandLine.inputs.size() > 1 || label || !labelPrefix.empty() || numbered || maskBlock;
+    // What frames (_F), cells (_K) and a mask block (_mask) may add to a file's label.
+    std::size_t added = maskBlock ? 5 : 0;
+    const auto digits = [](std::uint64_t most) { return std::to_string(most).size(); };
+    if (commandLine.allFrames) {
+        added += 1 + digits(std::numeric_limits<std::int32_t>::max());
+    }
+    if (settings.cellWidth > 0) {
+        const auto side = static_cast<std::uint64_t>(limits::kMaxSide);
+        added += 1 + digits(side / static_cast<std::uint64_t>(settings.cellWidth) *
+                                (side / static_cast<std::uint64_t>(settings.cellHeight)) -
+                            1);
+    }
+    LabelSet labels(*preset);
     for (const std::filesystem::path& input : commandLine.inputs) {
         std::string made;
         if (labelled) {
@@ -390,26 +409,29 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                                   : input == "-" ? std::string("stdin")
                                                  : LabelFromStem(PathText(input.stem())));
         }
+        const std::string source = label ? "--label" : PathText(input);
+        if (made.size() + added > kMaxLabel) {
+            return Fail(source + " would get labels of up to " +
+                        std::to_string(made.size() + added) + " characters; labels have at most " +
+                        std::to_string(kMaxLabel) + ", the most --reverse reads");
+        }
         // Frame and cell labels end in _0, _1...: never a reserved word.
         const std::string_view reserved =
-            made.empty() || commandLine.allFrames || settings.cellWidth > 0
-                ? std::string_view{}
-                : ReservedWord(*preset, made);
+            made.empty() || numbered ? std::string_view{} : ReservedWord(*preset, made);
         if (!reserved.empty()) {
             const std::string as = reserved == made ? "" : " (as " + std::string(reserved) + ")";
             return Fail((label ? "--label gives" : PathText(input) + " would get") + " the label " +
                         made + ", which " + std::string(preset->name) + " assemblers reserve" + as +
                         "; --label-prefix TEXT puts TEXT before every label");
         }
-        for (std::size_t other = 0; other < commandLine.labels.size(); ++other) {
-            if (SameLabel(*preset, commandLine.labels[other], made)) {
-                const std::string& first = commandLine.labels[other];
-                return Fail(PathText(commandLine.inputs[other]) + " and " + PathText(input) +
-                            (first == made ? " would both get the label " + made
-                                           : " would get the labels " + first + " and " + made +
-                                                 ", the same to " + std::string(preset->name) +
-                                                 " assemblers, which ignore case"));
-            }
+        // Every file's frames and cells add the same numbers to its label, so their labels
+        // clash only where the files' labels do; a mask block's label may clash with a file's.
+        std::string clash = made.empty() ? std::string() : labels.Add(made, source);
+        if (clash.empty() && !made.empty() && maskBlock && !numbered) {
+            clash = labels.Add(made + "_mask", source + "'s mask");
+        }
+        if (!clash.empty()) {
+            return Fail(clash);
         }
         commandLine.labels.push_back(std::move(made));
     }
@@ -463,9 +485,9 @@ std::string UsageText() {
            "  --syntax NAME          the assembler's spelling (below); NAME may also be one of\n"
            "                         the assemblers named; --syntax list shows the table\n"
            "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
-           "  --label-prefix TEXT    put TEXT before every label (e.g. spr_): labels that\n"
-           "                         the syntax's assemblers reserve (nop, a, hl, db...)\n"
-           "                         are refused\n"
+           "  --label-prefix TEXT    put TEXT before every label (spr_ makes nop.png spr_nop:,\n"
+           "                         one FILE too): labels that the syntax's assemblers\n"
+           "                         reserve (nop, a, hl, db...) are refused\n"
            "  --frames first|all     of an animated GIF, the first frame (default) or every\n"
            "                         frame as an image of its own, labelled NAME_0, NAME_1...\n"
            "                         (NAME: --label or the file's name; a still image is\n"
@@ -509,9 +531,10 @@ std::string UsageText() {
            "                         made the text. Reads the directives and literals of\n"
            "                         every syntax, hexadecimal ($FF, 0xFF, 0FFh, #$FF),\n"
            "                         decimal and binary (%101, 0b101, 101b) numbers, and\n"
-           "                         comments (;, //, * at column 1). Several labels make\n"
-           "                         one picture each: PICTURE is then a folder, the files\n"
-           "                         LABEL.png; --label NAME picks one\n"
+           "                         comments (;, //, * at column 1); TEXT \"-\" is standard\n"
+           "                         input. Several labels make one picture each: PICTURE\n"
+           "                         is then a folder, the files LABEL.png; --label NAME\n"
+           "                         picks one\n"
            "  --size WxH             with --reverse, the picture's size in pixels: needed\n"
            "                         with --no-header; with a header, fill digits are then\n"
            "                         dropped (without it they become pixels)\n"
@@ -524,7 +547,8 @@ std::string UsageText() {
            "Each FILE is tried as given, then with \".bmp\" appended; \"-\" is standard input\n"
            "(labelled \"stdin\"). Several FILEs make one text, the images in order with an\n"
            "empty line between them, each after a label made from its file name\n"
-           "(\"8x8-ball.bmp\" gives \"_8x8_ball:\"). Every line\n"
+           "(\"8x8-ball.bmp\" gives \"_8x8_ball:\"); two labels alike are refused, and so\n"
+           "are labels of more than 256 characters. Every line but a label's\n"
            "starts with a tab; lines end with CR LF. A width or height above 255 does not\n"
            "fit in the header's byte: it is written all the same, with a warning.\n"
            "\n"

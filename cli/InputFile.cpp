@@ -36,7 +36,7 @@ bool ReadInto(int descriptor, std::vector<std::uint8_t>& bytes, std::size_t& don
 
 }  // namespace
 
-FileBytes InputFileReader::ReadStandardInput() {
+FileBytes InputFileReader::ReadStandardInput(bool image) {
     FileBytes result = ReadToEnd(
         [](std::uint8_t* data, std::size_t size, std::size_t& count, std::string& reason) {
             ssize_t got = 0;
@@ -49,7 +49,8 @@ FileBytes InputFileReader::ReadStandardInput() {
             }
             count = static_cast<std::size_t>(got);
             return true;
-        });
+        },
+        image);
     if (result.error.kind != DecodeErrorKind::None) {
         return result;
     }

@@ -24,8 +24,9 @@ struct FileIdentity {
 class InputFileReader {
   public:
     FileBytes operator()(const std::filesystem::path& path);
-    // Standard input to its end, under the same cap as a file.
-    FileBytes ReadStandardInput();
+    // Standard input to its end, under the same cap as a file; an `image` is refused as soon
+    // as its first bytes start no format.
+    FileBytes ReadStandardInput(bool image = true);
 
     // Hands a text file's bytes to `take` in pieces, until the end or until `take` says it
     // wants no more; a FIFO or a device is refused, as for images. False with `reason` when

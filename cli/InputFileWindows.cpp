@@ -69,23 +69,25 @@ FileBytes InputFileReader::operator()(const std::filesystem::path& path) {
     return result;
 }
 
-FileBytes InputFileReader::ReadStandardInput() {
+FileBytes InputFileReader::ReadStandardInput(bool image) {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
-    FileBytes result = ReadToEnd([input](std::uint8_t* data, std::size_t size, std::size_t& count,
-                                         std::string& reason) {
-        DWORD got = 0;
-        const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
-        if (!::ReadFile(input, data, wanted, &got, nullptr)) {
-            const DWORD error = ::GetLastError();
-            // A pipe whose writer has gone has simply ended.
-            if (error != ERROR_BROKEN_PIPE) {
-                reason = SystemErrorText(error);
-                return false;
+    FileBytes result = ReadToEnd(
+        [input](std::uint8_t* data, std::size_t size, std::size_t& count, std::string& reason) {
+            DWORD got = 0;
+            const auto wanted =
+                static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
+            if (!::ReadFile(input, data, wanted, &got, nullptr)) {
+                const DWORD error = ::GetLastError();
+                // A pipe whose writer has gone has simply ended.
+                if (error != ERROR_BROKEN_PIPE) {
+                    reason = SystemErrorText(error);
+                    return false;
+                }
             }
-        }
-        count = got;
-        return true;
-    });
+            count = got;
+            return true;
+        },
+        image);
     if (result.error.kind != DecodeErrorKind::None) {
         return result;
     }

@@ -47,8 +47,21 @@ class OutputFile final : public TextSink {
     // The file that would be replaced is `file`.
     bool Replaces(const FileIdentity& file) const;
     bool IsStandardOutput() const { return stream_ != nullptr; }
-    bool WroteAnything() const { return wroteAnything_; }
-    const std::string& Reason() const { return reason_; }
+    // Whether what is written reaches OUT only on Commit, not through a descriptor, into a
+    // device or a FIFO as it comes.
+    bool ReplacesWhole() const {
+#ifdef _WIN32
+        return !temporary_.empty();
+#else
+        return !temporary_.empty() || !directory_.empty();
+#endif
+    }
+    bool WroteAnything() const {
+        return wroteAnything_;
+    }
+    const std::string& Reason() const {
+        return reason_;
+    }
 
   private:
 #ifdef _WIN32

@@ -151,10 +151,6 @@ std::string_view ReservedWord(const SyntaxPreset& preset, std::string_view label
     return FindWord(preset.reservedWords, label);
 }
 
-bool SameLabel(const SyntaxPreset& preset, std::string_view a, std::string_view b) {
-    return preset.labelsIgnoreCase ? SameIgnoringCase(a, b) : a == b;
-}
-
 bool IsValidLabel(std::string_view label) {
     if (label.empty() || IsDigit(label[0]))
         return false;

@@ -37,8 +37,6 @@ const SyntaxPreset* FindSyntaxPreset(std::string_view name);
 // The reserved word `label` is to the preset's assemblers, in the preset's spelling; empty
 // when it is none.
 std::string_view ReservedWord(const SyntaxPreset& preset, std::string_view label);
-// `a` and `b` name the same label to the preset's assemblers.
-bool SameLabel(const SyntaxPreset& preset, std::string_view a, std::string_view b);
 
 // Letters, digits and '_', not starting with a digit: an identifier in every assembler.
 bool IsValidLabel(std::string_view label);

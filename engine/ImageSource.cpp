@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "bmp/BmpLimits.h"
+#include "stb/StbLibrary.h"
 
 namespace rastelle {
 
@@ -33,6 +34,16 @@ Attempt Load(ImageSource& source, const std::filesystem::path& path, const FileR
 }
 
 }  // namespace
+
+DecodeError HeadError(std::span<const std::uint8_t> head) {
+    if (head.size() < kImageHeadBytes || (head[0] == 'B' && head[1] == 'M') || IsJpeg(head)) {
+        return {};
+    }
+    // A format's signature leaves the judging to the whole file; bytes of none are asked of
+    // every format, TGA's header last, which is all there is to judge.
+    const stb::Info info = stb::ReadInfo(head);
+    return info.format == "TGA" ? info.error : DecodeError{};
+}
 
 DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {
     Close();

@@ -29,6 +29,11 @@ FileBytes ReadFileBytes(const std::filesystem::path& path);
 // memory for it); for readers of their own.
 FileBytes MakeRoomForFile(std::uint64_t size);
 
+// What opening a file that starts with `head` would say when those bytes start none of the
+// formats, or no error: checked once there are kImageHeadBytes of them (a TGA header), so
+// that a stream of anything else is refused without reading it all.
+constexpr std::size_t kImageHeadBytes = 18;
+DecodeError HeadError(std::span<const std::uint8_t> head);
 // How the image source gets a file's bytes; a program may bring its own, e.g. one that
 // refuses what is not a regular file on the open descriptor.
 using FileReader = std::function<FileBytes(const std::filesystem::path&)>;

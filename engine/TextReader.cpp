@@ -1,8 +1,10 @@
 #include "TextReader.h"
 
 #include <array>
+#include <utility>
 
 #include "AssemblerSyntax.h"
+#include "bmp/DecodeError.h"
 
 namespace rastelle {
 
@@ -91,88 +93,133 @@ bool TextReader::Feed(std::string_view text) {
         if (phase_ == Phase::Done) {
             return false;
         }
-        if (slash_) {
-            slash_ = false;
-            if (c != '/') {
-                return Fail("expected '//' to start a comment, or no '/'");
+        // A byte order mark is held back until it is whole, or given on as text.
+        if (!started_) {
+            start_ += c;
+            if (start_ == "\xFF\xFE" || start_ == "\xFE\xFF") {
+                return Fail("UTF-16 text: save it as UTF-8");
             }
-            comment_ = true;
-            continue;
-        }
-        if (comment_ && c != '\n') {
-            continue;
-        }
-        switch (c) {
-            case '\n':
-                if (!EndWord() || !EndLine()) {
-                    return false;
-                }
-                ++line_;
-                atColumn1_ = true;
+            const bool partial = std::string_view("\xEF\xBB\xBF").starts_with(start_) ||
+                                 start_ == "\xFF" || start_ == "\xFE";
+            if (partial && start_.size() < 3) {
                 continue;
-            case ';':
-                comment_ = true;
-                if (!EndWord()) {
-                    return false;
-                }
-                break;
-            case '*':
-                if (atColumn1_) {
-                    comment_ = true;
-                } else {
-                    word_ += c;
-                }
-                break;
-            case '/':
-                slash_ = true;
-                if (!EndWord()) {
-                    return false;
-                }
-                break;
-            case ' ':
-            case '\t':
-            case '\r':
-            case '\f':
-            case '\v':
-                if (!EndWord()) {
-                    return false;
-                }
-                break;
-            case ',':
-                if (!EndWord()) {
-                    return false;
-                }
-                if (phase_ != Phase::AfterValue) {
-                    return Fail("expected a number before ','");
-                }
-                phase_ = Phase::Value;
-                break;
-            case ':':
-                if (word_.empty() || !wordAtColumn1_) {
-                    return Fail("expected ':' only after a label at column 1");
-                }
-                if (!EndWord(true)) {
-                    return false;
-                }
-                break;
-            default:
-                if (word_.empty()) {
-                    wordAtColumn1_ = atColumn1_;
-                }
-                if (word_.size() == kMaxWord) {
-                    return Fail("expected words of at most " + std::to_string(kMaxWord) +
-                                " characters");
-                }
-                word_ += c;
-                break;
+            }
+            if (!TakeStart()) {
+                return false;
+            }
+            continue;
         }
-        atColumn1_ = false;
+        if (!Take(c)) {
+            return false;
+        }
     }
     return phase_ != Phase::Done;
 }
 
+bool TextReader::TakeStart() {
+    started_ = true;
+    if (start_ == "\xEF\xBB\xBF") {
+        start_.clear();
+        return true;  // a UTF-8 byte order mark says nothing
+    }
+    for (const char held : std::exchange(start_, {})) {
+        if (!Take(held)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TextReader::Take(char c) {
+    // CR, LF and CR LF each end a line.
+    if (std::exchange(afterCr_, c == '\r') && c == '\n') {
+        return true;
+    }
+    if (slash_) {
+        slash_ = false;
+        if (c != '/') {
+            return Fail("expected '//' to start a comment, or no '/'");
+        }
+        comment_ = true;
+        return true;
+    }
+    if (comment_ && c != '\n' && c != '\r') {
+        return true;
+    }
+    switch (c) {
+        case '\n':
+        case '\r':
+            if (!EndWord() || !EndLine()) {
+                return false;
+            }
+            ++line_;
+            atColumn1_ = true;
+            return true;
+        case ';':
+            comment_ = true;
+            if (!EndWord()) {
+                return false;
+            }
+            break;
+        case '*':
+            if (atColumn1_) {
+                comment_ = true;
+            } else {
+                word_ += c;
+            }
+            break;
+        case '/':
+            slash_ = true;
+            if (!EndWord()) {
+                return false;
+            }
+            break;
+        case ' ':
+        case '\t':
+        case '\f':
+        case '\v':
+            if (!EndWord()) {
+                return false;
+            }
+            break;
+        case ',':
+            if (!EndWord()) {
+                return false;
+            }
+            if (phase_ != Phase::AfterValue) {
+                return Fail("expected a number before ','");
+            }
+            phase_ = Phase::Value;
+            break;
+        case ':':
+            if (word_.empty() || !wordAtColumn1_) {
+                return Fail("expected ':' only after a label at column 1");
+            }
+            if (!EndWord(true)) {
+                return false;
+            }
+            break;
+        default:
+            if (word_.empty()) {
+                wordAtColumn1_ = atColumn1_;
+            }
+            if (word_.size() == kMaxWord) {
+                return Fail("expected words of at most " + std::to_string(kMaxWord) +
+                            " characters");
+            }
+            word_ += c;
+            break;
+    }
+    atColumn1_ = false;
+    return true;
+}
+
 bool TextReader::Finish() {
     if (phase_ == Phase::Done) {
+        return false;
+    }
+    // A text of fewer bytes than a byte order mark.
+    if (!started_ && !TakeStart()) {
         return false;
     }
     if (slash_) {
@@ -202,7 +249,7 @@ bool TextReader::Word(std::string_view word, bool colon) {
                     return Fail(
                         "expected a label of letters, digits and _ (not starting with a "
                         "digit) at column 1, or a directive, not '" +
-                        std::string(word) + "'");
+                        Printable(word) + "'");
                 }
                 phase_ = Phase::AfterLabel;
                 return call(events_.Label(word));
@@ -211,7 +258,7 @@ bool TextReader::Word(std::string_view word, bool colon) {
         case Phase::AfterLabel:
             if (!IsDirective(word)) {
                 return Fail("expected a directive (.db, db, .byte, !byte, defb, dc.b, fcb), not '" +
-                            std::string(word) + "'");
+                            Printable(word) + "'");
             }
             phase_ = Phase::AfterDirective;
             return call(events_.BeginValues());
@@ -220,16 +267,16 @@ bool TextReader::Word(std::string_view word, bool colon) {
             std::uint64_t value = 0;
             if (!ParseNumber(word, value)) {
                 return Fail("expected a number (%101, 0b101, 101b, $FF, 0xFF, 0FFh or 255), not '" +
-                            std::string(word) + "'");
+                            Printable(word) + "'");
             }
             if (value > 0xFFFFFFFFU) {
-                return Fail("expected a number below 2^32, not '" + std::string(word) + "'");
+                return Fail("expected a number below 2^32, not '" + Printable(word) + "'");
             }
             phase_ = Phase::AfterValue;
             return call(events_.Value(static_cast<std::uint32_t>(value)));
         }
         case Phase::AfterValue:
-            return Fail("expected ',' between numbers, not '" + std::string(word) + "'");
+            return Fail("expected ',' between numbers, not '" + Printable(word) + "'");
         case Phase::Done:
             break;
     }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "LabelSet.h"
+
 namespace rastelle {
 
 // What a line of assembler text says, handed on as it is read. Each returns an empty string
@@ -24,10 +26,11 @@ class TextEvents {
 //   - numbers: binary (%101, 0b101, 101b), hexadecimal ($FF, 0xFF, 0FFh), decimal, each
 //     with an optional '#' in front;
 //   - comments from ';' or '//' to the end of the line, and lines starting with '*';
-//   - blank lines; lines end with LF or CR LF.
+//   - blank lines; lines end with LF, CR LF or CR (old Mac texts);
+//   - a UTF-8 byte order mark at the start is skipped; a UTF-16 one is refused.
 class TextReader {
   public:
-    static constexpr std::size_t kMaxWord = 256;
+    static constexpr std::size_t kMaxWord = kMaxLabel;  // a label is the longest word
 
     explicit TextReader(TextEvents& events) : events_(events) {}
 
@@ -45,6 +48,8 @@ class TextReader {
     enum class Phase { Start, AfterLabel, AfterDirective, Value, AfterValue, Done };
 
     bool Fail(std::string expected);
+    bool TakeStart();  // the bytes held while they might be a byte order mark
+    bool Take(char c);
     // `colon`: the word ended with ':'.
     bool EndWord(bool colon = false);
     bool Word(std::string_view word, bool colon);
@@ -60,6 +65,9 @@ class TextReader {
     bool atColumn1_ = true;
     bool comment_ = false;
     bool slash_ = false;  // a '/' that must be followed by another
+    bool afterCr_ = false;
+    bool started_ = false;  // past a byte order mark, or sure there is none
+    std::string start_;     // the first bytes, while they might be one
 };
 
 }  // namespace rastelle

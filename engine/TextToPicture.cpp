@@ -96,9 +96,6 @@ std::string TextToPicture::StartImage(std::string label, bool mask) {
 std::string TextToPicture::BeginValues() {
     count_ = 0;
     if (!inImage_) {
-        if (sawImage_ && labels_.empty()) {
-            return "expected a label before a second image";
-        }
         if (std::string started = StartImage(std::string(), false); !started.empty()) {
             return started;
         }
@@ -205,10 +202,14 @@ std::string TextToPicture::BeginPicture(std::int64_t width, std::int64_t height)
         return {};
     }
     sawPicked_ = true;
+    TextSink* sink = nullptr;
     if (!settings_.write) {
-        return {};
+        if (target_.Plan(label_)) {
+            return {};
+        }
+    } else {
+        sink = target_.Open(label_);
     }
-    TextSink* sink = target_.Open(label_);
     if (sink == nullptr) {
         writeFailed_ = true;
         return "could not write the picture";

@@ -27,7 +27,7 @@ struct ReverseSettings {
     std::int32_t height = 0;
     PictureFormat format = PictureFormat::Png;
     std::string label = {};  // only the image with this label; empty: every image
-    bool write = true;       // false: the text is only checked, the target never asked
+    bool write = true;       // false: the text is only checked, the target only asked to plan
     std::uint64_t maxPixels = limits::kMaxDecodedPixels;  // a PNG holds them all at once
 };
 
@@ -38,6 +38,9 @@ class PictureTarget {
     // The sink for the picture labelled `label` (empty when the text gives none), or null
     // when it can't be made.
     virtual TextSink* Open(std::string_view label) = 0;
+    // While the text is only checked: whether the picture labelled `label` could be opened
+    // once every picture before it has been, so that a refusal comes before any is written.
+    virtual bool Plan(std::string_view /*label*/) { return true; }
 };
 
 // Assembler text to pictures: each label starts an image (the text before any label is one

@@ -76,6 +76,7 @@ TEST(CommandLine, RefusesBadInput) {
 // Labels an assembler would read as something else are refused, naming the file and the
 // word; a prefix gets past them; labels that differ in case only clash where it ignores case.
 TEST(CommandLine, ReservedAndClashingLabels) {
+    const std::string a256(256, 'a'), a257(257, 'a'), p223(223, 'p'), p224(224, 'p');
     const std::string hint = "; --label-prefix TEXT puts TEXT before every label";
     const struct {
         std::vector<std::string_view> arguments;
@@ -99,6 +100,26 @@ TEST(CommandLine, ReservedAndClashingLabels) {
          "Ball.png and ball.png would get the labels Ball and ball, the same to sdas "
          "assemblers, which ignore case"},
         {{"--syntax", "tasm", "Ball.png", "ball.png"}, {"Ball", "ball"}, ""},
+        {{"--mask", "alpha", "--mask-layout", "block", "x.png", "x_mask.png"}, {},
+         "x.png's mask and x_mask.png would both get the label x_mask"},
+        {{"--syntax", "sdas", "--mask=alpha", "--mask-layout=block", "x_MASK.png", "x.png"}, {},
+         "x_MASK.png and x.png's mask would get the labels x_MASK and x_mask, the same to sdas "
+         "assemblers, which ignore case"},
+        // Cells' masks are x_0_mask, x_mask_0_mask...
+        {{"--cell", "8x8", "--mask", "alpha", "--mask-layout", "block", "x.png", "x_mask.png"},
+         {"x", "x_mask"}, ""},
+        {{"--label-prefix", "spr_", "nop.png"}, {"spr_nop"}, ""},
+        {{"--label", a256, "s.bmp"}, {a256}, ""},
+        {{"--label", a257, "s.bmp"}, {},
+         "--label would get labels of up to 257 characters; labels have at most 256, the most "
+         "--reverse reads"},
+        // With frames (_2147483647), cells of 1 x 1 (_281474976710655) and the mask's _mask.
+        {{"--label-prefix", p223, "--frames=all", "--cell=1x1", "--mask=alpha",
+          "--mask-layout=block", "x"}, {p223 + "x"}, ""},
+        {{"--label-prefix", p224, "--frames=all", "--cell=1x1", "--mask=alpha",
+          "--mask-layout=block", "x"}, {},
+         "x would get labels of up to 257 characters; labels have at most 256, the most "
+         "--reverse reads"},
         {{"--label-prefix", "9", "a", "b"}, {},
          "label prefix '9' must be letters, digits and _, not starting with a digit"},
         {{"--threshold", "1", "--threshold=2", "a"}, {}, "option --threshold is given twice"},

@@ -11,6 +11,7 @@
 
 #include "AssemblerSyntax.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -602,6 +603,8 @@ TEST_F(Cli, Messages) {
         {"COLUMNS=x5", {"--preview", "--fill", "none", "162.bmp"}, 0,
          "(each 3 x 3 pixels as one to fit 80 columns)\n" +
              inkRow + "\n", ""},
+        // Refused at its first bytes, not read to the cap.
+        {"yes |", {"-"}, 1, "", cannot + "standard input: not a BMP, PNG, GIF, TGA, PNM or PSD file\n"},
     };
     // clang-format on
     for (const auto& [shell, arguments, status, out, err] : cases) {
@@ -609,6 +612,131 @@ TEST_F(Cli, Messages) {
         EXPECT_EQ(outcome.status, status) << outcome.err;
         EXPECT_EQ(outcome.out, out);
         EXPECT_EQ(outcome.err, err);
+    }
+}
+
+// Through a pipe, every format is taken as from its file: none is refused at its first bytes.
+TEST_F(Cli, StandardInputTakesEveryFormat) {
+    for (const auto& entry : fs::directory_iterator(RASTELLE_FIXTURES_DIR "/formats/good")) {
+        const std::string file = entry.path().string();
+        const Outcome piped = Run({"-"}, {}, "cat '" + file + "' |");
+        EXPECT_EQ(piped.status, 0) << file << piped.err;
+        EXPECT_EQ(piped.out, Run({file}).out) << file;
+    }
+}
+
+// A reader that goes away ends the program by SIGPIPE, as it ends most tools; where the
+// signal is ignored, the write fails and says so.
+TEST_F(Cli, ClosedPipe) {
+    struct sigaction action {};
+    sigaction(SIGPIPE, nullptr, &action);
+    if (action.sa_handler == SIG_IGN)
+        GTEST_SKIP() << "SIGPIPE is ignored here, and so in every program started";
+    // 1.3 MB of text, far more than a pipe holds.
+    WriteFile(dir_ / "big.bmp", Image(std::vector<std::string>(1024, std::string(1024, '1'))));
+    const struct {
+        std::string shell;
+        std::string status;
+        std::string err;
+    } cases[] = {
+        {"", "141\n", ""},
+        {"trap '' PIPE;", "1\n", "rastelle-cli: Could not write standard output: Broken pipe\n"},
+    };
+    for (const auto& [shell, status, err] : cases) {
+        ASSERT_EQ(
+            std::system(("cd " + dir_.string() + " && (" + shell + RASTELLE_CLI_PATH +
+                         " --no-header big.bmp 2>err; echo $? >status) | head -c 10 >/dev/null")
+                            .c_str()),
+            0);
+        EXPECT_EQ(ReadFile(dir_ / "status"), status) << shell;
+        EXPECT_EQ(ReadFile(dir_ / "err"), err) << shell;
+    }
+}
+
+// Into a folder every picture is planned before any is written (refused as soon as the
+// text reaches it): two of one name, or one that can't be written there, leave the folder
+// as it was, and so does a failure halfway.
+// Standard input and each unlabelled text make a picture of their own. A picture that goes
+// out as it is made (through a descriptor) is not begun from a bad text.
+TEST_F(Cli, ReverseIntoAFolder) {
+    const std::string one = "\t.db 8,1\n\t.db 1\n";
+    const std::string longLabel(252, 'L');                   // a name of 256 bytes with ".png"
+    std::string big = "A:\n" + one + "B:\n\t.db 128,128\n";  // B.png takes kilobytes
+    std::uint32_t noise = 1;
+    for (int row = 0; row < 128; ++row) {
+        big += "\t.db 0";
+        for (int i = 1; i < 16; ++i)
+            big.append(",").append(std::to_string((noise = noise * 1103515245 + 12345) >> 24));
+        big += "\n";
+    }
+    std::string tall = "\t.db 8,70000\n";  // more PBM than one block
+    for (int row = 1; row < 70000; ++row)
+        tall += "\t.db 1\n";
+    tall += "\t.db 1,2\n";
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"ship.asm", one + "ship:\n" + one},
+             {"s1.asm", "ship:\n" + one},
+             {"d/ship.asm", one},
+             {"a1.asm", one},
+             {"b1.asm", one},
+             {"ab.asm", "A:\n" + one + "B:\n" + one + "C:\n\t.db 8,1\n\t.db 1,2\n"},
+             {"big.asm", big},
+             {"tall.asm", tall},
+             {"long.asm", "A:\n" + one + longLabel + ":\n" + one}}) {
+        fs::create_directories((dir_ / name).parent_path());
+        WriteFile(dir_ / name, text);
+    }
+    const std::string cannot = "rastelle-cli: Could not write o/";
+    const std::string tooLarge = cannot + "B.png: File too large\n";
+    // clang-format off
+    const struct {
+        std::string shell;
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;
+        std::string folder;  // what o holds afterwards: names, and the start of PNG files
+    } cases[] = {
+        {"", {"ship.asm"}, 1, cannot + "ship.png: the unlabelled image of ship.asm and the image "
+         "labelled ship in ship.asm would both be written there\n", "A.png=old"},
+        {"", {"s1.asm", "d/ship.asm"}, 1, cannot + "ship.png: the image labelled ship in s1.asm "
+         "and the unlabelled image of d/ship.asm would both be written there\n", "A.png=old"},
+        {"mkdir o/B.png;", {"ab.asm"}, 1, cannot + "B.png: Is a directory\n", "A.png=old B.png/"},
+        {"", {"long.asm"}, 1, cannot + longLabel + ".png: File name too long\n", "A.png=old"},
+        {"ulimit -f 2; trap '' XFSZ;", {"big.asm"}, 1, tooLarge, "A.png=old"},
+        {"rm o/A.png; ulimit -f 2; trap '' XFSZ;", {"big.asm"}, 1, tooLarge, ""},
+        {"", {"a1.asm", "b1.asm"}, 0, "", "A.png=old a1.png=PNG b1.png=PNG"},
+        {"cat a1.asm |", {"-", "s1.asm"}, 0, "", "A.png=old ship.png=PNG stdin.png=PNG"},
+        {"ln -sf /dev/stdout s.pbm;", {"tall.asm", "-o", "s.pbm"}, 1,
+         "rastelle-cli: tall.asm:70001: expected 1 numbers in each line of the image, not more\n",
+         "A.png=old"},
+    };
+    // clang-format on
+    for (auto [shell, arguments, status, err, folder] : cases) {
+        fs::remove_all(dir_ / "o");
+        fs::create_directory(dir_ / "o");
+        WriteFile(dir_ / "o" / "A.png", "old");
+        if (std::find(arguments.begin(), arguments.end(), "-o") == arguments.end())
+            arguments.insert(arguments.end(), {"-o", "o"});
+        arguments.insert(arguments.begin(), "--reverse");
+        const Outcome outcome = Run(arguments, {}, shell);
+        EXPECT_EQ(outcome.status, status) << arguments[1];
+        EXPECT_EQ(outcome.err, err);
+        EXPECT_EQ(outcome.out, "");
+        std::set<std::string> held;
+        for (const auto& entry : fs::directory_iterator(dir_ / "o")) {
+            std::string name = entry.path().filename().string();
+            if (entry.is_directory()) {
+                name.append("/");
+            } else {
+                const std::string bytes = ReadFile(entry.path());
+                name.append("=").append(bytes.substr(bytes[0] == 'o' ? 0 : 1, 3));
+            }
+            held.insert(name);
+        }
+        std::string shown;
+        for (const std::string& name : held)
+            shown.append(shown.empty() ? "" : " ").append(name);
+        EXPECT_EQ(shown, folder) << arguments[1];
     }
 }
 

@@ -14,6 +14,8 @@
 namespace rastelle {
 namespace {
 
+using namespace std::string_literals;
+
 struct StringSink final : TextSink {
     bool Write(std::string_view piece) override {
         bytes += piece;
@@ -165,6 +167,10 @@ const struct {
     {"\t.db 2,2\r\n\t.db %11111111,%11111111\r\n\t.db %11100000,%00000111\r\n",
      {{.fill = FillMode::Ones, .centre = true, .widthUnit = kBytes}},
      {"1111111111111111", "1110000000000111"}},
+    // Texts saved by other editors: a UTF-8 byte order mark, old Mac line ends (CR only).
+    {"\xEF\xBB\xBF\t.db 8,1 ; one\r\t.db 3\r", {}, {"00000011"}},
+    // The longest label the converter writes.
+    {std::string(256, 'a') + ":\n\t.db 8,1\n\t.db 1\n", {}, {"00000001"}},
     // A mask as a block of its own.
     {"s:\r\n\t.db 8,2\r\n\t.db %10011000\r\n\t.db %00111000\r\n\r\ns_mask:\r\n\t.db 8,2\r\n"
      "\t.db %01000111\r\n\t.db %11000011\r\n", {kBlock, 6, 2}, {"1t011t", "tt1110"}},
@@ -235,6 +241,16 @@ const struct {
     {"\t.db 8:1\n", "1: expected ':' only after a label"},
     {"1abc:\n", "1: expected a label of letters"},
     {"\t.db 1\n", "1: expected a header line", {{.header = false}}},
+    {std::string(257, 'a') + ":", "1: expected words of at most 256 characters"},
+    {"\t.db 8,1\r\t.db 1\r\n\t.db 2\r", "3: expected a label or the end"},
+    {"\xFF\xFE\t\0.\0d\0b\0"s, "1: UTF-16 text: save it as UTF-8"},
+    {"\xFE\xFF\0\t\0.\0d\0b"s, "1: UTF-16 text: save it as UTF-8"},
+    {"\xEF\xBB", "1: expected a label of letters, digits and _ (not starting with a digit) "
+                  "at column 1, or a directive, not '\\xef\\xbb'"},
+    // The text's bytes reach messages printable.
+    {"\t.db 8,1\n\t.db \x1b[2J\0\xFF\xC3\xA9\n"s,
+     "2: expected a number (%101, 0b101, 101b, $FF, 0xFF, 0FFh or 255), not "
+     "'\\x1b[2J\\x00\\xff\xC3\xA9'"},
 };
 // clang-format on
 
