@@ -36,7 +36,8 @@ Attempt Load(ImageSource& source, const std::filesystem::path& path, const FileR
 }  // namespace
 
 DecodeError HeadError(std::span<const std::uint8_t> head) {
-    if (head.size() < kImageHeadBytes || (head[0] == 'B' && head[1] == 'M') || IsJpeg(head)) {
+    if (head.size() < kImageHeadBytes || (head[0] == 'B' && head[1] == 'M') || IsJpeg(head) ||
+        IsPnm(head)) {
         return {};
     }
     // A format's signature leaves the judging to the whole file; bytes of none are asked of
