@@ -88,6 +88,9 @@ constexpr Choice kChoices[] = {
     {"--mask-layout", "before", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::Before; }},
     {"--mask-layout", "after", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::After; }},
     {"--mask-layout", "block", [](CommandLine& c) { c.settings.maskLayout = MaskLayout::Block; }},
+    {"--radix", "bin", [](CommandLine& c) { c.settings.radix = Radix::Binary; }},
+    {"--radix", "hex", [](CommandLine& c) { c.settings.radix = Radix::Hex; }},
+    {"--radix", "dec", [](CommandLine& c) { c.settings.radix = Radix::Decimal; }},
 };
 
 // How a refusal names these options: the setting in words, its choices as "a, b or c". The
@@ -95,11 +98,9 @@ constexpr Choice kChoices[] = {
 constexpr struct {
     std::string_view option;
     std::string_view subject;
-} kChoiceSubjects[] = {{"--fill", "fill"},
-                       {"--width-unit", "width unit"},
-                       {"--dither", "dither"},
-                       {"--background", "background"},
-                       {"--frames", "frames"}};
+} kChoiceSubjects[] = {{"--fill", "fill"},     {"--width-unit", "width unit"},
+                       {"--dither", "dither"}, {"--background", "background"},
+                       {"--frames", "frames"}, {"--radix", "radix"}};
 
 bool ParseChoice(std::string_view name, std::string_view text, CommandLine& commandLine,
                  std::string& error) {
@@ -138,6 +139,36 @@ bool IsChoice(std::string_view name) {
         }
     }
     return false;
+}
+
+// C has no binary literals before C23; an X BitMap is hexadecimal bytes of rows, the leftmost
+// pixel in bit 0, rows padded to whole bytes, its size always given. Fills in what XBM implies.
+std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settings) {
+    const TextKind kind = preset.syntax.kind;
+    if (kind == TextKind::C && settings.radix == Radix::Binary)
+        return "--radix bin is not standard C before C23: --syntax c takes hex or dec";
+    if (kind != TextKind::Xbm)
+        return {};
+    const std::pair<bool, std::string_view> refused[] = {
+        {settings.radix == Radix::Binary || settings.radix == Radix::Decimal, "--radix"},
+        {settings.layout == ByteLayout::Pages, "--layout pages"},
+        {settings.bitOrder == BitOrder::Bit7First, "--bit-order msb"},
+        {settings.fill == FillMode::None, "--fill none"},
+        {settings.centre, "--centre"},
+        {!settings.header, "--no-header"},
+        {settings.widthUnit == WidthUnit::Bytes, "--width-unit bytes"},
+        {settings.comment, "--comment (ImageMagick reads no comment among the bytes)"},
+        {settings.mask != MaskSource::None && settings.maskLayout != MaskLayout::Block,
+         "--mask beside the picture (--mask-layout block makes it an image of its own)"},
+    };
+    for (const auto& [contradicts, option] : refused) {
+        if (contradicts)
+            return "--syntax xbm is hexadecimal rows, the leftmost pixel in bit 0, padded to "
+                   "whole bytes, after its size: it does not take " +
+                   std::string(option);
+    }
+    settings.bitOrder = BitOrder::Bit0First;
+    return {};
 }
 
 }  // namespace
@@ -192,6 +223,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.reverse = true;
             continue;
         }
+        if (argument == "--comment") {
+            commandLine.settings.comment = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -202,7 +237,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
             name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
-            name != "--label-prefix" && !IsChoice(name)) {
+            name != "--label-prefix" && name != "--per-line" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -253,6 +288,14 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             "'");
             commandLine.settings.mask = key ? MaskSource::KeyColour : MaskSource::Alpha;
             commandLine.settings.maskKey = key.value_or(0);
+        } else if (name == "--per-line") {
+            const auto perLine = ParseSide(text);
+            if (!perLine)
+                return Fail(
+                    "--per-line must be a whole number of literals from 1 to 16777216, "
+                    "not '" +
+                    text + "'");
+            commandLine.settings.perLine = *perLine;
         } else if (name == "--label") {
             if (!IsValidLabel(text)) {
                 return Fail("label '" + text +
@@ -283,6 +326,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(
             "--width-unit bytes counts bytes of rows; with --layout pages the width is "
             "in pixels");
+    if (std::string error = CheckTextForm(*preset, commandLine.settings); !error.empty())
+        return Fail(error);
     if (commandLine.reverse) {
         if (!commandLine.output)
             return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
@@ -298,8 +343,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     // One file gets a label line only when asked for one, or for the labels of its frames,
     // cells or mask block, which are named after it.
     const ConversionSettings& settings = commandLine.settings;
+    // A C array needs a name.
     const bool labelled =
         commandLine.inputs.size() > 1 || label || commandLine.allFrames || settings.cellWidth > 0 ||
+        preset->syntax.kind != TextKind::Assembler ||
         (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block);
     for (const std::filesystem::path& input : commandLine.inputs) {
         std::string made;
@@ -315,8 +362,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                 : ReservedWord(*preset, made);
         if (!reserved.empty()) {
             const std::string as = reserved == made ? "" : " (as " + std::string(reserved) + ")";
+            const std::string reserves =
+                preset->syntax.kind == TextKind::C
+                    ? "a keyword of C"
+                    : "which " + std::string(preset->name) + " assemblers reserve" + as;
             return Fail((label ? "--label gives" : PathText(input) + " would get") + " the label " +
-                        made + ", which " + std::string(preset->name) + " assemblers reserve" + as +
+                        made + ", " + reserves +
                         "; --label-prefix TEXT puts TEXT before every label");
         }
         for (std::size_t other = 0; other < commandLine.labels.size(); ++other) {
@@ -346,9 +397,15 @@ std::string SyntaxTable() {
             return std::string(syntax.literalPrefix) + std::string(digits) +
                    std::string(syntax.literalSuffix);
         };
-        table += "  " + name + std::string(syntax.directive) + " 16,2 / " +
-                 std::string(syntax.directive) + " " + literal("00111100") + "," +
-                 literal("11000011") + "\n";
+        if (syntax.kind == TextKind::Assembler) {
+            table += "  " + name + std::string(syntax.directive) + " 16,2 / " +
+                     std::string(syntax.directive) + " " + literal("00111100") + "," +
+                     literal("11000011") + "\n";
+        } else {
+            const bool xbm = syntax.kind == TextKind::Xbm;
+            table += "  " + name + "#define NAME_" + (xbm ? "width" : "WIDTH") + " 16 / " +
+                     "0x3C, 0xC3," + "\n";
+        }
         table += std::string(19, ' ') + std::string(preset.assemblers) + "\n";
     }
     return table;
@@ -379,7 +436,14 @@ std::string UsageText() {
            "  --width-unit bits|bytes  unit of the header's width (default bits; always bits\n"
            "                         with --fill none)\n"
            "  --syntax NAME          the assembler's spelling (below); NAME may also be one of\n"
-           "                         the assemblers named; --syntax list shows the table\n"
+           "                         the assemblers named; --syntax list shows the table; c: a\n"
+           "                         C array; xbm: an X BitMap (rows, the left pixel in bit 0)\n"
+           "  --radix bin|hex|dec    how bytes are spelt (default bin; hex in C, which takes\n"
+           "                         no bin); the header stays decimal\n"
+           "  --per-line N           at most N literals a line; a longer row or page goes on\n"
+           "                         over more lines (default: a line per row or page)\n"
+           "  --comment              draw each row's pixels in a comment after its line (#\n"
+           "                         for 1, . for 0; a page's rows on 8 lines before it)\n"
            "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
            "  --label-prefix TEXT    put TEXT before every label (e.g. spr_): labels that\n"
            "                         the syntax's assemblers reserve (nop, a, hl, db...)\n"

@@ -56,44 +56,68 @@ constexpr std::string_view kSdasWords =
 // GNU as for Z80: registers.
 constexpr std::string_view kGasWords = "a af b bc c d de e f h hl i ix ixh ixl iy iyh iyl l r sp";
 
+// C99's keywords; an array named after one would not compile.
+constexpr std::string_view kCKeywords =
+    "auto break case char const continue default do double else enum extern float for goto if "
+    "inline int long register restrict return short signed sizeof static struct switch typedef "
+    "union unsigned void volatile while _Bool _Complex _Imaginary";
+
 constexpr std::array kPresets{
     SyntaxPreset{"tasm",
-                 {".db", "%", "", ":"},
+                 {".db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler},
                  "GNU as for Z80, xa65; spasm-ng, sjasmplus, TASM, WLA-DX",
                  "spasm spasm-ng sjasmplus wla-dx wla xa65 xa",
                  kTasmWords,
                  false},
     SyntaxPreset{"zilog",
-                 {"db", "%", "", ":"},
+                 {"db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler},
                  "z80asm, pasmo, crasm, as86; rgbasm, vasm",
                  "z80asm pasmo crasm as86 rgbasm vasm",
                  kZilogWords,
                  false},
     SyntaxPreset{"intel",
-                 {"db", "", "b", ":"},
+                 {"db", "", "b", ":", "", "h", true, "; ", "", TextKind::Assembler},
                  "nasm, yasm, fasm, z80asm, pasmo; TASM",
                  "nasm yasm fasm",
                  kIntelWords,
                  false},
     SyntaxPreset{"ca65",
-                 {".byte", "%", "", ":"},
+                 {".byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler},
                  "ca65, 64tass, dasm, xa65",
                  "cc65 64tass dasm",
                  kCa65Words,
                  false},
-    SyntaxPreset{"acme", {"!byte", "%", "", ":"}, "acme", "", kAcmeWords, false},
+    SyntaxPreset{"acme",
+                 {"!byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler},
+                 "acme",
+                 "",
+                 kAcmeWords,
+                 false},
     SyntaxPreset{"sdas",
-                 {".db", "0b", "", ":"},
+                 {".db", "0b", "", ":", "0x", "", false, "; ", "", TextKind::Assembler},
                  "as31, sdasz80 and the other sdas (sdcc), avra; Microchip's AVR assembler",
                  "sdasz80 sdasgb sdas6808 sdas8051 sdas390 sdasrab sdasstm8 sdastlcs90 "
                  "sdaspdk13 sdaspdk14 sdaspdk15 avra as31",
                  kSdasWords,
                  true},
     SyntaxPreset{"gas",
-                 {".byte", "0b", "", ":"},
+                 {".byte", "0b", "", ":", "0x", "", false, "/* ", " */", TextKind::Assembler},
                  "GNU as for Z80, AVR, 68HC11, 68k, ARM, x86",
                  "gnu-as",
                  kGasWords,
+                 false},
+    // Binary literals are not C before C23: these take hexadecimal or decimal only.
+    SyntaxPreset{"c",
+                 {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::C},
+                 "gcc, clang; Arduino, Adafruit GFX",
+                 "arduino",
+                 kCKeywords,
+                 false},
+    SyntaxPreset{"xbm",
+                 {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::Xbm},
+                 "ImageMagick, Pillow; X11, u8g2",
+                 "x11",
+                 "",
                  false},
 };
 
@@ -111,11 +135,13 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The word of the space-separated `words` that is `name` in any case, or empty.
-std::string_view FindWord(std::string_view words, std::string_view name) {
+// The word of the space-separated `words` that is `name` (in any case unless `exactCase`), or
+// empty.
+std::string_view FindWord(std::string_view words, std::string_view name, bool exactCase = false) {
     while (!words.empty()) {
         const std::size_t space = words.find(' ');
-        if (SameIgnoringCase(words.substr(0, space), name))
+        const std::string_view word = words.substr(0, space);
+        if (exactCase ? word == name : SameIgnoringCase(word, name))
             return words.substr(0, space);
         words = space == std::string_view::npos ? std::string_view{} : words.substr(space + 1);
     }
@@ -148,7 +174,8 @@ const SyntaxPreset* FindSyntaxPreset(std::string_view name) {
 }
 
 std::string_view ReservedWord(const SyntaxPreset& preset, std::string_view label) {
-    return FindWord(preset.reservedWords, label);
+    // C's keywords are words of one case: "If" is a name.
+    return FindWord(preset.reservedWords, label, preset.syntax.kind == TextKind::C);
 }
 
 bool SameLabel(const SyntaxPreset& preset, std::string_view a, std::string_view b) {

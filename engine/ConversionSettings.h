@@ -62,6 +62,10 @@ enum class BitOrder : std::int32_t { Default, Bit7First, Bit0First };
 // In which order an image's cells come: along the rows of cells, or down the columns.
 enum class CellOrder : std::int32_t { Rows, Columns };
 
+// How the text spells a byte: as the syntax does by default (binary in assembler text,
+// hexadecimal in C), or binary, hexadecimal or decimal.
+enum class Radix : std::int32_t { Default, Binary, Hex, Decimal };
+
 // The options of one conversion run.
 struct ConversionSettings {
     FillMode fill = FillMode::Zeros;
@@ -88,6 +92,9 @@ struct ConversionSettings {
 
     // The text.
     bool header = true;  // the width/height line
+    Radix radix = Radix::Default;
+    std::int32_t perLine = 0;  // at most this many literals a line; 0: a line per row or page
+    bool comment = false;      // draw each row's pixels in a comment
 };
 
 }  // namespace rastelle

@@ -65,10 +65,12 @@ bool WriteLaidOut(RowEncoder& encoder, Layout& layout, std::int32_t width, std::
                   const ConversionSettings& settings, LayoutContent content, std::string_view label,
                   RowOf&& rowOf) {
     layout.Begin(width, height, settings, content);
-    const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
-    encoder.BeginText(headerWidth, headerHeight, settings.header, label);
+    encoder.BeginText(width, height, settings, label);
     for (std::int32_t y = 0; y < height && !encoder.SinkFailed(); ++y) {
         const Rows rows = rowOf(y);
+        if (content != LayoutContent::Mask) {
+            encoder.NoteRow(rows.picture);  // mask bytes are not drawn
+        }
         if (layout.AddRow(rows.picture, rows.mask)) {
             encoder.AppendLine(layout.Line());
         }

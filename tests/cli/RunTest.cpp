@@ -498,6 +498,109 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
     }
 }
 
+// Binary, hexadecimal and decimal, lines cut short and comments drawn: each preset's
+// assemblers give the same bytes, worked out by hand (pic.bmp as above; pages: a byte a
+// column of the two rows, the top pixel in bit 0, under a header of 10,8).
+TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
+    WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
+    const std::string gnuAs =
+        "z80-unknown-coff-as -o in.o in.s && z80-unknown-coff-objcopy -O binary in.o out.bin";
+    const struct {
+        std::vector<std::string> form;
+        std::string bytes;
+    } forms[] = {
+        {{}, std::string("\x10\x02\xB3\x80\x4C\x40", 6)},
+        {{"--fill", "none", "--per-line", "1", "--comment"},
+         std::string("\x0A\x02\xB3\x02\x4C\x01", 6)},
+        {{"--layout", "pages", "--comment", "--per-line", "3"},
+         std::string("\x0A\x08\x01\x02\x01\x01\x02\x02\x01\x01\x01\x02", 12)},
+    };
+    const std::pair<std::string, std::string> assemblers[] = {
+        {"xa65", "xa -o out.bin in.s"},
+        {"tasm", gnuAs},
+        {"pasmo", "pasmo in.s out.bin"},
+        {"z80asm", "z80asm -o out.bin in.s"},
+        {"nasm", "nasm -f bin -o out.bin in.s"},
+        {"cc65", "ca65 -o in.o in.s && ld65 -t none -o out.bin in.o"},
+        {"acme", "acme --setpc 0 -f plain -o out.bin in.s"},
+        {"as31", "as31 -Fbin -Oout.bin in.s"},
+        {"gas", gnuAs},
+    };
+    for (const auto& [syntax, command] : assemblers)
+        for (const char* radix : {"bin", "hex", "dec"})
+            for (const auto& [form, bytes] : forms) {
+                std::vector<std::string> arguments = {"--syntax", syntax, "--radix", radix};
+                arguments.insert(arguments.end(), form.begin(), form.end());
+                arguments.insert(arguments.end(), {"--label", "pic", "pic.bmp", "-o", "in.s"});
+                SCOPED_TRACE(syntax + " " + radix + " " + (form.empty() ? "" : form[1]));
+                ASSERT_EQ(Run(arguments).status, 0);
+                EXPECT_EQ(
+                    std::system(("cd " + dir_.string() + " && " + command + " >/dev/null").c_str()),
+                    0)
+                    << ReadFile(dir_ / "in.s");
+                EXPECT_EQ(ReadFile(dir_ / "out.bin"), bytes);
+                fs::remove(dir_ / "out.bin");
+            }
+}
+
+// C compiled by gcc and clang with warnings as errors into a program that prints the width,
+// the height and the array; an X BitMap compiled too, and read back into the picture by
+// ImageMagick (as PBM) and Pillow (its pixels, a set bit non-zero; Debian's Python, which
+// python3-pil serves).
+TEST_F(Cli, CompilersAndImageReadersTakeCAndXbm) {
+    WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
+    const std::string print =
+        "#include <stdio.h>\n#include \"in.c\"\nint main(void) {\n"
+        "  putchar(WIDTH); putchar(HEIGHT);\n"
+        "  for (size_t i = 0; i < sizeof BITS; ++i) putchar(BITS[i]);\n  return 0;\n}\n";
+    WriteFile(dir_ / "c.c",
+              "#define WIDTH pic_WIDTH\n#define HEIGHT pic_HEIGHT\n#define BITS pic\n" + print);
+    WriteFile(
+        dir_ / "xbm.c",
+        "#define WIDTH pic_width\n#define HEIGHT pic_height\n#define BITS pic_bits\n" + print);
+    const std::string rows("\x0A\x02\xB3\x80\x4C\x40", 6);
+    const std::string xbm("\x0A\x02\xCD\x01\x32\x02", 6);  // the leftmost pixel in bit 0
+    const struct {
+        std::vector<std::string> arguments;
+        std::string bytes;
+    } cases[] = {
+        {{"--syntax", "c"}, rows},
+        {{"--syntax", "c", "--radix", "dec", "--comment", "--per-line", "1"}, rows},
+        {{"--syntax", "arduino", "--fill", "none", "--radix", "hex"},
+         std::string("\x0A\x02\xB3\x02\x4C\x01", 6)},
+        {{"--syntax", "c", "--layout", "pages", "--comment"},
+         std::string("\x0A\x02\x01\x02\x01\x01\x02\x02\x01\x01\x01\x02", 12)},
+        {{"--syntax", "xbm"}, xbm},
+        {{"--syntax", "xbm", "--fill", "ones", "--per-line", "1"},
+         xbm.substr(0, 3) + '\xFD' + "\x32\xFE"},
+    };
+    for (auto [arguments, bytes] : cases) {
+        SCOPED_TRACE(arguments[1] + " " + arguments[arguments.size() - 1]);
+        arguments.insert(arguments.end(), {"--label", "pic", "pic.bmp", "-o", "in.c"});
+        ASSERT_EQ(Run(arguments).status, 0);
+        const std::string main = arguments[1] == "xbm" ? "xbm.c" : "c.c";
+        for (const std::string compiler : {"gcc", "clang"}) {
+            const std::string command = "cd " + dir_.string() + " && " + compiler +
+                                        " -std=c99 -Wall -Wextra -Werror -o print " + main +
+                                        " && ./print >out.bin";
+            EXPECT_EQ(std::system(command.c_str()), 0) << compiler << "\n"
+                                                       << ReadFile(dir_ / "in.c");
+            EXPECT_EQ(ReadFile(dir_ / "out.bin"), bytes) << compiler;
+        }
+        if (main != "xbm.c")
+            continue;
+        fs::rename(dir_ / "in.c", dir_ / "in.xbm");
+        const std::string readers =
+            "cd " + dir_.string() +
+            " && convert in.xbm pbm:out.pbm && /usr/bin/python3 -c \"from PIL import Image; "
+            "im = Image.open('in.xbm'); print('/'.join(''.join('1' if im.getpixel((x, y)) else "
+            "'0' for x in range(im.width)) for y in range(im.height)))\" >pillow.txt";
+        EXPECT_EQ(std::system(readers.c_str()), 0);
+        EXPECT_EQ(ReadFile(dir_ / "out.pbm"), "P4\n10 2\n\xB3\x80\x4C\x40");
+        EXPECT_EQ(ReadFile(dir_ / "pillow.txt"), "1011001110/0100110001\n");
+    }
+}
+
 // A PNG of one IHDR chunk and one chunk of `type`; no checksum is checked.
 std::string Png(std::uint32_t width, std::uint32_t height, char depth, char colourType,
                 const std::string& type = "IEND") {
@@ -542,7 +645,7 @@ TEST_F(Cli, Messages) {
         {"", {}, 2, "", "rastelle-cli: no input file" + tryHelp},
         {"", {"--syntax", "masm", "x"}, 2, "",
          "rastelle-cli: unknown syntax 'masm'; the syntaxes are tasm, zilog, intel, ca65, acme, "
-         "sdas, gas" + tryHelp},
+         "sdas, gas, c, xbm" + tryHelp},
         {"", {"-o", "a", "--output=b", "x"}, 2, "",
          "rastelle-cli: option --output is given twice" + tryHelp},
         {"", {"empty.bmp"}, 1, "", cannot + "empty.bmp: empty file\n"},
@@ -690,6 +793,9 @@ TEST_F(Cli, StoppedMidWriteLeavesNothing) {
 TEST_F(Cli, ReservedWordsAreTheAssemblers) {
     const std::string gnuAs =
         "z80-unknown-coff-as -o $w.o $w.s && z80-unknown-coff-objcopy -O binary $w.o $w.bin";
+    const auto cc = [](const std::string& compiler) {
+        return compiler + " -std=c99 -Wall -Wextra -Werror -x c -o $w.exe $w.s && ./$w.exe >$w.bin";
+    };
     const std::map<std::string, std::vector<std::string> > checkedWith = {
         {"tasm", {gnuAs, "xa -o $w.bin $w.s"}},
         {"zilog", {"z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
@@ -698,6 +804,8 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
         {"acme", {"acme --setpc 0 -f plain -o $w.bin $w.s"}},
         {"sdas", {"as31 -Fbin -O$w.bin $w.s"}},
         {"gas", {gnuAs}},
+        {"c", {cc("gcc"), cc("clang")}},
+        {"xbm", {}},  // its names end in _bits: never a keyword
     };
     for (const rastelle::SyntaxPreset& preset : rastelle::SyntaxPresets()) {
         SCOPED_TRACE(preset.name);
@@ -705,10 +813,12 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
         std::istringstream words{std::string(preset.reservedWords)};
         // Every other word in upper case: each case is tried on half of them.
         std::set<std::string> taken{"sprite"};  // those every assembler so far took
+        const bool c = preset.syntax.kind == rastelle::TextKind::C;
         bool upper = false;
-        for (std::string word; words >> word; upper = !upper) {
-            for (char& c : word)
-                c = upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        for (std::string word; words >> word; upper = !upper && !c) {
+            for (char& letter : word)
+                letter = upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))
+                               : letter;
             taken.insert(word);
         }
         for (const std::string& command : checkedWith.at(std::string(preset.name))) {
@@ -716,7 +826,10 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
             fs::create_directory(folder);
             for (const std::string& word : taken)
                 WriteFile(folder / (word + ".s"),
-                          word + ":\r\n\t" + std::string(preset.syntax.directive) + " 1\r\n");
+                          c ? "#include <stdio.h>\r\nstatic const unsigned char " + word +
+                                  "[] = {1};\r\nint main(void) { putchar(" + word +
+                                  "[0]); return 0; }\r\n"
+                            : word + ":\r\n\t" + std::string(preset.syntax.directive) + " 1\r\n");
             WriteFile(folder / "one", "\x01");
             const std::string loop = "cd " + folder.string() +
                                      " && for f in *.s; do w=${f%.s}; if (" + command +
