@@ -41,6 +41,12 @@ std::uint64_t RowLength(std::int64_t rowBits, const AssemblerSyntax& syntax) {
         literals * perLiteral - 1 + rowBits);
 }
 
+// The radix the text is written in: binary unless asked otherwise, and never binary in C.
+Radix TextRadix(Radix asked, const AssemblerSyntax& syntax) {
+    const Radix radix = asked == Radix::Default ? Radix::Binary : asked;
+    return IsC(syntax) && radix == Radix::Binary ? Radix::Hex : radix;
+}
+
 // C's definitions and the array's opening and closing around the lines, the name not counted.
 constexpr std::uint64_t kCFrame = 96;
 
@@ -55,10 +61,16 @@ std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, Fill
         static_cast<std::uint64_t>(2 + syntax.directive.size() + std::to_string(rowBits).size() +
                                    1 + std::to_string(height).size());
     const auto rows = height > 0 ? static_cast<std::uint64_t>(height) : 0U;
-    std::uint64_t row = RowLength(rowBits, syntax);
     const auto literals = static_cast<std::uint64_t>(rowBits + 7) / 8;
-    if (IsC(syntax)) {
-        row += 2 * literals + 2;  // ", " between literals, "0x" before, "," after the line
+    std::uint64_t row = RowLength(rowBits, syntax);
+    if (const Radix radix = TextRadix(form.radix, syntax); radix != Radix::Binary) {
+        // Line end, tab, directive and space, each literal at its longest with a separator
+        // of up to 2, and a comma after the line.
+        const std::size_t longest = radix == Radix::Decimal
+                                        ? 3
+                                        : syntax.hexPrefix.size() + 2 + syntax.hexSuffix.size() +
+                                              (syntax.hexLeadingDigit ? 1 : 0);
+        row = kLineEnd.size() + 3 + syntax.directive.size() + literals * (longest + 2);
     }
     if (form.perLine > 0) {
         row += literals / static_cast<std::uint64_t>(form.perLine) *
@@ -98,9 +110,7 @@ void RowEncoder::BeginText(std::int64_t width, std::int64_t height,
     sinkFailed_ = false;
     comments_.clear();
     const bool c = IsC(syntax_);
-    const Radix radix = settings.radix == Radix::Default ? Radix::Binary : settings.radix;
-    // Binary literals are not C: C takes hexadecimal then.
-    radix_ = c && radix == Radix::Binary ? Radix::Hex : radix;
+    radix_ = TextRadix(settings.radix, syntax_);
     perLine_ = settings.perLine;
     comment_ = settings.comment;
     pages_ = settings.layout == ByteLayout::Pages;
@@ -171,6 +181,7 @@ void RowEncoder::SpellLiterals() {
             literal += kHex[value & 15];
             literal += syntax_.hexSuffix;
         }
+        literal.insert(0, separator_);
         Spelled& spelled = spelled_[value];
         spelled.size = static_cast<std::uint8_t>(std::min(literal.size(), spelled.text.size()));
         std::copy_n(literal.begin(), spelled.size, spelled.text.begin());
@@ -190,8 +201,9 @@ void RowEncoder::NoteRow(std::span<const std::uint8_t> pixels) {
     const std::size_t at = comments_.size();
     comments_.resize(at + pixels.size());
     char* const drawn = comments_.data() + at;
+    // Without a branch: pixel patterns are as good as random to a branch predictor.
     for (std::size_t x = 0; x < pixels.size(); ++x) {
-        drawn[x] = pixels[x] != 0 ? '#' : '.';
+        drawn[x] = static_cast<char>('.' - ('.' - '#') * (pixels[x] & 1));
     }
     comments_ += syntax_.commentEnd;
 }
@@ -235,21 +247,36 @@ void RowEncoder::MakeTemplate(std::span<const std::uint8_t> digits) {
 }
 
 void RowEncoder::AppendSpelled(const LiteralLine& line) {
-    text_ += lineLead_;
+    // Written through a pointer into room made for the longest spelling, then cut to size.
+    const std::size_t literals = line.values.size();
     const auto perLine = static_cast<std::size_t>(perLine_);
-    for (std::size_t i = 0; i < line.values.size(); ++i) {
-        if (i != 0) {
-            if (perLine > 0 && i % perLine == 0) {
-                text_ += lineTail_;
-                text_ += lineLead_;
-            } else {
-                text_ += separator_;
-            }
-        }
+    const std::size_t breaks = perLine > 0 && literals > 0 ? (literals - 1) / perLine : 0;
+    const std::size_t start = text_.size();
+    text_.resize(start + (breaks + 1) * (lineLead_.size() + lineTail_.size()) +
+                 literals * spelled_[0].text.size());
+    char* at = text_.data() + start;
+    const auto put = [&at](std::string_view piece) {
+        std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
+    };
+    // Each spelling starts with the separator, which a line's first literal leaves out.
+    const std::size_t separator = separator_.size();
+    put(lineLead_);
+    for (std::size_t i = 0; i < literals; ++i) {
         const Spelled& spelled = spelled_[line.values[i]];
-        text_.append(spelled.text.data(), spelled.size);
+        std::size_t from = 0;
+        if (i == 0 || (perLine > 0 && i % perLine == 0)) {
+            if (i != 0) {
+                put(lineTail_);
+                put(lineLead_);
+            }
+            from = separator;
+        }
+        std::memcpy(at, spelled.text.data() + from, 8);
+        at += spelled.size - from;
     }
-    text_ += lineTail_;
+    put(lineTail_);
+    text_.resize(static_cast<std::size_t>(at - text_.data()));
 }
 
 void RowEncoder::AppendLine(const LiteralLine& line) {

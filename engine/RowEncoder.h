@@ -110,9 +110,10 @@ class RowEncoder {
     std::string_view separator_;
     std::string_view lineTail_;
     std::string comments_;  // drawn rows of the line in hand
-    // Each byte's literal in hexadecimal or decimal.
+    // Each byte's literal in hexadecimal or decimal after the separator (at most 2 + 6
+    // characters), with room to copy 8 bytes from the separator's end.
     struct Spelled {
-        std::array<char, 8> text;
+        std::array<char, 16> text;
         std::uint8_t size;
     };
     std::array<Spelled, 256> spelled_{};
