@@ -158,6 +158,7 @@ std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settin
         {!settings.header, "--no-header"},
         {settings.widthUnit == WidthUnit::Bytes, "--width-unit bytes"},
         {settings.comment, "--comment (ImageMagick reads no comment among the bytes)"},
+        {settings.symbols, "--symbols (it defines its own size)"},
         {settings.mask != MaskSource::None && settings.maskLayout != MaskLayout::Block,
          "--mask beside the picture (--mask-layout block makes it an image of its own)"},
     };
@@ -225,6 +226,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (argument == "--comment") {
             commandLine.settings.comment = true;
+            continue;
+        }
+        if (argument == "--symbols") {
+            commandLine.settings.symbols = true;
             continue;
         }
 
@@ -346,7 +351,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     // A C array needs a name.
     const bool labelled =
         commandLine.inputs.size() > 1 || label || commandLine.allFrames || settings.cellWidth > 0 ||
-        preset->syntax.kind != TextKind::Assembler ||
+        preset->syntax.kind != TextKind::Assembler || settings.symbols ||
         (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block);
     for (const std::filesystem::path& input : commandLine.inputs) {
         std::string made;
@@ -382,6 +387,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         commandLine.labels.push_back(std::move(made));
     }
+    commandLine.tableName = labelPrefix + "images";
     return {commandLine, {}};
 }
 
@@ -444,6 +450,10 @@ std::string UsageText() {
            "                         over more lines (default: a line per row or page)\n"
            "  --comment              draw each row's pixels in a comment after its line (#\n"
            "                         for 1, . for 0; a page's rows on 8 lines before it)\n"
+           "  --symbols              equates NAME_width and NAME_height (pixels) for every\n"
+           "                         image; with cells, frames or several files also\n"
+           "                         NAME_count and a table of addresses NAME_table (several\n"
+           "                         files: images_count, images_table)\n"
            "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
            "  --label-prefix TEXT    put TEXT before every label (e.g. spr_): labels that\n"
            "                         the syntax's assemblers reserve (nop, a, hl, db...)\n"

@@ -30,6 +30,8 @@ struct CommandLine {
     bool reverse = false;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    // With --symbols and several files: the name of the table of their addresses.
+    std::string tableName;
 };
 
 struct ParseResult {

@@ -14,6 +14,7 @@
 #include "PictureWriter.h"
 #include "Preview.h"
 #include "Reverse.h"
+#include "RowEncoder.h"
 
 namespace rastelle::cli {
 
@@ -111,6 +112,11 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
 
     InputFileReader reader;
     bool wroteImage = false;  // images after the first follow an empty line
+    const ConversionSettings& settings = commandLine.settings;
+    // With symbols, the images whose addresses make a table: the frames of a file, or the
+    // files; cells make a table of their own.
+    const bool tabled = settings.symbols && !commandLine.preview && settings.cellWidth <= 0;
+    std::vector<std::string> fileLabels;
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
         const std::filesystem::path& input = commandLine.inputs[i];
         ImageSource source;
@@ -137,7 +143,6 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         if (output.Replaces(reader.LastRead())) {
             return writeFailed("the output would overwrite the input " + Shown(input));
         }
-        const ConversionSettings& settings = commandLine.settings;
         if (const std::string remainder = CellRemainder(source, settings); !remainder.empty()) {
             return inputFailed(Shown(input) + ": " + remainder);
         }
@@ -145,6 +150,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         std::int64_t skippedCells = 0;
         bool sawTransparent = false;
+        std::vector<std::string> frameLabels;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
@@ -167,7 +173,13 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             wroteImage = wroteImage || report.wroteImage;
             skippedCells += report.skippedCells;
             sawTransparent = sawTransparent || report.sawTransparent;
+            frameLabels.push_back(label);
         }
+        if (tabled && commandLine.allFrames &&
+            !output.Write(RowEncoder::SymbolTable(commandLine.syntax, name, frameLabels))) {
+            return writeFailed(output.Reason());
+        }
+        fileLabels.push_back(name);
         if (settings.skipEmpty && settings.cellWidth > 0 && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) + ": left out " +
                            std::to_string(skippedCells) + " empty cells\n");
@@ -176,6 +188,11 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             Print(err, "rastelle-cli: " + Shown(input) +
                            ": no pixel is transparent; the mask is all opaque\n");
         }
+    }
+    if (tabled && !commandLine.allFrames && commandLine.inputs.size() > 1 &&
+        !output.Write(
+            RowEncoder::SymbolTable(commandLine.syntax, commandLine.tableName, fileLabels))) {
+        return writeFailed(output.Reason());
     }
     if (!output.Commit()) {
         return writeFailed(output.Reason());

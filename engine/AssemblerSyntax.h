@@ -26,6 +26,10 @@ struct AssemblerSyntax {
     std::string_view commentStart = "; ";
     std::string_view commentEnd;
     TextKind kind = TextKind::Assembler;
+    // A symbol's value: the line is equatePrefix, the name, equateInfix, the number.
+    std::string_view equatePrefix;
+    std::string_view equateInfix = " = ";
+    std::string_view wordDirective = ".word";  // a table of addresses
 };
 
 struct SyntaxPreset {

@@ -143,6 +143,7 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     digits.Begin(width, settings);
     std::vector<std::uint8_t> cellDigits;
     std::vector<std::uint8_t> cellMask;
+    std::vector<std::string> cellNames;  // for the table of the cells' addresses
     const LayoutContent content =
         masked && !maskBlock ? LayoutContent::PictureWithMask : LayoutContent::Picture;
 
@@ -155,6 +156,9 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         if (!cellName.empty()) {
             cellName += '_';
             cellName += std::to_string(number);
+            if (settings.symbols) {
+                cellNames.push_back(cellName);
+            }
         }
         if (!startImage() || !WriteLaidOut(encoder, layout, cellWidth, cellHeight, settings,
                                            content, cellName, [&](std::int32_t y) {
@@ -200,6 +204,9 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         }
     }
     report.sawTransparent = digits.SawTransparent();
+    if (settings.symbols && !name.empty()) {
+        report.written = sink.Write(RowEncoder::SymbolTable(syntax, name, cellNames));
+    }
     return report;
 }
 
