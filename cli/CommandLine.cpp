@@ -232,6 +232,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.settings.symbols = true;
             continue;
         }
+        if (argument == "--binary") {
+            commandLine.settings.binary = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -333,6 +337,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             "in pixels");
     if (std::string error = CheckTextForm(*preset, commandLine.settings); !error.empty())
         return Fail(error);
+    if (commandLine.settings.binary && commandLine.settings.symbols)
+        return Fail("--binary has no symbols: a table's addresses depend on where the bytes go");
+    if (commandLine.settings.binary && commandLine.preview)
+        return Fail("--binary and --preview each replace the text: give one of them");
     if (commandLine.reverse) {
         if (!commandLine.output)
             return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
@@ -450,6 +458,9 @@ std::string UsageText() {
            "                         over more lines (default: a line per row or page)\n"
            "  --comment              draw each row's pixels in a comment after its line (#\n"
            "                         for 1, . for 0; a page's rows on 8 lines before it)\n"
+           "  --binary               instead of the text, the bytes assembling it gives (each\n"
+           "                         header number a byte, above 255 refused); to -o OUT or\n"
+           "                         to standard output when it is no terminal\n"
            "  --symbols              equates NAME_width and NAME_height (pixels) for every\n"
            "                         image; with cells, frames or several files also\n"
            "                         NAME_count and a table of addresses NAME_table (several\n"

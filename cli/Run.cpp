@@ -44,8 +44,9 @@ std::string Shown(const std::filesystem::path& input) {
 // A header number above 255 does not fit the byte the directive makes: some assemblers
 // cut it silently, so the user hears of it, though the text stays as it is.
 
-void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
-                       const PixelSource& source, const ConversionSettings& settings) {
+// With --binary such a number can't be written at all: the message is returned.
+std::string WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
+                              const PixelSource& source, const ConversionSettings& settings) {
     const bool cells = settings.cellWidth > 0;
     const auto [width, height] =
         Layout::HeaderSize(cells ? settings.cellWidth : source.Width(),
@@ -53,10 +54,17 @@ void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
     const std::pair<const char*, std::int64_t> numbers[] = {{"width", width}, {"height", height}};
     for (const auto& [name, value] : numbers) {
         if (value > 255 && settings.header) {
-            Print(err, "rastelle-cli: " + Shown(input) + ": " + name + " " + std::to_string(value) +
-                           " does not fit in a byte\n");
+            const std::string message = Shown(input) + ": " + name + " " + std::to_string(value) +
+                                        " does not fit in a byte";
+            if (settings.binary) {
+                return message +
+                       "; --binary writes each header number as one byte: --no-header "
+                       "leaves the header out";
+            }
+            Print(err, "rastelle-cli: " + message + "\n");
         }
     }
+    return {};
 }
 
 // What does not fill a whole cell, or nothing.
@@ -95,6 +103,12 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     OutputFile output;
     if (!commandLine.output) {
         output.OpenStandardOutput(out);
+        if (commandLine.settings.binary && output.IsTerminal()) {
+            Print(err,
+                  "rastelle-cli: --binary writes bytes, not text: give -o FILE, or send "
+                  "standard output to a file or a pipe\nTry 'rastelle-cli --help'.\n");
+            return kUsage;
+        }
     } else if (!output.Open(*commandLine.output)) {
         return writeFailed(output.Reason());
     }
@@ -161,7 +175,10 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             const std::string label =
                 commandLine.allFrames ? name + '_' + std::to_string(frame) : name;
             if (frame == 0 && !commandLine.preview) {
-                WarnOfWideNumbers(err, input, source, settings);
+                if (const std::string refused = WarnOfWideNumbers(err, input, source, settings);
+                    !refused.empty()) {
+                    return inputFailed(refused);
+                }
             }
             const PictureReport report =
                 commandLine.preview

@@ -98,6 +98,9 @@ struct ConversionSettings {
     // Equates of each labelled image's width and height, and with several images a count
     // and a table of their addresses.
     bool symbols = false;
+    // Instead of the text, the bytes assembling it gives: each header number a byte, then the
+    // lines' bytes, images one after another.
+    bool binary = false;
 };
 
 }  // namespace rastelle

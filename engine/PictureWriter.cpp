@@ -91,7 +91,7 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     RowEncoder encoder(syntax, &sink);
     Layout layout;
     const auto startImage = [&] {
-        report.written = report.written && (!separate || sink.Write(kEmptyLine));
+        report.written = report.written && (!separate || settings.binary || sink.Write(kEmptyLine));
         separate = true;
         report.wroteImage = true;
         return report.written;

@@ -128,6 +128,15 @@ void RowEncoder::BeginText(std::int64_t width, std::int64_t height,
         SpellLiterals();
     }
     const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
+    binary_ = settings.binary;
+    if (binary_) {
+        // A number above 255 is cut to its low byte, as the directive's byte holds it.
+        if (settings.header) {
+            text_ += static_cast<char>(headerWidth & 0xFF);
+            text_ += static_cast<char>(headerHeight & 0xFF);
+        }
+        return;
+    }
     if (settings.symbols && !label.empty()) {
         for (const auto& [side, value] :
              {std::pair{"_width", width}, std::pair{"_height", height}}) {
@@ -323,6 +332,13 @@ void RowEncoder::AppendSpelled(const LiteralLine& line) {
 }
 
 void RowEncoder::AppendLine(const LiteralLine& line) {
+    if (binary_) {
+        text_.append(reinterpret_cast<const char*>(line.values.data()), line.values.size());
+        if (sink_ != nullptr && text_.size() >= sink_->BlockBytes()) {
+            HandOver();
+        }
+        return;
+    }
     const std::size_t start = text_.size();
     if (pages_) {
         text_ += comments_;
@@ -376,11 +392,13 @@ void RowEncoder::Finish() {
         AppendLine(layout_.Line());
     }
     usesLayout_ = false;
-    if (IsC(syntax_)) {
+    if (IsC(syntax_) && !binary_) {
         text_ += kLineEnd;
         text_ += "};";
     }
-    text_ += kLineEnd;
+    if (!binary_) {
+        text_ += kLineEnd;
+    }
     if (sink_ != nullptr) {
         HandOver();
     }

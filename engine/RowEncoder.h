@@ -112,6 +112,7 @@ class RowEncoder {
     std::int32_t perLine_ = 0;
     bool comment_ = false;
     bool pages_ = false;
+    bool binary_ = false;
     std::string lineLead_;  // a line end, a tab and the directive with its space
     std::string_view separator_;
     std::string_view lineTail_;

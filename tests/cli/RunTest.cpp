@@ -563,6 +563,44 @@ TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
             }
 }
 
+// --binary on standard output gives what nasm makes of the text, for each layout, cells,
+// masks, frames and several files; a terminal and a header number above 255 are refused.
+TEST_F(Cli, BinaryIsTheAssembledText) {
+    WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
+    WriteFile(dir_ / "key.bmp", Image({"1k0", "01k"}));
+    WriteFile(dir_ / "wide.bmp", Image({std::string(300, '1')}));
+    fs::copy(RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif", dir_ / "anim.gif");
+    const std::vector<std::string> cases[] = {
+        {"pic.bmp"},
+        {"--layout", "pages", "--bit-order", "msb", "pic.bmp"},
+        {"--fill", "none", "--no-header", "pic.bmp"},
+        {"--cell", "5x1", "--skip-empty", "--cell-order", "columns", "pic.bmp"},
+        {"--mask", "#ff00ff", "key.bmp", "pic.bmp"},
+        {"--mask", "#ff00ff", "--mask-layout", "block", "--cell", "1x1", "key.bmp"},
+        {"--frames", "all", "anim.gif"},
+    };
+    for (std::vector<std::string> arguments : cases) {
+        SCOPED_TRACE(arguments[0]);
+        arguments.insert(arguments.end(), {"--syntax", "nasm", "-o", "in.s"});
+        ASSERT_EQ(Run(arguments).status, 0);
+        ASSERT_EQ(std::system(("cd " + dir_.string() + " && nasm -f bin -o out.bin in.s").c_str()),
+                  0);
+        arguments.resize(arguments.size() - 2);
+        arguments.push_back("--binary");
+        const Outcome binary = Run(arguments);
+        EXPECT_EQ(binary.status, 0);
+        EXPECT_EQ(binary.out, ReadFile(dir_ / "out.bin"));
+    }
+    EXPECT_EQ(Run({"--binary", "wide.bmp"}).err,
+              "rastelle-cli: wide.bmp: width 304 does not fit in a byte; --binary writes each "
+              "header number as one byte: --no-header leaves the header out\n");
+    Run({"--version"}, {},
+        "script -qec '" RASTELLE_CLI_PATH " --binary pic.bmp; echo $?' /dev/null >tty.txt;");
+    EXPECT_EQ(ReadFile(dir_ / "tty.txt"),
+              "rastelle-cli: --binary writes bytes, not text: give -o FILE, or send standard "
+              "output to a file or a pipe\r\nTry 'rastelle-cli --help'.\r\n2\r\n");
+}
+
 // C compiled by gcc and clang with warnings as errors into a program that prints the width,
 // the height and the array; an X BitMap compiled too, and read back into the picture by
 // ImageMagick (as PBM) and Pillow (its pixels, a set bit non-zero; Debian's Python, which
