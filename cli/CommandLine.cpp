@@ -172,6 +172,49 @@ std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settin
     return {};
 }
 
+std::string_view RadixWord(Radix radix) {
+    return radix == Radix::Hex ? "hex" : radix == Radix::Decimal ? "dec" : "bin";
+}
+
+// What --target sets, unless given otherwise; what was given otherwise is said.
+std::string ApplyTarget(const DisplayTarget& target, const std::set<std::string_view>& given,
+                        CommandLine& commandLine, const SyntaxPreset*& preset) {
+    ConversionSettings& settings = commandLine.settings;
+    std::string takes;
+    std::string used;
+    const auto settle = [&](std::string_view option, bool same, std::string_view wanted,
+                            std::string_view as, auto apply) {
+        if (!given.contains(option)) {
+            apply();
+        } else if (!same) {
+            takes += (takes.empty() ? "" : ", ") + std::string(option) + " " + std::string(wanted);
+            used += (used.empty() ? "" : ", ") + std::string(option) + " " + std::string(as);
+        }
+    };
+    const auto layoutWord = [](ByteLayout layout) {
+        return layout == ByteLayout::Pages ? "pages" : "rows";
+    };
+    const auto orderWord = [](BitOrder order) {
+        return order == BitOrder::Bit0First ? "lsb" : "msb";
+    };
+    settle("--layout", settings.layout == target.layout, layoutWord(target.layout),
+           layoutWord(settings.layout), [&] { settings.layout = target.layout; });
+    settle("--bit-order", settings.bitOrder == target.bitOrder, orderWord(target.bitOrder),
+           orderWord(settings.bitOrder), [&] { settings.bitOrder = target.bitOrder; });
+    settle("--radix", settings.radix == target.radix, RadixWord(target.radix),
+           RadixWord(settings.radix), [&] { settings.radix = target.radix; });
+    if (!target.syntax.empty()) {
+        settle("--syntax", preset->name == target.syntax, target.syntax, preset->name, [&] {
+            preset = FindSyntaxPreset(target.syntax);
+            commandLine.syntax = preset->syntax;
+        });
+    }
+    settings.invert = settings.invert || target.invert;
+    return takes.empty() ? std::string()
+                         : "--target " + std::string(target.name) + " takes " + takes +
+                               "; used as given: " + used;
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
@@ -179,6 +222,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     const SyntaxPreset* preset = SyntaxPresets().data();
     std::optional<std::string> label;
     std::string labelPrefix;
+    const DisplayTarget* target = nullptr;
     std::set<std::string_view> given;  // options that take one value
     bool optionsEnded = false;
 
@@ -246,7 +290,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
             name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
-            name != "--label-prefix" && name != "--per-line" && !IsChoice(name)) {
+            name != "--label-prefix" && name != "--per-line" && name != "--target" &&
+            !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -297,6 +342,18 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             "'");
             commandLine.settings.mask = key ? MaskSource::KeyColour : MaskSource::Alpha;
             commandLine.settings.maskKey = key.value_or(0);
+        } else if (name == "--target") {
+            if (text == "list") {
+                commandLine.action = CommandLine::Action::ListTargets;
+                return {commandLine, {}};
+            }
+            target = FindDisplayTarget(text);
+            if (target == nullptr) {
+                std::string names;
+                for (const DisplayTarget& known : DisplayTargets())
+                    names += (names.empty() ? "" : ", ") + std::string(known.name);
+                return Fail("unknown target '" + text + "'; the targets are " + names);
+            }
         } else if (name == "--per-line") {
             const auto perLine = ParseSide(text);
             if (!perLine)
@@ -335,6 +392,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(
             "--width-unit bytes counts bytes of rows; with --layout pages the width is "
             "in pixels");
+    if (target != nullptr)
+        commandLine.notice = ApplyTarget(*target, given, commandLine, preset);
     if (std::string error = CheckTextForm(*preset, commandLine.settings); !error.empty())
         return Fail(error);
     if (commandLine.settings.binary && commandLine.settings.symbols)
@@ -425,6 +484,24 @@ std::string SyntaxTable() {
     return table;
 }
 
+std::string TargetTable() {
+    std::string table;
+    for (const DisplayTarget& target : DisplayTargets()) {
+        std::string name(target.name);
+        name.resize(14, ' ');
+        std::string sets = "--layout ";
+        sets += target.layout == ByteLayout::Pages ? "pages" : "rows";
+        sets += target.bitOrder == BitOrder::Bit0First ? " --bit-order lsb" : " --bit-order msb";
+        sets += " --radix " + std::string(RadixWord(target.radix));
+        sets += target.invert ? " --invert" : "";
+        sets += target.syntax.empty() ? "" : " --syntax " + std::string(target.syntax);
+        table += "  " + name + sets + "\n" + std::string(16, ' ') + std::string(target.matches) +
+                 (target.aliases.empty() ? "" : " (also " + std::string(target.aliases) + ")") +
+                 "\n";
+    }
+    return table;
+}
+
 std::string UsageText() {
     return "Usage: rastelle-cli [OPTIONS] FILE...\n"
            "       rastelle-cli --reverse [OPTIONS] TEXT... -o PICTURE\n"
@@ -458,6 +535,9 @@ std::string UsageText() {
            "                         over more lines (default: a line per row or page)\n"
            "  --comment              draw each row's pixels in a comment after its line (#\n"
            "                         for 1, . for 0; a page's rows on 8 lines before it)\n"
+           "  --target NAME          the layout, bit order, polarity and spelling a display\n"
+           "                         or library takes; options given override it (said on\n"
+           "                         standard error); --target list shows them\n"
            "  --binary               instead of the text, the bytes assembling it gives (each\n"
            "                         header number a byte, above 255 refused); to -o OUT or\n"
            "                         to standard output when it is no terminal\n"

@@ -237,8 +237,13 @@ int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FIL
             return PrintAll(out, err, kVersion);
         case CommandLine::Action::ListSyntaxes:
             return PrintAll(out, err, SyntaxTable());
+        case CommandLine::Action::ListTargets:
+            return PrintAll(out, err, TargetTable());
         case CommandLine::Action::Convert:
             break;
+    }
+    if (!commandLine.notice.empty()) {
+        Print(err, "rastelle-cli: " + commandLine.notice + "\n");
     }
     try {
         return commandLine.reverse ? Reverse(commandLine, err) : Convert(commandLine, out, err);

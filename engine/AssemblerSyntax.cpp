@@ -130,6 +130,19 @@ constexpr std::array kPresets{
         false},
 };
 
+constexpr DisplayTarget kTargets[] = {
+    {"ssd1306", "sh1106 pcd8544", "SSD1306, SH1106 and PCD8544 display memory: pages of 8 rows",
+     ByteLayout::Pages, BitOrder::Bit0First, false, Radix::Hex, ""},
+    {"adafruit-gfx", "gfx", "Adafruit GFX drawBitmap(): a C array of rows", ByteLayout::Rows,
+     BitOrder::Bit7First, false, Radix::Hex, "c"},
+    {"u8g2", "u8g", "u8g2 drawXBM() and X11: an X BitMap", ByteLayout::Rows, BitOrder::Bit0First,
+     false, Radix::Hex, "xbm"},
+    {"st7920", "", "ST7920 graphic display memory: rows", ByteLayout::Rows, BitOrder::Bit7First,
+     false, Radix::Hex, ""},
+    {"epaper", "e-paper eink", "e-paper panels (Waveshare, GxEPD2): rows, 1 for white",
+     ByteLayout::Rows, BitOrder::Bit7First, true, Radix::Hex, ""},
+};
+
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -178,6 +191,18 @@ const SyntaxPreset* FindSyntaxPreset(std::string_view name) {
     for (const SyntaxPreset& preset : kPresets) {
         if (!FindWord(preset.aliases, name).empty())
             return &preset;
+    }
+    return nullptr;
+}
+
+std::span<const DisplayTarget> DisplayTargets() {
+    return kTargets;
+}
+
+const DisplayTarget* FindDisplayTarget(std::string_view name) {
+    for (const DisplayTarget& target : kTargets) {
+        if (SameIgnoringCase(target.name, name) || !FindWord(target.aliases, name).empty())
+            return &target;
     }
     return nullptr;
 }

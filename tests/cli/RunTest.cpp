@@ -601,6 +601,30 @@ TEST_F(Cli, BinaryIsTheAssembledText) {
               "output to a file or a pipe\r\nTry 'rastelle-cli --help'.\r\n2\r\n");
 }
 
+// Each target's bytes for an F, which a mirror or a flip would change, worked out from its
+// documented format: pages with bit 0 the top pixel; rows with bit 7 the leftmost; XBM with
+// bit 0 the leftmost; e-paper 1 for white (the fill stays 0). Given options win, said once.
+TEST_F(Cli, TargetsGiveTheirFormats) {
+    WriteFile(dir_ / "f.bmp", Image({"11110", "10000", "11100"}));
+    const std::string rows("\x08\x03\xF0\x80\xE0", 5);
+    const std::pair<std::string, std::string> cases[] = {
+        {"ssd1306", std::string("\x05\x08\x07\x05\x05\x01\x00", 7)},
+        {"adafruit-gfx", rows},
+        {"u8g2", std::string("\x08\x03\x0F\x01\x07", 5)},
+        {"st7920", rows},
+        {"epaper", std::string("\x08\x03\x08\x78\x18", 5)},
+    };
+    for (const auto& [target, bytes] : cases)
+        EXPECT_EQ(Run({"--target", target, "--binary", "f.bmp"}).out, bytes) << target;
+    EXPECT_EQ(Run({"--target", "adafruit-gfx", "f.bmp"}).out.substr(0, 18), "#define f_WIDTH 5\r");
+    EXPECT_EQ(Run({"--target", "SH1106", "f.bmp"}).out.substr(0, 18), "\t.db 5,8\r\n\t.db $07");
+    const Outcome given = Run({"--target", "ssd1306", "--layout", "rows", "--binary", "f.bmp"});
+    EXPECT_EQ(given.out, std::string("\x08\x03\x0F\x01\x07", 5));
+    EXPECT_EQ(given.err,
+              "rastelle-cli: --target ssd1306 takes --layout pages; used as given: "
+              "--layout rows\n");
+}
+
 // C compiled by gcc and clang with warnings as errors into a program that prints the width,
 // the height and the array; an X BitMap compiled too, and read back into the picture by
 // ImageMagick (as PBM) and Pillow (its pixels, a set bit non-zero; Debian's Python, which
@@ -712,6 +736,9 @@ TEST_F(Cli, Messages) {
         {"", {"--syntax", "masm", "x"}, 2, "",
          "rastelle-cli: unknown syntax 'masm'; the syntaxes are tasm, zilog, intel, ca65, acme, "
          "sdas, gas, c, xbm" + tryHelp},
+        {"", {"--target", "oled", "x"}, 2, "",
+         "rastelle-cli: unknown target 'oled'; the targets are ssd1306, adafruit-gfx, u8g2, "
+         "st7920, epaper" + tryHelp},
         {"", {"-o", "a", "--output=b", "x"}, 2, "",
          "rastelle-cli: option --output is given twice" + tryHelp},
         {"", {"empty.bmp"}, 1, "", cannot + "empty.bmp: empty file\n"},
