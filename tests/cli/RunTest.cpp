@@ -591,6 +591,17 @@ TEST_F(Cli, BinaryIsTheAssembledText) {
         EXPECT_EQ(binary.status, 0);
         EXPECT_EQ(binary.out, ReadFile(dir_ / "out.bin"));
     }
+    // Read back: the header's size (its fill digits as pixels), or --size's.
+    for (const std::string header : {"--binary", "--no-header"}) {
+        ASSERT_EQ(Run({"--binary", header, "pic.bmp", "-o", "p.bin"}).status, 0);
+        const bool sized = header == "--no-header";
+        EXPECT_EQ(Run({"--binary", header, "--reverse", "--size", sized ? "10x2" : "16x2", "p.bin",
+                       "-o", "p.pbm"})
+                      .err,
+                  "");
+        EXPECT_EQ(ReadFile(dir_ / "p.pbm"),
+                  sized ? "P4\n10 2\n\xB3\x80\x4C\x40" : "P4\n16 2\n\xB3\x80\x4C\x40");
+    }
     EXPECT_EQ(Run({"--binary", "wide.bmp"}).err,
               "rastelle-cli: wide.bmp: width 304 does not fit in a byte; --binary writes each "
               "header number as one byte: --no-header leaves the header out\n");
