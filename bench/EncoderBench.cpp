@@ -92,7 +92,7 @@ void EncodePreset(benchmark::State& state) {
                           preset.syntax);
 }
 BENCHMARK(EncodePreset)
-    ->ArgsProduct({{4096}, benchmark::CreateDenseRange(0, 6, 1)})
+    ->ArgsProduct({{4096}, benchmark::CreateDenseRange(0, 8, 1)})
     ->Unit(benchmark::kMillisecond);
 
 // Streamed in blocks to a sink that only counts, as the command line writes.
@@ -116,6 +116,39 @@ void StreamToSink(benchmark::State& state) {
                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(StreamToSink)->Arg(4096)->Unit(benchmark::kMillisecond);
+
+// The forms of the text against plain binary (target: hex and comments at most 1.5 times its
+// time), streamed as the command line writes them: binary, hexadecimal, decimal, binary with
+// comments, hexadecimal with comments.
+void StreamForm(benchmark::State& state) {
+    struct CountingSink final : rastelle::TextSink {
+        bool Write(std::string_view text) override {
+            bytes += text.size();
+            return true;
+        }
+        std::size_t bytes = 0;
+    } sink;
+    constexpr const char* kNames[] = {"bin", "hex", "dec", "bin+comment", "hex+comment"};
+    constexpr rastelle::Radix kRadixes[] = {rastelle::Radix::Binary, rastelle::Radix::Hex,
+                                            rastelle::Radix::Decimal, rastelle::Radix::Binary,
+                                            rastelle::Radix::Hex};
+    const auto form = static_cast<std::size_t>(state.range(1));
+    state.SetLabel(kNames[form]);
+    rastelle::ConversionSettings settings;
+    settings.radix = kRadixes[form];
+    settings.comment = form >= 3;
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const FixedRowImage image(side, side);
+    for (auto _ : state) {
+        rastelle::WritePicture(image, settings, {}, {}, sink, false);
+        benchmark::DoNotOptimize(sink.bytes);
+    }
+    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(StreamForm)
+    ->ArgsProduct({{4096}, benchmark::CreateDenseRange(0, 4, 1)})
+    ->Unit(benchmark::kMillisecond);
 
 // The digit stage alone on a row of every grey, in each mode: plain thresholding (0),
 // ordered (1), Floyd-Steinberg (2), Atkinson (3).

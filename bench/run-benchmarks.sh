@@ -11,7 +11,8 @@ cmake --preset native >/dev/null
 cmake --build --preset native >/dev/null
 echo "== Engine throughput (targets: at least 100 million pixels per second; ordered digits at least"
 echo "   0.8 of plain ones, Floyd-Steinberg at least 100 million pixels per second; ResizeArea/1024"
-echo "   at least 100 million source pixels per second; PhotoToPanel's ratio at most 1.2)"
+echo "   at least 100 million source pixels per second; PhotoToPanel's ratio at most 1.2; StreamForm"
+echo "   hex and hex+comment at most 1.5 times the time of bin)"
 build/native/bench/engine_bench --benchmark_counters_tabular=true
 
 echo

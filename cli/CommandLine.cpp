@@ -129,6 +129,9 @@ constexpr Choice kChoices[] = {
     {"--flip", "horizontal", [](CommandLine& c) { c.geometry.flip = Flip::Horizontal; }},
     {"--flip", "vertical", [](CommandLine& c) { c.geometry.flip = Flip::Vertical; }},
     {"--flip", "both", [](CommandLine& c) { c.geometry.flip = Flip::Both; }},
+    {"--radix", "bin", [](CommandLine& c) { c.settings.radix = Radix::Binary; }},
+    {"--radix", "hex", [](CommandLine& c) { c.settings.radix = Radix::Hex; }},
+    {"--radix", "dec", [](CommandLine& c) { c.settings.radix = Radix::Decimal; }},
 };
 
 // How a refusal names these options: the setting in words, its choices as "a, b or c". The
@@ -139,7 +142,8 @@ constexpr struct {
 } kChoiceSubjects[] = {{"--fill", "fill"},       {"--width-unit", "width unit"},
                        {"--dither", "dither"},   {"--background", "background"},
                        {"--frames", "frames"},   {"--fit", "fit"},
-                       {"--rotate", "rotation"}, {"--flip", "flip"}};
+                       {"--rotate", "rotation"}, {"--flip", "flip"},
+                       {"--radix", "radix"}};
 
 bool ParseChoice(std::string_view name, std::string_view text, CommandLine& commandLine,
                  std::string& error) {
@@ -180,6 +184,80 @@ bool IsChoice(std::string_view name) {
     return false;
 }
 
+// C has no binary literals before C23; an X BitMap is hexadecimal bytes of rows, the leftmost
+// pixel in bit 0, rows padded to whole bytes, its size always given. Fills in what XBM implies.
+std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settings) {
+    const TextKind kind = preset.syntax.kind;
+    if (kind == TextKind::C && settings.radix == Radix::Binary)
+        return "--radix bin is not standard C before C23: --syntax c takes hex or dec";
+    if (kind != TextKind::Xbm)
+        return {};
+    const std::pair<bool, std::string_view> refused[] = {
+        {settings.radix == Radix::Binary || settings.radix == Radix::Decimal, "--radix"},
+        {settings.layout == ByteLayout::Pages, "--layout pages"},
+        {settings.bitOrder == BitOrder::Bit7First, "--bit-order msb"},
+        {settings.fill == FillMode::None, "--fill none"},
+        {settings.centre, "--centre"},
+        {!settings.header, "--no-header"},
+        {settings.widthUnit == WidthUnit::Bytes, "--width-unit bytes"},
+        {settings.comment, "--comment (ImageMagick reads no comment among the bytes)"},
+        {settings.symbols, "--symbols (it defines its own size)"},
+        {settings.mask != MaskSource::None && settings.maskLayout != MaskLayout::Block,
+         "--mask beside the picture (--mask-layout block makes it an image of its own)"},
+    };
+    for (const auto& [contradicts, option] : refused) {
+        if (contradicts)
+            return "--syntax xbm is hexadecimal rows, the leftmost pixel in bit 0, padded to "
+                   "whole bytes, after its size: it does not take " +
+                   std::string(option);
+    }
+    settings.bitOrder = BitOrder::Bit0First;
+    return {};
+}
+
+std::string_view RadixWord(Radix radix) {
+    return radix == Radix::Hex ? "hex" : radix == Radix::Decimal ? "dec" : "bin";
+}
+
+// What --target sets, unless given otherwise; what was given otherwise is said.
+std::string ApplyTarget(const DisplayTarget& target, const std::set<std::string_view>& given,
+                        CommandLine& commandLine, const SyntaxPreset*& preset) {
+    ConversionSettings& settings = commandLine.settings;
+    std::string takes;
+    std::string used;
+    const auto settle = [&](std::string_view option, bool same, std::string_view wanted,
+                            std::string_view as, auto apply) {
+        if (!given.contains(option)) {
+            apply();
+        } else if (!same) {
+            takes += (takes.empty() ? "" : ", ") + std::string(option) + " " + std::string(wanted);
+            used += (used.empty() ? "" : ", ") + std::string(option) + " " + std::string(as);
+        }
+    };
+    const auto layoutWord = [](ByteLayout layout) {
+        return layout == ByteLayout::Pages ? "pages" : "rows";
+    };
+    const auto orderWord = [](BitOrder order) {
+        return order == BitOrder::Bit0First ? "lsb" : "msb";
+    };
+    settle("--layout", settings.layout == target.layout, layoutWord(target.layout),
+           layoutWord(settings.layout), [&] { settings.layout = target.layout; });
+    settle("--bit-order", settings.bitOrder == target.bitOrder, orderWord(target.bitOrder),
+           orderWord(settings.bitOrder), [&] { settings.bitOrder = target.bitOrder; });
+    settle("--radix", settings.radix == target.radix, RadixWord(target.radix),
+           RadixWord(settings.radix), [&] { settings.radix = target.radix; });
+    if (!target.syntax.empty()) {
+        settle("--syntax", preset->name == target.syntax, target.syntax, preset->name, [&] {
+            preset = FindSyntaxPreset(target.syntax);
+            commandLine.syntax = preset->syntax;
+        });
+    }
+    settings.invert = settings.invert || target.invert;
+    return takes.empty() ? std::string()
+                         : "--target " + std::string(target.name) + " takes " + takes +
+                               "; used as given: " + used;
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
@@ -187,6 +265,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     const SyntaxPreset* preset = SyntaxPresets().data();
     std::optional<std::string> label;
     std::string labelPrefix;
+    const DisplayTarget* target = nullptr;
     std::set<std::string_view> given;  // options that take one value
     bool optionsEnded = false;
 
@@ -241,6 +320,18 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.reverse = true;
             continue;
         }
+        if (argument == "--comment") {
+            commandLine.settings.comment = true;
+            continue;
+        }
+        if (argument == "--symbols") {
+            commandLine.settings.symbols = true;
+            continue;
+        }
+        if (argument == "--binary") {
+            commandLine.settings.binary = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -252,7 +343,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
             name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
             name != "--label-prefix" && name != "--crop" && name != "--resize" &&
-            name != "--scale" && !IsChoice(name)) {
+            name != "--scale" && name != "--per-line" && name != "--target" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -328,6 +419,26 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             "'");
             commandLine.settings.mask = key ? MaskSource::KeyColour : MaskSource::Alpha;
             commandLine.settings.maskKey = key.value_or(0);
+        } else if (name == "--target") {
+            if (text == "list") {
+                commandLine.action = CommandLine::Action::ListTargets;
+                return {commandLine, {}};
+            }
+            target = FindDisplayTarget(text);
+            if (target == nullptr) {
+                std::string names;
+                for (const DisplayTarget& known : DisplayTargets())
+                    names += (names.empty() ? "" : ", ") + std::string(known.name);
+                return Fail("unknown target '" + text + "'; the targets are " + names);
+            }
+        } else if (name == "--per-line") {
+            const auto perLine = ParseSide(text);
+            if (!perLine)
+                return Fail(
+                    "--per-line must be a whole number of literals from 1 to 16777216, "
+                    "not '" +
+                    text + "'");
+            commandLine.settings.perLine = *perLine;
         } else if (name == "--label") {
             if (!IsValidLabel(text)) {
                 return Fail("label '" + text +
@@ -369,6 +480,14 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(
             "--crop, --resize, --scale, --rotate, --flip and --trim change the images read, "
             "not the pictures --reverse writes");
+    if (target != nullptr)
+        commandLine.notice = ApplyTarget(*target, given, commandLine, preset);
+    if (std::string error = CheckTextForm(*preset, commandLine.settings); !error.empty())
+        return Fail(error);
+    if (commandLine.settings.binary && commandLine.settings.symbols)
+        return Fail("--binary has no symbols: a table's addresses depend on where the bytes go");
+    if (commandLine.settings.binary && commandLine.preview)
+        return Fail("--binary and --preview each replace the text: give one of them");
     if (commandLine.reverse) {
         if (!commandLine.output)
             return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
@@ -387,10 +506,16 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     const bool numbered = commandLine.allFrames || settings.cellWidth > 0;
     const bool maskBlock =
         settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block;
-    const bool labelled =
-        commandLine.inputs.size() > 1 || label || !labelPrefix.empty() || numbered || maskBlock;
-    // What frames (_F), cells (_K) and a mask block (_mask) may add to a file's label.
+    // A C array needs a name, and symbols are named after the label.
+    const bool labelled = commandLine.inputs.size() > 1 || label || !labelPrefix.empty() ||
+                          numbered || maskBlock || preset->syntax.kind != TextKind::Assembler ||
+                          settings.symbols;
+    // What frames (_F), cells (_K), a mask block (_mask) and symbols (_height) may add to a
+    // file's label.
     std::size_t added = maskBlock ? 5 : 0;
+    if (settings.symbols) {
+        added = std::max<std::size_t>(added, 7);
+    }
     const auto digits = [](std::uint64_t most) { return std::to_string(most).size(); };
     if (commandLine.allFrames) {
         added += 1 + digits(std::numeric_limits<std::int32_t>::max());
@@ -420,8 +545,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             made.empty() || numbered ? std::string_view{} : ReservedWord(*preset, made);
         if (!reserved.empty()) {
             const std::string as = reserved == made ? "" : " (as " + std::string(reserved) + ")";
+            const std::string reserves =
+                preset->syntax.kind == TextKind::C
+                    ? "a keyword of C"
+                    : "which " + std::string(preset->name) + " assemblers reserve" + as;
             return Fail((label ? "--label gives" : PathText(input) + " would get") + " the label " +
-                        made + ", which " + std::string(preset->name) + " assemblers reserve" + as +
+                        made + ", " + reserves +
                         "; --label-prefix TEXT puts TEXT before every label");
         }
         // Every file's frames and cells add the same numbers to its label, so their labels
@@ -430,10 +559,36 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         if (clash.empty() && !made.empty() && maskBlock && !numbered) {
             clash = labels.Add(made + "_mask", source + "'s mask");
         }
+        if (settings.symbols && !made.empty()) {
+            // A count and a table only where the file gives several images, the place of what
+            // was kept only with trim.
+            std::vector<const char*> symbols = {"_width", "_height"};
+            if (numbered) {
+                symbols.insert(symbols.end(), {"_count", "_table"});
+            }
+            if (commandLine.trim) {
+                symbols.insert(symbols.end(), {"_trim_x", "_trim_y"});
+            }
+            for (const char* symbol : symbols) {
+                if (clash.empty()) {
+                    clash = labels.Add(made + symbol, source + "'s symbols");
+                }
+            }
+        }
         if (!clash.empty()) {
             return Fail(clash);
         }
         commandLine.labels.push_back(std::move(made));
+    }
+    commandLine.tableName = labelPrefix + "images";
+    if (settings.symbols && commandLine.inputs.size() > 1) {
+        for (const char* symbol : {"_count", "_table"}) {
+            if (std::string clash =
+                    labels.Add(commandLine.tableName + symbol, "the table of files");
+                !clash.empty()) {
+                return Fail(clash);
+            }
+        }
     }
     return {commandLine, {}};
 }
@@ -450,10 +605,47 @@ std::string SyntaxTable() {
             return std::string(syntax.literalPrefix) + std::string(digits) +
                    std::string(syntax.literalSuffix);
         };
-        table += "  " + name + std::string(syntax.directive) + " 16,2 / " +
-                 std::string(syntax.directive) + " " + literal("00111100") + "," +
-                 literal("11000011") + "\n";
+        if (syntax.kind == TextKind::Assembler) {
+            table += "  " + name + std::string(syntax.directive) + " 16,2 / " +
+                     std::string(syntax.directive) + " " + literal("00111100") + "," +
+                     literal("11000011") + "\n";
+        } else {
+            const bool xbm = syntax.kind == TextKind::Xbm;
+            table += "  " + name + "#define NAME_" + (xbm ? "width" : "WIDTH") + " 16 / " +
+                     "0x3C, 0xC3," + "\n";
+        }
         table += std::string(19, ' ') + std::string(preset.assemblers) + "\n";
+    }
+    return table;
+}
+
+std::string TargetTable() {
+    std::string table;
+    for (const DisplayTarget& target : DisplayTargets()) {
+        std::string name(target.name);
+        name.resize(14, ' ');
+        std::string sets = "--layout ";
+        sets += target.layout == ByteLayout::Pages ? "pages" : "rows";
+        sets += target.bitOrder == BitOrder::Bit0First ? " --bit-order lsb" : " --bit-order msb";
+        sets += " --radix ";
+        sets += RadixWord(target.radix);
+        sets += target.invert ? " --invert" : "";
+        if (!target.syntax.empty()) {
+            sets += " --syntax ";
+            sets += target.syntax;
+        }
+        table += "  ";
+        table += name;
+        table += sets;
+        table += "\n";
+        table.append(16, ' ');
+        table += target.matches;
+        if (!target.aliases.empty()) {
+            table += " (also ";
+            table += target.aliases;
+            table += ")";
+        }
+        table += "\n";
     }
     return table;
 }
@@ -483,7 +675,24 @@ std::string UsageText() {
            "  --width-unit bits|bytes  unit of the header's width (default bits; always bits\n"
            "                         with --fill none)\n"
            "  --syntax NAME          the assembler's spelling (below); NAME may also be one of\n"
-           "                         the assemblers named; --syntax list shows the table\n"
+           "                         the assemblers named; --syntax list shows the table; c: a\n"
+           "                         C array; xbm: an X BitMap (rows, the left pixel in bit 0)\n"
+           "  --radix bin|hex|dec    how bytes are spelt (default bin; hex in C, which takes\n"
+           "                         no bin); the header stays decimal\n"
+           "  --per-line N           at most N literals a line; a longer row or page goes on\n"
+           "                         over more lines (default: a line per row or page)\n"
+           "  --comment              draw each row's pixels in a comment after its line (#\n"
+           "                         for 1, . for 0; a page's rows on 8 lines before it)\n"
+           "  --target NAME          the layout, bit order, polarity and spelling a display\n"
+           "                         or library takes; options given override it (said on\n"
+           "                         standard error); --target list shows them\n"
+           "  --binary               instead of the text, the bytes assembling it gives (each\n"
+           "                         header number a byte, above 255 refused); to -o OUT or\n"
+           "                         to standard output when it is no terminal\n"
+           "  --symbols              equates NAME_width and NAME_height (pixels) for every\n"
+           "                         image; with cells, frames or several files also\n"
+           "                         NAME_count and a table of addresses NAME_table (several\n"
+           "                         files: images_count, images_table)\n"
            "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
            "  --label-prefix TEXT    put TEXT before every label (spr_ makes nop.png spr_nop:,\n"
            "                         one FILE too): labels that the syntax's assemblers\n"
@@ -519,7 +728,8 @@ std::string UsageText() {
            "  --rotate 90|180|270    turn clockwise (after crop and resize)\n"
            "  --flip horizontal|vertical|both  mirror (after turning)\n"
            "  --trim                 cut the rows and columns at the edges whose digits are\n"
-           "                         all 0; the part kept is said on standard error\n"
+           "                         all 0; the part kept is said on standard error (and\n"
+           "                         with --symbols as NAME_trim_x, NAME_trim_y)\n"
            "  --preview              draw the 1-bit pictures with block characters instead of\n"
            "                         writing the text (fill drawn as \u2591 or \u2593); a\n"
            "                         picture wider than the terminal is reduced to fit\n"
@@ -531,10 +741,12 @@ std::string UsageText() {
            "                         made the text. Reads the directives and literals of\n"
            "                         every syntax, hexadecimal ($FF, 0xFF, 0FFh, #$FF),\n"
            "                         decimal and binary (%101, 0b101, 101b) numbers, and\n"
-           "                         comments (;, //, * at column 1); TEXT \"-\" is standard\n"
-           "                         input. Several labels make one picture each: PICTURE\n"
-           "                         is then a folder, the files LABEL.png; --label NAME\n"
-           "                         picks one\n"
+           "                         comments (;, //, /* */, * at column 1); equates and\n"
+           "                         tables of words are skipped; C arrays and X BitMaps\n"
+           "                         (--syntax xbm); with --binary, the bytes --binary\n"
+           "                         writes. TEXT \"-\" is standard input. Several labels\n"
+           "                         make one picture each: PICTURE is then a folder, the\n"
+           "                         files LABEL.png; --label NAME picks one\n"
            "  --size WxH             with --reverse, the picture's size in pixels: needed\n"
            "                         with --no-header; with a header, fill digits are then\n"
            "                         dropped (without it they become pixels)\n"

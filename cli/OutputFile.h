@@ -56,6 +56,8 @@ class OutputFile final : public TextSink {
         return !temporary_.empty() || !directory_.empty();
 #endif
     }
+    // Standard output is a terminal, which bytes that are no text would garble.
+    bool IsTerminal() const;
     bool WroteAnything() const {
         return wroteAnything_;
     }

@@ -125,6 +125,10 @@ bool OutputFile::PrepareReplacement(const std::filesystem::path& target) {
     return Fail(ERROR_FILE_EXISTS);
 }
 
+bool OutputFile::IsTerminal() const {
+    return stream_ != nullptr && _isatty(_fileno(stream_)) != 0;
+}
+
 bool OutputFile::Write(std::string_view text) {
     if (!reason_.empty()) {
         return false;

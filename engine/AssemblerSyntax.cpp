@@ -56,45 +56,91 @@ constexpr std::string_view kSdasWords =
 // GNU as for Z80: registers.
 constexpr std::string_view kGasWords = "a af b bc c d de e f h hl i ix ixh ixl iy iyh iyl l r sp";
 
+// C99's keywords; an array named after one would not compile.
+constexpr std::string_view kCKeywords =
+    "auto break case char const continue default do double else enum extern float for goto if "
+    "inline int long register restrict return short signed sizeof static struct switch typedef "
+    "union unsigned void volatile while _Bool _Complex _Imaginary";
+
 constexpr std::array kPresets{
-    SyntaxPreset{"tasm",
-                 {".db", "%", "", ":"},
-                 "GNU as for Z80, xa65; spasm-ng, sjasmplus, TASM, WLA-DX",
-                 "spasm spasm-ng sjasmplus wla-dx wla xa65 xa",
-                 kTasmWords,
-                 false},
-    SyntaxPreset{"zilog",
-                 {"db", "%", "", ":"},
-                 "z80asm, pasmo, crasm, as86; rgbasm, vasm",
-                 "z80asm pasmo crasm as86 rgbasm vasm",
-                 kZilogWords,
-                 false},
-    SyntaxPreset{"intel",
-                 {"db", "", "b", ":"},
-                 "nasm, yasm, fasm, z80asm, pasmo; TASM",
-                 "nasm yasm fasm",
-                 kIntelWords,
-                 false},
-    SyntaxPreset{"ca65",
-                 {".byte", "%", "", ":"},
-                 "ca65, 64tass, dasm, xa65",
-                 "cc65 64tass dasm",
-                 kCa65Words,
-                 false},
-    SyntaxPreset{"acme", {"!byte", "%", "", ":"}, "acme", "", kAcmeWords, false},
+    SyntaxPreset{
+        "tasm",
+        {".db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", " = ", ".word"},
+        "GNU as for Z80, xa65; spasm-ng, sjasmplus, TASM, WLA-DX",
+        "spasm spasm-ng sjasmplus wla-dx wla xa65 xa",
+        kTasmWords,
+        false},
+    SyntaxPreset{
+        "zilog",
+        {"db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", ": equ ", "dw"},
+        "z80asm, pasmo, crasm, as86; rgbasm, vasm",
+        "z80asm pasmo crasm as86 rgbasm vasm",
+        kZilogWords,
+        false},
+    SyntaxPreset{
+        "intel",
+        {"db", "", "b", ":", "", "h", true, "; ", "", TextKind::Assembler, "", ": equ ", "dw"},
+        "nasm, yasm, fasm, z80asm, pasmo; TASM",
+        "nasm yasm fasm",
+        kIntelWords,
+        false},
+    SyntaxPreset{
+        "ca65",
+        {".byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", " = ", ".word"},
+        "ca65, 64tass, dasm, xa65",
+        "cc65 64tass dasm",
+        kCa65Words,
+        false},
+    SyntaxPreset{
+        "acme",
+        {"!byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", " = ", "!word"},
+        "acme",
+        "",
+        kAcmeWords,
+        false},
     SyntaxPreset{"sdas",
-                 {".db", "0b", "", ":"},
+                 {".db", "0b", "", ":", "0x", "", false, "; ", "", TextKind::Assembler, "\t.equ ",
+                  ", ", ".dw"},
                  "as31, sdasz80 and the other sdas (sdcc), avra; Microchip's AVR assembler",
                  "sdasz80 sdasgb sdas6808 sdas8051 sdas390 sdasrab sdasstm8 sdastlcs90 "
                  "sdaspdk13 sdaspdk14 sdaspdk15 avra as31",
                  kSdasWords,
                  true},
     SyntaxPreset{"gas",
-                 {".byte", "0b", "", ":"},
+                 {".byte", "0b", "", ":", "0x", "", false, "/* ", " */", TextKind::Assembler, "",
+                  " = ", ".word"},
                  "GNU as for Z80, AVR, 68HC11, 68k, ARM, x86",
                  "gnu-as",
                  kGasWords,
                  false},
+    // Binary literals are not C before C23: these take hexadecimal or decimal only.
+    SyntaxPreset{
+        "c",
+        {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::C, "#define ", " ", ""},
+        "gcc, clang; Arduino, Adafruit GFX",
+        "arduino",
+        kCKeywords,
+        false},
+    SyntaxPreset{
+        "xbm",
+        {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::Xbm, "#define ", " ", ""},
+        "ImageMagick, Pillow; X11, u8g2",
+        "x11",
+        "",
+        false},
+};
+
+constexpr DisplayTarget kTargets[] = {
+    {"ssd1306", "sh1106 pcd8544", "SSD1306, SH1106 and PCD8544 display memory: pages of 8 rows",
+     ByteLayout::Pages, BitOrder::Bit0First, false, Radix::Hex, ""},
+    {"adafruit-gfx", "gfx", "Adafruit GFX drawBitmap(): a C array of rows", ByteLayout::Rows,
+     BitOrder::Bit7First, false, Radix::Hex, "c"},
+    {"u8g2", "u8g", "u8g2 drawXBM() and X11: an X BitMap", ByteLayout::Rows, BitOrder::Bit0First,
+     false, Radix::Hex, "xbm"},
+    {"st7920", "", "ST7920 graphic display memory: rows", ByteLayout::Rows, BitOrder::Bit7First,
+     false, Radix::Hex, ""},
+    {"epaper", "e-paper eink", "e-paper panels (Waveshare, GxEPD2): rows, 1 for white",
+     ByteLayout::Rows, BitOrder::Bit7First, true, Radix::Hex, ""},
 };
 
 char Lower(char c) {
@@ -111,11 +157,13 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The word of the space-separated `words` that is `name` in any case, or empty.
-std::string_view FindWord(std::string_view words, std::string_view name) {
+// The word of the space-separated `words` that is `name` (in any case unless `exactCase`), or
+// empty.
+std::string_view FindWord(std::string_view words, std::string_view name, bool exactCase = false) {
     while (!words.empty()) {
         const std::size_t space = words.find(' ');
-        if (SameIgnoringCase(words.substr(0, space), name))
+        const std::string_view word = words.substr(0, space);
+        if (exactCase ? word == name : SameIgnoringCase(word, name))
             return words.substr(0, space);
         words = space == std::string_view::npos ? std::string_view{} : words.substr(space + 1);
     }
@@ -147,8 +195,21 @@ const SyntaxPreset* FindSyntaxPreset(std::string_view name) {
     return nullptr;
 }
 
+std::span<const DisplayTarget> DisplayTargets() {
+    return kTargets;
+}
+
+const DisplayTarget* FindDisplayTarget(std::string_view name) {
+    for (const DisplayTarget& target : kTargets) {
+        if (SameIgnoringCase(target.name, name) || !FindWord(target.aliases, name).empty())
+            return &target;
+    }
+    return nullptr;
+}
+
 std::string_view ReservedWord(const SyntaxPreset& preset, std::string_view label) {
-    return FindWord(preset.reservedWords, label);
+    // C's keywords are words of one case: "If" is a name.
+    return FindWord(preset.reservedWords, label, preset.syntax.kind == TextKind::C);
 }
 
 bool IsValidLabel(std::string_view label) {

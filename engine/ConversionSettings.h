@@ -62,6 +62,10 @@ enum class BitOrder : std::int32_t { Default, Bit7First, Bit0First };
 // In which order an image's cells come: along the rows of cells, or down the columns.
 enum class CellOrder : std::int32_t { Rows, Columns };
 
+// How the text spells a byte: as the syntax does by default (binary in assembler text,
+// hexadecimal in C), or binary, hexadecimal or decimal.
+enum class Radix : std::int32_t { Default, Binary, Hex, Decimal };
+
 // The options of one conversion run.
 struct ConversionSettings {
     FillMode fill = FillMode::Zeros;
@@ -88,6 +92,19 @@ struct ConversionSettings {
 
     // The text.
     bool header = true;  // the width/height line
+    Radix radix = Radix::Default;
+    std::int32_t perLine = 0;  // at most this many literals a line; 0: a line per row or page
+    bool comment = false;      // draw each row's pixels in a comment
+    // Equates of each labelled image's width and height, and with several images a count
+    // and a table of their addresses.
+    bool symbols = false;
+    // Set by the trim: where the part kept starts in the picture, written with the symbols as
+    // NAME_trim_x and NAME_trim_y; -1 without trim.
+    std::int32_t keptLeft = -1;
+    std::int32_t keptTop = -1;
+    // Instead of the text, the bytes assembling it gives: each header number a byte, then the
+    // lines' bytes, images one after another.
+    bool binary = false;
 };
 
 }  // namespace rastelle

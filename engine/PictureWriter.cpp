@@ -65,10 +65,12 @@ bool WriteLaidOut(RowEncoder& encoder, Layout& layout, std::int32_t width, std::
                   const ConversionSettings& settings, LayoutContent content, std::string_view label,
                   RowOf&& rowOf) {
     layout.Begin(width, height, settings, content);
-    const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
-    encoder.BeginText(headerWidth, headerHeight, settings.header, label);
+    encoder.BeginText(width, height, settings, label);
     for (std::int32_t y = 0; y < height && !encoder.SinkFailed(); ++y) {
         const Rows rows = rowOf(y);
+        if (content != LayoutContent::Mask) {
+            encoder.NoteRow(rows.picture);  // mask bytes are not drawn
+        }
         if (layout.AddRow(rows.picture, rows.mask)) {
             encoder.AppendLine(layout.Line());
         }
@@ -89,7 +91,7 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     RowEncoder encoder(syntax, &sink);
     Layout layout;
     const auto startImage = [&] {
-        report.written = report.written && (!separate || sink.Write(kEmptyLine));
+        report.written = report.written && (!separate || settings.binary || sink.Write(kEmptyLine));
         separate = true;
         report.wroteImage = true;
         return report.written;
@@ -141,6 +143,7 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     digits.Begin(width, settings);
     std::vector<std::uint8_t> cellDigits;
     std::vector<std::uint8_t> cellMask;
+    std::vector<std::string> cellNames;  // for the table of the cells' addresses
     const LayoutContent content =
         masked && !maskBlock ? LayoutContent::PictureWithMask : LayoutContent::Picture;
 
@@ -153,6 +156,9 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         if (!cellName.empty()) {
             cellName += '_';
             cellName += std::to_string(number);
+            if (settings.symbols) {
+                cellNames.push_back(cellName);
+            }
         }
         if (!startImage() || !WriteLaidOut(encoder, layout, cellWidth, cellHeight, settings,
                                            content, cellName, [&](std::int32_t y) {
@@ -198,6 +204,9 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         }
     }
     report.sawTransparent = digits.SawTransparent();
+    if (settings.symbols && !name.empty()) {
+        report.written = sink.Write(RowEncoder::SymbolTable(syntax, name, cellNames));
+    }
     return report;
 }
 

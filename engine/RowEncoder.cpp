@@ -26,6 +26,10 @@ std::int64_t RowBits(std::int64_t width, FillMode fill) {
     return fill == FillMode::None ? width : (width + 7) / 8 * 8;
 }
 
+bool IsC(const AssemblerSyntax& syntax) {
+    return syntax.kind != TextKind::Assembler;
+}
+
 // Line end, tab, directive, space, then the literals: prefix, up to 8 digits, suffix,
 // separated by commas (an empty row still has one literal's prefix and suffix).
 std::uint64_t RowLength(std::int64_t rowBits, const AssemblerSyntax& syntax) {
@@ -37,10 +41,19 @@ std::uint64_t RowLength(std::int64_t rowBits, const AssemblerSyntax& syntax) {
         literals * perLiteral - 1 + rowBits);
 }
 
+// The radix the text is written in: binary unless asked otherwise, and never binary in C.
+Radix TextRadix(Radix asked, const AssemblerSyntax& syntax) {
+    const Radix radix = asked == Radix::Default ? Radix::Binary : asked;
+    return IsC(syntax) && radix == Radix::Binary ? Radix::Hex : radix;
+}
+
+// C's definitions and the array's opening and closing around the lines, the name not counted.
+constexpr std::uint64_t kCFrame = 96;
+
 }  // namespace
 
 std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, FillMode fill,
-                                   const AssemblerSyntax& syntax) {
+                                   const AssemblerSyntax& syntax, const ConversionSettings& form) {
     const std::int64_t rowBits = RowBits(width, fill);
     // Header: tab, directive, space, width number, comma, height; the bits form is never
     // shorter.
@@ -48,7 +61,29 @@ std::uint64_t RowEncoder::TextSize(std::int64_t width, std::int64_t height, Fill
         static_cast<std::uint64_t>(2 + syntax.directive.size() + std::to_string(rowBits).size() +
                                    1 + std::to_string(height).size());
     const auto rows = height > 0 ? static_cast<std::uint64_t>(height) : 0U;
-    return header + rows * RowLength(rowBits, syntax) + kLineEnd.size();
+    const auto literals = static_cast<std::uint64_t>(rowBits + 7) / 8;
+    std::uint64_t row = RowLength(rowBits, syntax);
+    if (const Radix radix = TextRadix(form.radix, syntax); radix != Radix::Binary) {
+        // Line end, tab, directive and space, each literal at its longest with a separator
+        // of up to 2, and a comma after the line.
+        const std::size_t longest = radix == Radix::Decimal
+                                        ? 3
+                                        : syntax.hexPrefix.size() + 2 + syntax.hexSuffix.size() +
+                                              (syntax.hexLeadingDigit ? 1 : 0);
+        row = kLineEnd.size() + 3 + syntax.directive.size() + literals * (longest + 2);
+    }
+    if (form.perLine > 0) {
+        row += literals / static_cast<std::uint64_t>(form.perLine) *
+               (kLineEnd.size() + 3 + syntax.directive.size());
+    }
+    if (form.comment) {
+        // Pages draw 8 rows a line, each on a comment line of its own.
+        const std::uint64_t lines = form.layout == ByteLayout::Pages ? 8 : 1;
+        row +=
+            static_cast<std::uint64_t>(rowBits) +
+            lines * (kLineEnd.size() + 2 + syntax.commentStart.size() + syntax.commentEnd.size());
+    }
+    return header + rows * row + kLineEnd.size() + (IsC(syntax) ? kCFrame : 0);
 }
 
 void RowEncoder::Begin(std::int32_t width, std::int32_t height, const ConversionSettings& settings,
@@ -58,30 +93,92 @@ void RowEncoder::Begin(std::int32_t width, std::int32_t height, const Conversion
         settings.mask != MaskSource::None && settings.maskLayout != MaskLayout::Block;
     layout_.Begin(width, height, settings,
                   maskBeside ? LayoutContent::PictureWithMask : LayoutContent::Picture);
-    const std::uint64_t size = TextSize(width, height, settings.fill, syntax_);
+    const std::uint64_t size = TextSize(width, height, settings.fill, syntax_, settings);
     text_.reserve(static_cast<std::size_t>(
                       sink_ != nullptr
                           ? std::min<std::uint64_t>(size, 2 * TextSink::kDefaultBlockBytes)
                           : size) +
-                  label.size() + syntax_.labelSuffix.size() + kLineEnd.size());
-    const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
-    BeginText(headerWidth, headerHeight, settings.header, label);
+                  3 * label.size() + syntax_.labelSuffix.size() + kLineEnd.size());
+    BeginText(width, height, settings, label);
     usesLayout_ = true;
 }
 
-void RowEncoder::BeginText(std::int64_t headerWidth, std::int64_t headerHeight, bool header,
-                           std::string_view label) {
+void RowEncoder::BeginText(std::int64_t width, std::int64_t height,
+                           const ConversionSettings& settings, std::string_view label) {
     usesLayout_ = false;
     text_.clear();
     sinkFailed_ = false;
+    comments_.clear();
+    const bool c = IsC(syntax_);
+    radix_ = TextRadix(settings.radix, syntax_);
+    perLine_ = settings.perLine;
+    comment_ = settings.comment;
+    pages_ = settings.layout == ByteLayout::Pages;
+    lineLead_.assign(kLineEnd);
+    lineLead_ += '\t';
+    if (!c) {
+        lineLead_ += syntax_.directive;
+        lineLead_ += ' ';
+    }
+    separator_ = c ? ", " : ",";
+    lineTail_ = c ? "," : "";
+    templateDigits_.clear();
+    lineTemplate_.clear();
+    if (radix_ != Radix::Binary) {
+        SpellLiterals();
+    }
+    const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
+    binary_ = settings.binary;
+    if (binary_) {
+        // A number above 255 is cut to its low byte, as the directive's byte holds it.
+        if (settings.header) {
+            text_ += static_cast<char>(headerWidth & 0xFF);
+            text_ += static_cast<char>(headerHeight & 0xFF);
+        }
+        return;
+    }
+    if (settings.symbols && !label.empty()) {
+        for (const auto& [side, value] :
+             {std::pair{"_width", width}, std::pair{"_height", height}}) {
+            AppendEquate(label, side, value);
+            text_ += kLineEnd;
+        }
+        if (settings.keptLeft >= 0) {
+            for (const auto& [side, value] : {std::pair{"_trim_x", settings.keptLeft},
+                                              std::pair{"_trim_y", settings.keptTop}}) {
+                AppendEquate(label, side, value);
+                text_ += kLineEnd;
+            }
+        }
+    }
+    if (c) {
+        // The array needs a name.
+        const std::string name(label.empty() ? std::string_view("image") : label);
+        const bool xbm = syntax_.kind == TextKind::Xbm;
+        if (settings.header || xbm) {
+            for (const auto& [side, value] : {std::pair{xbm ? "_width " : "_WIDTH ", width},
+                                              std::pair{xbm ? "_height " : "_HEIGHT ", height}}) {
+                text_ += "#define ";
+                text_ += name;
+                text_ += side;
+                text_ += std::to_string(value);
+                text_ += kLineEnd;
+            }
+        }
+        text_ += xbm ? "static unsigned char " : "static const unsigned char ";
+        text_ += name;
+        text_ += xbm ? "_bits[] = {" : "[] = {";
+        lineEndBeforeNext_ = true;
+        return;
+    }
     if (!label.empty()) {
         text_ += label;
         text_ += syntax_.labelSuffix;
-        if (header) {
+        if (settings.header) {
             text_ += kLineEnd;
         }
     }
-    if (header) {
+    if (settings.header) {
         text_ += '\t';
         text_ += syntax_.directive;
         text_ += ' ';
@@ -89,11 +186,90 @@ void RowEncoder::BeginText(std::int64_t headerWidth, std::int64_t headerHeight, 
         text_ += ',';
         text_ += std::to_string(headerHeight);
     }
-    lineEndBeforeNext_ = header || !label.empty();
+    lineEndBeforeNext_ = settings.header || !label.empty();
+}
+
+void RowEncoder::AppendEquate(std::string_view name, std::string_view suffix, std::int64_t value) {
+    text_ += syntax_.equatePrefix;
+    text_ += name;
+    text_ += suffix;
+    text_ += syntax_.equateInfix;
+    text_ += std::to_string(value);
+}
+
+std::string RowEncoder::SymbolTable(const AssemblerSyntax& syntax, std::string_view name,
+                                    std::span<const std::string> labels) {
+    RowEncoder encoder(syntax);
+    std::string& text = encoder.text_;
+    text += kLineEnd;
+    encoder.AppendEquate(name, "_count", static_cast<std::int64_t>(labels.size()));
+    text += kLineEnd;
+    if (labels.empty()) {
+        return text;  // nothing to point at; C takes no empty array
+    }
+    const bool c = IsC(syntax);
+    text += c ? "static const unsigned char *const " : "";
+    text += name;
+    text += c ? "_table[] = {" : "_table:";
+    text += kLineEnd;
+    text += '\t';
+    if (!c) {
+        text += syntax.wordDirective;
+        text += ' ';
+    }
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        text += i == 0 ? "" : c ? ", " : ",";
+        text += labels[i];
+    }
+    text += c ? ",\r\n};\r\n" : "\r\n";
+    return text;
+}
+
+void RowEncoder::SpellLiterals() {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    for (std::size_t value = 0; value < spelled_.size(); ++value) {
+        std::string literal;
+        if (radix_ == Radix::Decimal) {
+            literal = std::to_string(value);
+        } else {
+            literal = syntax_.hexPrefix;
+            if (syntax_.hexLeadingDigit && value >= 0xA0) {
+                literal += '0';
+            }
+            literal += kHex[value >> 4];
+            literal += kHex[value & 15];
+            literal += syntax_.hexSuffix;
+        }
+        literal.insert(0, separator_);
+        Spelled& spelled = spelled_[value];
+        spelled.size = static_cast<std::uint8_t>(std::min(literal.size(), spelled.text.size()));
+        std::copy_n(literal.begin(), spelled.size, spelled.text.begin());
+    }
+}
+
+void RowEncoder::NoteRow(std::span<const std::uint8_t> pixels) {
+    if (!comment_) {
+        return;
+    }
+    // Pages draw each row on a comment line before the page; rows after the row's line.
+    if (!pages_) {
+        comments_.clear();
+    }
+    comments_.append(pages_ ? "\r\n\t" : " ");
+    comments_.append(syntax_.commentStart);
+    const std::size_t at = comments_.size();
+    comments_.resize(at + pixels.size());
+    char* const drawn = comments_.data() + at;
+    // Without a branch: pixel patterns are as good as random to a branch predictor.
+    for (std::size_t x = 0; x < pixels.size(); ++x) {
+        drawn[x] = static_cast<char>('.' - ('.' - '#') * (pixels[x] & 1));
+    }
+    comments_ += syntax_.commentEnd;
 }
 
 void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
     const std::span<const std::uint8_t> digits = digits_.Row(source, y);
+    NoteRow(digits);
     if (layout_.AddRow(digits, digits_.Mask())) {
         AppendLine(layout_.Line());
     }
@@ -102,53 +278,113 @@ void RowEncoder::AppendRow(const PixelSource& source, std::int32_t y) {
 void RowEncoder::MakeTemplate(std::span<const std::uint8_t> digits) {
     templateDigits_.assign(digits.begin(), digits.end());
     literalAt_.clear();
-    lineTemplate_.assign(kLineEnd);
-    lineTemplate_ += '\t';
-    lineTemplate_ += syntax_.directive;
-    lineTemplate_ += ' ';
+    lineTemplate_.assign(lineLead_);
     lineTemplate_ += syntax_.literalPrefix;
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i != 0) {
             lineTemplate_ += syntax_.literalSuffix;
-            lineTemplate_ += ',';
+            if (perLine_ > 0 && i % static_cast<std::size_t>(perLine_) == 0) {
+                lineTemplate_ += lineTail_;
+                lineTemplate_ += lineLead_;
+            } else {
+                lineTemplate_ += separator_;
+            }
             lineTemplate_ += syntax_.literalPrefix;
         }
         literalAt_.push_back(lineTemplate_.size());
         lineTemplate_.append(digits[i], '0');
     }
     lineTemplate_ += syntax_.literalSuffix;
+    lineTemplate_ += lineTail_;
     wholeLiterals_ = static_cast<std::size_t>(
         std::find_if(digits.begin(), digits.end(), [](std::uint8_t n) { return n != 8; }) -
         digits.begin());
+    // The literals a fixed stride apart end with the first line.
+    if (perLine_ > 0) {
+        wholeLiterals_ = std::min(wholeLiterals_, static_cast<std::size_t>(perLine_));
+    }
+}
+
+void RowEncoder::AppendSpelled(const LiteralLine& line) {
+    // Written through a pointer into room made for the longest spelling, then cut to size.
+    const std::size_t literals = line.values.size();
+    const auto perLine = static_cast<std::size_t>(perLine_);
+    const std::size_t breaks = perLine > 0 && literals > 0 ? (literals - 1) / perLine : 0;
+    const std::size_t start = text_.size();
+    text_.resize(start + (breaks + 1) * (lineLead_.size() + lineTail_.size()) +
+                 literals * spelled_[0].text.size());
+    char* at = text_.data() + start;
+    const auto put = [&at](std::string_view piece) {
+        std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
+    };
+    // Each spelling starts with the separator, which a line's first literal leaves out.
+    const std::size_t separator = separator_.size();
+    put(lineLead_);
+    for (std::size_t i = 0; i < literals; ++i) {
+        const Spelled& spelled = spelled_[line.values[i]];
+        std::size_t from = 0;
+        if (i == 0 || (perLine > 0 && i % perLine == 0)) {
+            if (i != 0) {
+                put(lineTail_);
+                put(lineLead_);
+            }
+            from = separator;
+        }
+        std::memcpy(at, spelled.text.data() + from, 8);
+        at += spelled.size - from;
+    }
+    put(lineTail_);
+    text_.resize(static_cast<std::size_t>(at - text_.data()));
 }
 
 void RowEncoder::AppendLine(const LiteralLine& line) {
-    if (!std::equal(line.digits.begin(), line.digits.end(), templateDigits_.begin(),
-                    templateDigits_.end())) {
-        MakeTemplate(line.digits);
+    if (binary_) {
+        text_.append(reinterpret_cast<const char*>(line.values.data()), line.values.size());
+        if (sink_ != nullptr && text_.size() >= sink_->BlockBytes()) {
+            HandOver();
+        }
+        return;
     }
     const std::size_t start = text_.size();
-    text_ += lineTemplate_;
-    char* const text = text_.data() + start;
-    const std::size_t literals = std::min(line.values.size(), literalAt_.size());
-    // Literals of 8 digits before any shorter one, the common case, a fixed stride apart.
-    std::size_t i = 0;
-    if (literals > 1 && line.digits[0] == 8) {
-        const std::size_t stride = literalAt_[1] - literalAt_[0];
-        const std::size_t whole = std::min(literals, wholeLiterals_);
-        for (char* at = text + literalAt_[0]; i < whole; ++i, at += stride) {
-            std::memcpy(at, kDigitText[line.values[i]].data(), 8);
+    if (pages_) {
+        text_ += comments_;
+    }
+    if (radix_ != Radix::Binary) {
+        AppendSpelled(line);
+    } else {
+        if (!std::equal(line.digits.begin(), line.digits.end(), templateDigits_.begin(),
+                        templateDigits_.end()) ||
+            lineTemplate_.empty()) {
+            MakeTemplate(line.digits);
+        }
+        const std::size_t lineStart = text_.size();
+        text_ += lineTemplate_;
+        char* const text = text_.data() + lineStart;
+        const std::size_t literals = std::min(line.values.size(), literalAt_.size());
+        // Literals of 8 digits before any shorter one, the common case, a fixed stride apart.
+        std::size_t i = 0;
+        if (literals > 1 && line.digits[0] == 8 && wholeLiterals_ > 1) {
+            const std::size_t stride = literalAt_[1] - literalAt_[0];
+            const std::size_t whole = std::min(literals, wholeLiterals_);
+            for (char* at = text + literalAt_[0]; i < whole; ++i, at += stride) {
+                std::memcpy(at, kDigitText[line.values[i]].data(), 8);
+            }
+        }
+        for (; i < literals; ++i) {
+            const std::uint8_t digits = line.digits[i];
+            const char* const source = kDigitText[line.values[i]].data() + 8 - digits;
+            if (digits == 8) {
+                std::memcpy(text + literalAt_[i], source, 8);
+            } else {
+                std::memcpy(text + literalAt_[i], source, digits);
+            }
         }
     }
-    for (; i < literals; ++i) {
-        const std::uint8_t digits = line.digits[i];
-        const char* const source = kDigitText[line.values[i]].data() + 8 - digits;
-        if (digits == 8) {
-            std::memcpy(text + literalAt_[i], source, 8);
-        } else {
-            std::memcpy(text + literalAt_[i], source, digits);
-        }
+    if (!pages_) {
+        text_ += comments_;
     }
+    comments_.clear();
     if (!lineEndBeforeNext_) {
         text_.erase(start, kLineEnd.size());
         lineEndBeforeNext_ = true;
@@ -163,7 +399,13 @@ void RowEncoder::Finish() {
         AppendLine(layout_.Line());
     }
     usesLayout_ = false;
-    text_ += kLineEnd;
+    if (IsC(syntax_) && !binary_) {
+        text_ += kLineEnd;
+        text_ += "};";
+    }
+    if (!binary_) {
+        text_ += kLineEnd;
+    }
     if (sink_ != nullptr) {
         HandOver();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -53,9 +54,13 @@ class RowEncoder {
     const DigitStage& Digits() const { return digits_; }
 
     // For lines laid out elsewhere: empties the text and writes the label line (when `label`
-    // is not empty) and the header line (when `header`).
-    void BeginText(std::int64_t headerWidth, std::int64_t headerHeight, bool header,
+    // is not empty) and the header (when the settings ask for it) of an image `width` x
+    // `height` pixels big; the settings also give the text's radix, literals a line and
+    // comments.
+    void BeginText(std::int64_t width, std::int64_t height, const ConversionSettings& settings,
                    std::string_view label);
+    // With comments: the pixels of the next row of the line in hand, to be drawn.
+    void NoteRow(std::span<const std::uint8_t> pixels);
     void AppendLine(const LiteralLine& line);
     // The sink refused some text; what follows is dropped.
     bool SinkFailed() const { return sinkFailed_; }
@@ -65,16 +70,27 @@ class RowEncoder {
     // Hands the finished text over, leaving the encoder empty.
     std::string TakeText() { return std::move(text_); }
 
+    // The count of `labels` as NAME_count and a table of their addresses, NAME_table, after
+    // an empty line; as C, a #define and an array of pointers.
+    static std::string SymbolTable(const AssemblerSyntax& syntax, std::string_view name,
+                                   std::span<const std::string> labels);
+
     // Length of the complete text for an image, without building it (exact with the width
     // in bits, at most a few bytes over with bytes); used to refuse images whose text would
     // not fit in memory before any work is done.
     // The label line is not counted.
+    // Other radixes are never longer than binary; comments, short lines and C's separators
+    // are counted from `form`.
     static std::uint64_t TextSize(std::int64_t width, std::int64_t height, FillMode fill,
-                                  const AssemblerSyntax& syntax = {});
+                                  const AssemblerSyntax& syntax = {},
+                                  const ConversionSettings& form = {});
 
   private:
     void HandOver();
     void MakeTemplate(std::span<const std::uint8_t> digits);
+    void SpellLiterals();
+    void AppendEquate(std::string_view name, std::string_view suffix, std::int64_t value);
+    void AppendSpelled(const LiteralLine& line);
 
     AssemblerSyntax syntax_;
     TextSink* sink_ = nullptr;
@@ -90,6 +106,24 @@ class RowEncoder {
     std::vector<std::uint8_t> templateDigits_;
     std::vector<std::size_t> literalAt_;
     std::size_t wholeLiterals_ = 0;  // literals of 8 digits before the first shorter one
+
+    // The form of BeginText's image.
+    Radix radix_ = Radix::Binary;
+    std::int32_t perLine_ = 0;
+    bool comment_ = false;
+    bool pages_ = false;
+    bool binary_ = false;
+    std::string lineLead_;  // a line end, a tab and the directive with its space
+    std::string_view separator_;
+    std::string_view lineTail_;
+    std::string comments_;  // drawn rows of the line in hand
+    // Each byte's literal in hexadecimal or decimal after the separator (at most 2 + 6
+    // characters), with room to copy 8 bytes from the separator's end.
+    struct Spelled {
+        std::array<char, 16> text;
+        std::uint8_t size;
+    };
+    std::array<Spelled, 256> spelled_{};
 };
 
 // The whole text of an image in one call.

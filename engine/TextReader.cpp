@@ -1,6 +1,8 @@
 #include "TextReader.h"
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <utility>
 
 #include "AssemblerSyntax.h"
@@ -33,6 +35,27 @@ bool IsDirective(std::string_view word) {
     return false;
 }
 
+bool IsOneOf(std::string_view word, std::initializer_list<std::string_view> words) {
+    for (const std::string_view known : words) {
+        if (word.size() == known.size() &&
+            std::equal(word.begin(), word.end(), known.begin(),
+                       [](char a, char b) { return Lower(a) == b; })) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What follows a name in an equate (NAME = 5, NAME: equ 5), or starts one (.equ NAME, 5).
+bool IsEquate(std::string_view word) {
+    return IsOneOf(word, {"=", "equ", ".equ", "set", ".set"});
+}
+
+// A table of words, such as a table of addresses: no image's bytes.
+bool IsWordDirective(std::string_view word) {
+    return IsOneOf(word, {".word", "word", "dw", ".dw", "!word", "!wo", "defw", ".defw"});
+}
+
 int DigitValue(char c) {
     c = Lower(c);
     if (c >= '0' && c <= '9') {
@@ -55,7 +78,7 @@ bool ParseNumber(std::string_view word, std::uint64_t& value) {
     // A suffix 'h' wins over a prefix "0b": 0bh is eleven.
     if (startsWith("%") || startsWith("$") || startsWith("0x") ||
         (startsWith("0b") && last != 'h')) {
-        base = word[0] == '%' || Lower(word[1]) == 'b' ? 2 : 16;
+        base = word[0] == '%' || (word[0] == '0' && Lower(word[1]) == 'b') ? 2 : 16;
         word.remove_prefix(word[0] == '0' ? 2 : 1);
     } else if (last == 'h' || last == 'b') {
         base = last == 'h' ? 16 : 2;
@@ -135,12 +158,19 @@ bool TextReader::Take(char c) {
     if (std::exchange(afterCr_, c == '\r') && c == '\n') {
         return true;
     }
+    if (block_) {
+        block_ = !(star_ && c == '/');
+        star_ = c == '*';
+        if (c != '\n' && c != '\r') {
+            return true;
+        }
+    }
     if (slash_) {
         slash_ = false;
-        if (c != '/') {
-            return Fail("expected '//' to start a comment, or no '/'");
+        if (c != '/' && c != '*') {
+            return Fail("expected '//' or '/*' to start a comment, or no '/'");
         }
-        comment_ = true;
+        (c == '/' ? comment_ : block_) = true;
         return true;
     }
     if (comment_ && c != '\n' && c != '\r') {
@@ -186,6 +216,9 @@ bool TextReader::Take(char c) {
             if (!EndWord()) {
                 return false;
             }
+            if (c_ != CPart::None) {
+                break;  // C's commas end numbers; one may end a line
+            }
             if (phase_ != Phase::AfterValue) {
                 return Fail("expected a number before ','");
             }
@@ -222,10 +255,11 @@ bool TextReader::Finish() {
     if (!started_ && !TakeStart()) {
         return false;
     }
-    if (slash_) {
-        return Fail("expected '//' to start a comment, or no '/'");
+    if (slash_ || block_) {
+        return Fail(slash_ ? "expected '//' or '/*' to start a comment, or no '/'"
+                           : "expected '*/' to end the comment");
     }
-    return EndWord() && EndLine();
+    return EndWord() && EndLine() && EmitLabel();
 }
 
 bool TextReader::EndWord(bool colon) {
@@ -242,9 +276,24 @@ bool TextReader::Word(std::string_view word, bool colon) {
     const auto call = [this](std::string result) {
         return result.empty() || Fail(std::move(result));
     };
+    // A label is handed on with its first line of bytes: a name that an equate or a table
+    // of words follows is a symbol, not an image.
+    const auto skipLine = [this] {
+        pendingLabel_.clear();
+        comment_ = true;
+        return true;
+    };
+    if (c_ != CPart::None) {
+        return CWord(word);
+    }
+    if (phase_ == Phase::Start && wordAtColumn1_ && (word == "#define" || word == "static")) {
+        c_ = word == "static" ? CPart::Declaration : CPart::DefineName;
+        cName_.clear();
+        return EmitLabel();
+    }
     switch (phase_) {
         case Phase::Start:
-            if (wordAtColumn1_ && (colon || !IsDirective(word))) {
+            if (wordAtColumn1_ && (colon || !IsDirective(word)) && !IsEquate(word)) {
                 if (!IsValidLabel(word)) {
                     return Fail(
                         "expected a label of letters, digits and _ (not starting with a "
@@ -252,10 +301,19 @@ bool TextReader::Word(std::string_view word, bool colon) {
                         Printable(word) + "'");
                 }
                 phase_ = Phase::AfterLabel;
-                return call(events_.Label(word));
+                const bool handed = EmitLabel();
+                pendingLabel_ = word;
+                labelLine_ = line_;
+                return handed;
             }
             [[fallthrough]];
         case Phase::AfterLabel:
+            if (IsEquate(word) || IsWordDirective(word)) {
+                return skipLine();
+            }
+            if (!EmitLabel()) {
+                return false;
+            }
             if (!IsDirective(word)) {
                 return Fail("expected a directive (.db, db, .byte, !byte, defb, dc.b, fcb), not '" +
                             Printable(word) + "'");
@@ -283,8 +341,110 @@ bool TextReader::Word(std::string_view word, bool colon) {
     return false;
 }
 
+bool TextReader::CWord(std::string_view word) {
+    const auto call = [this](std::string result) {
+        return result.empty() || Fail(std::move(result));
+    };
+    switch (c_) {
+        case CPart::DefineName:
+            cName_ = word;
+            c_ = CPart::DefineValue;
+            return true;
+        case CPart::DefineValue: {
+            // NAME_WIDTH and NAME_HEIGHT (NAME_width, NAME_height) size the array NAME.
+            std::uint64_t value = 0;
+            const std::size_t side = cName_.rfind('_');
+            const std::string_view suffix =
+                side == std::string::npos ? "" : std::string_view(cName_).substr(side + 1);
+            const int which = IsOneOf(suffix, {"width"}) ? 0 : IsOneOf(suffix, {"height"}) ? 1 : -1;
+            if (which >= 0 && ParseNumber(word, value) && value <= 0xFFFFFFFFU) {
+                if (sizeName_ != cName_.substr(0, side)) {
+                    sized_[0] = sized_[1] = false;
+                    sizeName_ = cName_.substr(0, side);
+                }
+                size_[which] = static_cast<std::uint32_t>(value);
+                sized_[which] = true;
+            }
+            c_ = CPart::None;
+            comment_ = true;  // the rest of the line is the definition's
+            return true;
+        }
+        case CPart::Declaration:
+            if (word.find('*') != std::string_view::npos) {
+                c_ = CPart::Pointers;
+            } else if (const std::size_t bracket = word.find('[');
+                       bracket != std::string_view::npos) {
+                cName_ = word.substr(0, bracket);
+            } else if (word == "{") {
+                // An X BitMap's NAME_bits is the image NAME.
+                std::string name = cName_;
+                if (name.size() > 5 && name.ends_with("_bits")) {
+                    name.resize(name.size() - 5);
+                }
+                if (!IsValidLabel(name)) {
+                    return Fail("expected an array's name before '{'");
+                }
+                c_ = CPart::Values;
+                labelLine_ = line_;
+                if (!call(events_.Label(name))) {
+                    return false;
+                }
+                return !(sized_[0] && sized_[1] && sizeName_ == name) ||
+                       call(events_.Size(size_[0], size_[1]));
+            }
+            return true;
+        case CPart::Values: {
+            if (word == "}") {
+                c_ = CPart::None;
+                const bool open = cLine_;
+                cLine_ = false;
+                return !open || call(events_.EndValues());
+            }
+            std::uint64_t value = 0;
+            if (!ParseNumber(word, value) || value > 0xFFFFFFFFU) {
+                return Fail("expected a number (0xFF or 255) or '}', not '" + std::string(word) +
+                            "'");
+            }
+            if (!cLine_) {
+                cLine_ = true;
+                if (!call(events_.BeginValues())) {
+                    return false;
+                }
+            }
+            return call(events_.Value(static_cast<std::uint32_t>(value)));
+        }
+        case CPart::Pointers:
+            c_ = word == "}" ? CPart::None : c_;
+            return true;
+        case CPart::None:
+            break;
+    }
+    return true;
+}
+
+bool TextReader::EmitLabel() {
+    if (pendingLabel_.empty()) {
+        return true;
+    }
+    std::string result = events_.Label(pendingLabel_);
+    pendingLabel_.clear();
+    if (result.empty()) {
+        return true;
+    }
+    line_ = labelLine_;  // what the label ends or begins is said at its line
+    return Fail(std::move(result));
+}
+
 bool TextReader::EndLine() {
     comment_ = false;
+    if (c_ == CPart::Values || c_ == CPart::Declaration || c_ == CPart::Pointers) {
+        // An array goes on over lines: each line of numbers is a line of the layout.
+        const bool open = c_ == CPart::Values && cLine_;
+        cLine_ = false;
+        std::string result = open ? events_.EndValues() : std::string();
+        return result.empty() || Fail(std::move(result));
+    }
+    c_ = CPart::None;  // a #define ends with its line
     const Phase phase = phase_;
     phase_ = Phase::Start;
     switch (phase) {

@@ -71,6 +71,8 @@ TrimStage::TrimStage(const PixelSource& source, const ConversionSettings& settin
     settings_.invert = false;
     settings_.background = Background::White;
     settings_.mask = settings.mask == MaskSource::None ? MaskSource::None : MaskSource::Alpha;
+    settings_.keptLeft = left;
+    settings_.keptTop = top;
 }
 
 void TrimStage::ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const {

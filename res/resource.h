@@ -35,6 +35,9 @@
 #define IDC_ROTATE 1034
 #define IDC_FLIP 1035
 #define IDC_TRIM 1036
+#define IDC_RADIX 1037
+#define IDC_COMMENT 1038
+#define IDC_TARGET 1039
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

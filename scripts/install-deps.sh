@@ -14,7 +14,7 @@
 # tests' files; mandoc checks the man page,
 # lintian the Debian package, zip and unzip make and check the Windows zip.
 RASTELLE_NATIVE_PACKAGES="cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
-libclang-rt-14-dev imagemagick netpbm python3 libstb-dev libjpeg62-turbo-dev libjpeg-turbo-progs
+libclang-rt-14-dev imagemagick netpbm python3 python3-pil libstb-dev libjpeg62-turbo-dev libjpeg-turbo-progs
 binutils-z80 z80asm nasm cc65 acme as31 xa65 pasmo mandoc lintian zip unzip"
 # Enough to build rastelle-cli alone (scripts/run.sh without a display).
 RASTELLE_CLI_PACKAGES="cmake ninja-build g++ libstb-dev libjpeg62-turbo-dev"

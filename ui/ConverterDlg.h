@@ -62,6 +62,9 @@ class CConverterDlg : public win32::Dialog {
     int m_nRotate = 0;
     int m_nFlip = 0;
     int m_bTrim = 0;
+    int m_nRadix = 0;  // binary, hexadecimal, decimal
+    int m_bComment = 0;
+    int m_nTarget = 0;  // none, then rastelle::DisplayTargets()
 
     win32::IconHandle m_hIcon;
 
@@ -98,6 +101,7 @@ class CConverterDlg : public win32::Dialog {
     void OnClear();
     void OnCopy();
     void OnOptionChange();
+    void OnTargetChange();
 
     win32::MessageResult OnSize(WPARAM, LPARAM);
     win32::MessageResult OnGetMinMaxInfo(WPARAM, LPARAM info);

@@ -57,7 +57,11 @@ TEST(CommandLine, RefusesBadInput) {
              {"--label", "", "x"}, {"--label", "a", "x", "y"},
              {"a-b.bmp", "a_b"}, {"--cell", "8", "x"}, {"--cell", "0x8", "x"}, {"--cell", "8x+8", "x"},
              {"--mask", "#12345", "x"}, {"--layout", "columns", "x"},
-             {"--layout", "pages", "--width-unit", "bytes", "x"}, {"x/1.bmp", "y/_1.bmp"}}) {
+             {"--layout", "pages", "--width-unit", "bytes", "x"}, {"x/1.bmp", "y/_1.bmp"},
+             {"--radix", "oct", "x"}, {"--per-line", "0", "x"}, {"--per-line", "2x", "x"},
+             {"--syntax", "c", "--radix", "bin", "x"}, {"--syntax", "xbm", "--radix", "dec", "x"},
+             {"--syntax", "xbm", "--layout", "pages", "x"}, {"--syntax", "xbm", "--fill", "none", "x"},
+             {"--syntax", "xbm", "--bit-order", "msb", "x"}, {"--syntax", "xbm", "--no-header", "x"}}) {
         // clang-format on
         const ParseResult result = Parse(arguments);
         EXPECT_FALSE(result.commandLine);
@@ -67,6 +71,7 @@ TEST(CommandLine, RefusesBadInput) {
               "--mask-layout must be before or after or block, not 'beside'");
     EXPECT_EQ(Parse({"--dither", "fs", "x"}).error,
               "dither must be none, ordered, floyd-steinberg or atkinson, not 'fs'");
+    EXPECT_EQ(Parse({"--radix", "oct", "x"}).error, "radix must be bin, hex or dec, not 'oct'");
     EXPECT_EQ(Parse({"--background=grey", "x"}).error,
               "background must be white or black, not 'grey'");
     EXPECT_EQ(Parse({"p/a-b.bmp", "a_b.gif"}).error,
@@ -109,6 +114,14 @@ TEST(CommandLine, ReservedAndClashingLabels) {
         {{"--cell", "8x8", "--mask", "alpha", "--mask-layout", "block", "x.png", "x_mask.png"},
          {"x", "x_mask"}, ""},
         {{"--label-prefix", "spr_", "nop.png"}, {"spr_nop"}, ""},
+        // Symbols are labels too: x_width, x_trim_x, and images_count for the files' table.
+        {{"--symbols", "x.png", "x_width.png"}, {},
+         "x.png's symbols and x_width.png would both get the label x_width"},
+        {{"--symbols", "--trim", "x_trim_y.png", "x.png"}, {},
+         "x_trim_y.png and x.png's symbols would both get the label x_trim_y"},
+        {{"--symbols", "x.png", "images_count.png"}, {},
+         "images_count.png and the table of files would both get the label images_count"},
+        {{"--symbols", "x_count.png", "x.png"}, {"x_count", "x"}, ""},  // one image: no count
         {{"--label", a256, "s.bmp"}, {a256}, ""},
         {{"--label", a257, "s.bmp"}, {},
          "--label would get labels of up to 257 characters; labels have at most 256, the most "
@@ -122,6 +135,11 @@ TEST(CommandLine, ReservedAndClashingLabels) {
          "--reverse reads"},
         {{"--label-prefix", "9", "a", "b"}, {},
          "label prefix '9' must be letters, digits and _, not starting with a digit"},
+        {{"--syntax", "c", "int.png"}, {},
+         "int.png would get the label int, a keyword of C" + hint},
+        {{"--syntax", "c", "Int.png", "_Bool.bmp"}, {},
+         "_Bool.bmp would get the label _Bool, a keyword of C" + hint},
+        {{"--syntax", "arduino", "Int.png"}, {"Int"}, ""},  // an array needs its name
         {{"--threshold", "1", "--threshold=2", "a"}, {}, "option --threshold is given twice"},
         {{"--label", "a", "--label", "b", "x"}, {}, "option --label is given twice"},
         // clang-format on

@@ -196,6 +196,12 @@ TEST_F(Cli, ExactTextsOnStandardOutput) {
          0,
          "\t.db 16,1\r\n\t.db %11111111,%11000000\r\n",
          "rastelle-cli: sprite.bmp: trimmed to 10 x 1 pixels from 0,1 of 10 x 2\n"},
+        // The place of what was kept, for the program that draws it.
+        {{"--invert", "--trim", "--symbols", "--syntax", "intel", "sprite.bmp"},
+         0,
+         "sprite_width: equ 10\r\nsprite_height: equ 1\r\nsprite_trim_x: equ 0\r\n"
+         "sprite_trim_y: equ 1\r\nsprite:\r\n\tdb 16,1\r\n\tdb 11111111b,11000000b\r\n",
+         "rastelle-cli: sprite.bmp: trimmed to 10 x 1 pixels from 0,1 of 10 x 2\n"},
         {{"--crop", "3,1,8,1", "sprite.bmp"},
          1,
          "",
@@ -493,6 +499,10 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
         {{"--syntax", "intel", "pic.bmp", "8x8-dot.bmp"},
          "nasm -f bin -o out.bin both.s",
          zeros + std::string("\x08\x01\x80\x00\x06", 5)},
+        // The files' table: pic at 0, _8x8_dot at 6.
+        {{"--syntax", "intel", "--symbols", "pic.bmp", "8x8-dot.bmp"},
+         "nasm -f bin -o out.bin in.s",
+         zeros + std::string("\x08\x01\x80\x00\x00\x06\x00", 7)},
     };
     for (auto [arguments, command, bytes] : cases) {
         SCOPED_TRACE(arguments[1] + " " + arguments[2 % arguments.size()]);
@@ -509,6 +519,210 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
         EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(dir_ / "in.s");
         EXPECT_EQ(ReadFile(dir_ / "out.bin"), bytes);
         fs::remove(dir_ / "out.bin");
+    }
+}
+
+// Binary, hexadecimal and decimal, lines cut short, comments drawn and symbols: each
+// preset's assemblers give the same bytes, worked out by hand (pic.bmp as above; pages: a
+// byte a column of the two rows, the top pixel in bit 0, under a header of 10,8; cells of
+// 5 x 1 at 0, 3, 6 and 9, their table in the assembler's words, as31's big-endian, then a
+// line of pic_count, pic_0_width and pic_3_height that the test adds).
+TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
+    WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
+    const std::string gnuAs =
+        "z80-unknown-coff-as -o in.o in.s && z80-unknown-coff-objcopy -O binary in.o out.bin";
+    const std::string cells("\x08\x01\xB0\x08\x01\x70\x08\x01\x48\x08\x01\x88", 12);
+    const std::string symbols("\x04\x05\x01", 3);
+    const struct {
+        std::vector<std::string> form;
+        std::string bytes;
+        std::string bigEndian;  // when it differs
+    } forms[] = {
+        {{}, std::string("\x10\x02\xB3\x80\x4C\x40", 6), {}},
+        {{"--fill", "none", "--per-line", "1", "--comment"},
+         std::string("\x0A\x02\xB3\x02\x4C\x01", 6),
+         {}},
+        {{"--layout", "pages", "--comment", "--per-line", "3"},
+         std::string("\x0A\x08\x01\x02\x01\x01\x02\x02\x01\x01\x01\x02", 12),
+         {}},
+        {{"--symbols", "--cell", "5x1"},
+         cells + std::string("\0\0\3\0\6\0\x09\0", 8) + symbols,
+         cells + std::string("\0\0\0\3\0\6\0\x09", 8) + symbols},
+    };
+    const struct {
+        std::string syntax, command, directive;
+    } assemblers[] = {
+        {"xa65", "xa -bt0 -o out.bin in.s", ".db"},
+        {"tasm", gnuAs, ".db"},
+        {"pasmo", "pasmo in.s out.bin", "db"},
+        {"z80asm", "z80asm -o out.bin in.s", "db"},
+        {"nasm", "nasm -f bin -o out.bin in.s", "db"},
+        {"cc65", "ca65 -o in.o in.s && ld65 -t none -S 0 -o out.bin in.o", ".byte"},
+        {"acme", "acme --setpc 0 -f plain -o out.bin in.s", "!byte"},
+        {"as31", "as31 -Fbin -Oout.bin in.s", ".db"},
+        {"gas", gnuAs, ".byte"},
+    };
+    for (const auto& [syntax, command, directive] : assemblers)
+        for (const char* radix : {"bin", "hex", "dec"})
+            for (const auto& [form, bytes, bigEndian] : forms) {
+                std::vector<std::string> arguments = {"--syntax", syntax, "--radix", radix};
+                arguments.insert(arguments.end(), form.begin(), form.end());
+                arguments.insert(arguments.end(), {"--label", "pic", "pic.bmp", "-o", "in.s"});
+                SCOPED_TRACE(syntax + " " + radix + " " + (form.empty() ? "" : form[1]));
+                ASSERT_EQ(Run(arguments).status, 0);
+                if (!form.empty() && form[0] == "--symbols")
+                    std::ofstream(dir_ / "in.s", std::ios::app)
+                        << "\t" << directive << " pic_count,pic_0_width,pic_3_height\r\n";
+                EXPECT_EQ(
+                    std::system(("cd " + dir_.string() + " && " + command + " >/dev/null").c_str()),
+                    0)
+                    << ReadFile(dir_ / "in.s");
+                EXPECT_EQ(ReadFile(dir_ / "out.bin"),
+                          syntax == "as31" && !bigEndian.empty() ? bigEndian : bytes);
+                fs::remove(dir_ / "out.bin");
+            }
+}
+
+// --binary on standard output gives what nasm makes of the text, for each layout, cells,
+// masks, frames and several files; a terminal and a header number above 255 are refused.
+TEST_F(Cli, BinaryIsTheAssembledText) {
+    WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
+    WriteFile(dir_ / "key.bmp", Image({"1k0", "01k"}));
+    WriteFile(dir_ / "wide.bmp", Image({std::string(300, '1')}));
+    fs::copy(RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif", dir_ / "anim.gif");
+    const std::vector<std::string> cases[] = {
+        {"pic.bmp"},
+        {"--layout", "pages", "--bit-order", "msb", "pic.bmp"},
+        {"--fill", "none", "--no-header", "pic.bmp"},
+        {"--cell", "5x1", "--skip-empty", "--cell-order", "columns", "pic.bmp"},
+        {"--mask", "#ff00ff", "key.bmp", "pic.bmp"},
+        {"--mask", "#ff00ff", "--mask-layout", "block", "--cell", "1x1", "key.bmp"},
+        {"--frames", "all", "anim.gif"},
+    };
+    for (std::vector<std::string> arguments : cases) {
+        SCOPED_TRACE(arguments[0]);
+        arguments.insert(arguments.end(), {"--syntax", "nasm", "-o", "in.s"});
+        ASSERT_EQ(Run(arguments).status, 0);
+        ASSERT_EQ(std::system(("cd " + dir_.string() + " && nasm -f bin -o out.bin in.s").c_str()),
+                  0);
+        arguments.resize(arguments.size() - 2);
+        arguments.push_back("--binary");
+        const Outcome binary = Run(arguments);
+        EXPECT_EQ(binary.status, 0);
+        EXPECT_EQ(binary.out, ReadFile(dir_ / "out.bin"));
+    }
+    // Read back: the header's size (its fill digits as pixels), or --size's.
+    for (const std::string header : {"--binary", "--no-header"}) {
+        ASSERT_EQ(Run({"--binary", header, "pic.bmp", "-o", "p.bin"}).status, 0);
+        const bool sized = header == "--no-header";
+        EXPECT_EQ(Run({"--binary", header, "--reverse", "--size", sized ? "10x2" : "16x2", "p.bin",
+                       "-o", "p.pbm"})
+                      .err,
+                  "");
+        EXPECT_EQ(ReadFile(dir_ / "p.pbm"),
+                  sized ? "P4\n10 2\n\xB3\x80\x4C\x40" : "P4\n16 2\n\xB3\x80\x4C\x40");
+    }
+    EXPECT_EQ(Run({"--binary", "wide.bmp"}).err,
+              "rastelle-cli: wide.bmp: width 304 does not fit in a byte; --binary writes each "
+              "header number as one byte: --no-header leaves the header out\n");
+    Run({"--version"}, {},
+        "script -qec '" RASTELLE_CLI_PATH " --binary pic.bmp; echo $?' /dev/null >tty.txt;");
+    EXPECT_EQ(ReadFile(dir_ / "tty.txt"),
+              "rastelle-cli: --binary writes bytes, not text: give -o FILE, or send standard "
+              "output to a file or a pipe\r\nTry 'rastelle-cli --help'.\r\n2\r\n");
+}
+
+// Each target's bytes for an F, which a mirror or a flip would change, worked out from its
+// documented format: pages with bit 0 the top pixel; rows with bit 7 the leftmost; XBM with
+// bit 0 the leftmost; e-paper 1 for white (the fill stays 0). Given options win, said once.
+TEST_F(Cli, TargetsGiveTheirFormats) {
+    WriteFile(dir_ / "f.bmp", Image({"11110", "10000", "11100"}));
+    const std::string rows("\x08\x03\xF0\x80\xE0", 5);
+    const std::pair<std::string, std::string> cases[] = {
+        {"ssd1306", std::string("\x05\x08\x07\x05\x05\x01\x00", 7)},
+        {"adafruit-gfx", rows},
+        {"u8g2", std::string("\x08\x03\x0F\x01\x07", 5)},
+        {"st7920", rows},
+        {"epaper", std::string("\x08\x03\x08\x78\x18", 5)},
+    };
+    for (const auto& [target, bytes] : cases)
+        EXPECT_EQ(Run({"--target", target, "--binary", "f.bmp"}).out, bytes) << target;
+    EXPECT_EQ(Run({"--target", "adafruit-gfx", "f.bmp"}).out.substr(0, 18), "#define f_WIDTH 5\r");
+    EXPECT_EQ(Run({"--target", "SH1106", "f.bmp"}).out.substr(0, 18), "\t.db 5,8\r\n\t.db $07");
+    const Outcome given = Run({"--target", "ssd1306", "--layout", "rows", "--binary", "f.bmp"});
+    EXPECT_EQ(given.out, std::string("\x08\x03\x0F\x01\x07", 5));
+    EXPECT_EQ(given.err,
+              "rastelle-cli: --target ssd1306 takes --layout pages; used as given: "
+              "--layout rows\n");
+}
+
+// C compiled by gcc and clang with warnings as errors into a program that prints the width,
+// the height and the array; an X BitMap compiled too, and read back into the picture by
+// ImageMagick (as PBM) and Pillow (its pixels, a set bit non-zero; Debian's Python, which
+// python3-pil serves).
+TEST_F(Cli, CompilersAndImageReadersTakeCAndXbm) {
+    WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
+    const std::string print =
+        "#include <stdio.h>\n#include \"in.c\"\nint main(void) {\n"
+        "  putchar(WIDTH); putchar(HEIGHT);\n"
+        "  for (size_t i = 0; i < sizeof BITS; ++i) putchar(BITS[i]);\n  return 0;\n}\n";
+    WriteFile(dir_ / "c.c",
+              "#define WIDTH pic_WIDTH\n#define HEIGHT pic_HEIGHT\n#define BITS pic\n" + print);
+    WriteFile(
+        dir_ / "xbm.c",
+        "#define WIDTH pic_width\n#define HEIGHT pic_height\n#define BITS pic_bits\n" + print);
+    // Cells of 5 x 2: the count, a cell's size, and bytes of both cells through the table.
+    WriteFile(dir_ / "symbols.c",
+              "#include <stdio.h>\n#include \"in.c\"\nint main(void) {\n  putchar(pic_count); "
+              "putchar(pic_0_width); putchar(pic_0_height);\n  putchar(pic_table[1][0]); "
+              "putchar(pic_table[0][1]);\n  return 0;\n}\n");
+    const std::string rows("\x0A\x02\xB3\x80\x4C\x40", 6);
+    const std::string xbm("\x0A\x02\xCD\x01\x32\x02", 6);  // the leftmost pixel in bit 0
+    const struct {
+        std::vector<std::string> arguments;
+        std::string bytes;
+    } cases[] = {
+        {{"--syntax", "c"}, rows},
+        {{"--syntax", "c", "--radix", "dec", "--comment", "--per-line", "1"}, rows},
+        {{"--syntax", "arduino", "--fill", "none", "--radix", "hex"},
+         std::string("\x0A\x02\xB3\x02\x4C\x01", 6)},
+        {{"--syntax", "c", "--layout", "pages", "--comment"},
+         std::string("\x0A\x02\x01\x02\x01\x01\x02\x02\x01\x01\x01\x02", 12)},
+        {{"--syntax", "c", "--symbols", "--cell", "5x2"}, std::string("\x02\x05\x02\x70\x48")},
+        {{"--syntax", "xbm"}, xbm},
+        {{"--syntax", "xbm", "--fill", "ones", "--per-line", "1"},
+         xbm.substr(0, 3) + '\xFD' + "\x32\xFE"},
+    };
+    for (auto [arguments, bytes] : cases) {
+        SCOPED_TRACE(arguments[1] + " " + arguments[arguments.size() - 1]);
+        arguments.insert(arguments.end(), {"--label", "pic", "pic.bmp", "-o", "in.c"});
+        ASSERT_EQ(Run(arguments).status, 0);
+        const std::string main = arguments[1] == "xbm" ? "xbm.c"
+                                 : arguments[2] == "--symbols" ? "symbols.c"
+                                                               : "c.c";
+        for (const std::string compiler : {"gcc", "clang"}) {
+            const std::string command = "cd " + dir_.string() + " && " + compiler +
+                                        " -std=c99 -Wall -Wextra -Werror -o print " + main +
+                                        " && ./print >out.bin";
+            EXPECT_EQ(std::system(command.c_str()), 0) << compiler << "\n"
+                                                       << ReadFile(dir_ / "in.c");
+            EXPECT_EQ(ReadFile(dir_ / "out.bin"), bytes) << compiler;
+        }
+        if (main != "xbm.c")
+            continue;
+        fs::rename(dir_ / "in.c", dir_ / "in.xbm");
+        const std::string readers =
+            "cd " + dir_.string() +
+            " && convert in.xbm pbm:out.pbm && /usr/bin/python3 -c \"from PIL import Image; "
+            "im = Image.open('in.xbm'); print('/'.join(''.join('1' if im.getpixel((x, y)) else "
+            "'0' for x in range(im.width)) for y in range(im.height)))\" >pillow.txt";
+        EXPECT_EQ(std::system(readers.c_str()), 0);
+        EXPECT_EQ(ReadFile(dir_ / "out.pbm"), "P4\n10 2\n\xB3\x80\x4C\x40");
+        std::vector<std::string> back(arguments.begin(), arguments.end() - 5);  // its options
+        back.insert(back.end(), {"--reverse", "in.xbm", "-o", "back.pbm"});
+        EXPECT_EQ(Run(back).err, "");
+        EXPECT_EQ(ReadFile(dir_ / "back.pbm"), "P4\n10 2\n\xB3\x80\x4C\x40");
+        EXPECT_EQ(ReadFile(dir_ / "pillow.txt"), "1011001110/0100110001\n");
     }
 }
 
@@ -562,7 +776,10 @@ TEST_F(Cli, Messages) {
         {"", {}, 2, "", "rastelle-cli: no input file" + tryHelp},
         {"", {"--syntax", "masm", "x"}, 2, "",
          "rastelle-cli: unknown syntax 'masm'; the syntaxes are tasm, zilog, intel, ca65, acme, "
-         "sdas, gas" + tryHelp},
+         "sdas, gas, c, xbm" + tryHelp},
+        {"", {"--target", "oled", "x"}, 2, "",
+         "rastelle-cli: unknown target 'oled'; the targets are ssd1306, adafruit-gfx, u8g2, "
+         "st7920, epaper" + tryHelp},
         {"", {"-o", "a", "--output=b", "x"}, 2, "",
          "rastelle-cli: option --output is given twice" + tryHelp},
         {"", {"empty.bmp"}, 1, "", cannot + "empty.bmp: empty file\n"},
@@ -850,6 +1067,9 @@ TEST_F(Cli, StoppedMidWriteLeavesNothing) {
 TEST_F(Cli, ReservedWordsAreTheAssemblers) {
     const std::string gnuAs =
         "z80-unknown-coff-as -o $w.o $w.s && z80-unknown-coff-objcopy -O binary $w.o $w.bin";
+    const auto cc = [](const std::string& compiler) {
+        return compiler + " -std=c99 -Wall -Wextra -Werror -x c -o $w.exe $w.s && ./$w.exe >$w.bin";
+    };
     const std::map<std::string, std::vector<std::string>> checkedWith = {
         {"tasm", {gnuAs, "xa -o $w.bin $w.s"}},
         {"zilog", {"z80asm -o $w.bin $w.s", "pasmo $w.s $w.bin"}},
@@ -858,6 +1078,8 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
         {"acme", {"acme --setpc 0 -f plain -o $w.bin $w.s"}},
         {"sdas", {"as31 -Fbin -O$w.bin $w.s"}},
         {"gas", {gnuAs}},
+        {"c", {cc("gcc"), cc("clang")}},
+        {"xbm", {}},  // its names end in _bits: never a keyword
     };
     for (const rastelle::SyntaxPreset& preset : rastelle::SyntaxPresets()) {
         SCOPED_TRACE(preset.name);
@@ -865,10 +1087,12 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
         std::istringstream words{std::string(preset.reservedWords)};
         // Every other word in upper case: each case is tried on half of them.
         std::set<std::string> taken{"sprite"};  // those every assembler so far took
+        const bool c = preset.syntax.kind == rastelle::TextKind::C;
         bool upper = false;
-        for (std::string word; words >> word; upper = !upper) {
-            for (char& c : word)
-                c = upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        for (std::string word; words >> word; upper = !upper && !c) {
+            for (char& letter : word)
+                letter = upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))
+                               : letter;
             taken.insert(word);
         }
         for (const std::string& command : checkedWith.at(std::string(preset.name))) {
@@ -876,7 +1100,10 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
             fs::create_directory(folder);
             for (const std::string& word : taken)
                 WriteFile(folder / (word + ".s"),
-                          word + ":\r\n\t" + std::string(preset.syntax.directive) + " 1\r\n");
+                          c ? "#include <stdio.h>\r\nstatic const unsigned char " + word +
+                                  "[] = {1};\r\nint main(void) { putchar(" + word +
+                                  "[0]); return 0; }\r\n"
+                            : word + ":\r\n\t" + std::string(preset.syntax.directive) + " 1\r\n");
             WriteFile(folder / "one", "\x01");
             const std::string loop = "cd " + folder.string() +
                                      " && for f in *.s; do w=${f%.s}; if (" + command +

@@ -131,6 +131,45 @@ TEST(RowEncoder, WholeTexts) {
     }
 }
 
+// Radix, literals a line and comments, each text written by hand.
+TEST(RowEncoder, FormsOfTheText) {
+    const std::vector<std::string> pic = {"1011001110", "0100110001"};
+    const std::vector<std::string> wide = {std::string(17, '1') + "0000000"};
+    const auto preset = [](std::string_view name) { return FindSyntaxPreset(name)->syntax; };
+    ConversionSettings hexLines{.fill = None, .radix = Radix::Hex, .perLine = 1, .comment = true};
+    ConversionSettings pagesDec{
+        .layout = ByteLayout::Pages, .header = false, .radix = Radix::Decimal, .comment = true};
+    ConversionSettings binTwo{.perLine = 2};
+    ConversionSettings binThree{.perLine = 3};
+    ConversionSettings cPages{.centre = true, .layout = ByteLayout::Pages, .comment = true};
+    // clang-format off
+    const struct {
+        std::vector<std::string> rows; ConversionSettings settings; AssemblerSyntax syntax;
+        std::string text;
+    } cases[] = {
+        {pic, hexLines, preset("tasm"),
+         "\t.db 10,2\r\n\t.db $B3\r\n\t.db $02 ; #.##..###.\r\n\t.db $4C\r\n\t.db $01 ; .#..##...#\r\n"},
+        {pic, hexLines, preset("intel"),
+         "\tdb 10,2\r\n\tdb 0B3h\r\n\tdb 02h ; #.##..###.\r\n\tdb 4Ch\r\n\tdb 01h ; .#..##...#\r\n"},
+        {pic, pagesDec, preset("gas"),
+         "\t/* #.##..###. */\r\n\t/* .#..##...# */\r\n\t.byte 1,2,1,1,2,2,1,1,1,2\r\n"},
+        {wide, binTwo, {}, "\t.db 24,1\r\n\t.db %11111111,%11111111\r\n\t.db %10000000\r\n"},
+        {wide, binThree, {}, "\t.db 24,1\r\n\t.db %11111111,%11111111,%10000000\r\n"},
+        {pic, cPages, preset("c"),
+         "#define image_WIDTH 10\r\n#define image_HEIGHT 2\r\nstatic const unsigned char image[] = {\r\n"
+         "\t/* #.##..###. */\r\n\t/* .#..##...# */\r\n"
+         "\t0x08, 0x10, 0x08, 0x08, 0x10, 0x10, 0x08, 0x08, 0x08, 0x10,\r\n};\r\n"},
+    };
+    // clang-format on
+    for (const auto& [rows, settings, syntax, text] : cases) {
+        const TestImage image(static_cast<std::int32_t>(rows[0].size()), rows);
+        EXPECT_EQ(EncodeImage(image, settings, syntax), text);
+        EXPECT_GE(
+            RowEncoder::TextSize(image.Width(), image.Height(), settings.fill, syntax, settings),
+            text.size());
+    }
+}
+
 // Without a sink the whole text stays in one piece, however many sink blocks it spans.
 TEST(RowEncoder, TextBeyondTheSinkBlockWithoutSink) {
     const TestImage image(16, std::vector<std::string>(5000, "1111111100000000"));
