@@ -43,7 +43,7 @@ struct GeometrySettings {
 // Downscaling and --resize enlargements average areas: each pixel is the mean of the source
 // area it covers, each source pixel weighted by the part of it that is covered, colours
 // premultiplied by their opacity.
-class GeometryStage final : public PixelSource {
+class GeometryStage final : public AlphaRowSource {
   public:
     // Checks the settings against `source` (which must outlive the stage); on a refusal,
     // Error() says why and the stage is an empty image.
@@ -53,8 +53,6 @@ class GeometryStage final : public PixelSource {
 
     std::int32_t Width() const override { return width_; }
     std::int32_t Height() const override { return height_; }
-    Colour ColourAt(std::int32_t x, std::int32_t y) const override;
-    void ReadRow(std::int32_t y, std::span<Colour> row) const override;
     void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override;
 
   private:

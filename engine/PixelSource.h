@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "ConversionSettings.h"
 
@@ -32,6 +33,25 @@ class PixelSource {
         for (Colour& colour : row.first(static_cast<std::size_t>(Width()))) {
             colour |= kOpaque;
         }
+    }
+};
+
+// A stage that makes each row with its opacity: its plain rows are those rows seen over white,
+// and a single pixel is read through its row.
+class AlphaRowSource : public PixelSource {
+  public:
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override = 0;
+
+    void ReadRow(std::int32_t y, std::span<Colour> row) const override {
+        ReadRowWithAlpha(y, row);
+        for (Colour& colour : row.first(static_cast<std::size_t>(Width()))) {
+            colour = ShownOver(colour, Background::White);
+        }
+    }
+    Colour ColourAt(std::int32_t x, std::int32_t y) const override {
+        std::vector<Colour> row(static_cast<std::size_t>(Width()));
+        ReadRow(y, row);
+        return row[static_cast<std::size_t>(x)];
     }
 };
 

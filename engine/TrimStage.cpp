@@ -87,17 +87,4 @@ void TrimStage::ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const {
     }
 }
 
-void TrimStage::ReadRow(std::int32_t y, std::span<Colour> row) const {
-    ReadRowWithAlpha(y, row);
-    for (Colour& colour : row.first(static_cast<std::size_t>(width_))) {
-        colour = ShownOver(colour, Background::White);
-    }
-}
-
-Colour TrimStage::ColourAt(std::int32_t x, std::int32_t y) const {
-    std::vector<Colour> row(static_cast<std::size_t>(width_));
-    ReadRow(y, row);
-    return row[static_cast<std::size_t>(x)];
-}
-
 }  // namespace rastelle

@@ -15,7 +15,7 @@ namespace rastelle {
 // every digit of the picture first and keeps them, a byte a pixel: the only stage that holds
 // the whole picture. What it gives is a picture of those digits (black 1, white 0,
 // transparent where the mask says so) that Settings() turns back into the same digits.
-class TrimStage final : public PixelSource {
+class TrimStage final : public AlphaRowSource {
   public:
     // `source` is read in the constructor only.
     TrimStage(const PixelSource& source, const ConversionSettings& settings);
@@ -29,9 +29,7 @@ class TrimStage final : public PixelSource {
 
     std::int32_t Width() const override { return width_; }
     std::int32_t Height() const override { return height_; }
-    Colour ColourAt(std::int32_t x, std::int32_t y) const override;
     void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override;
-    void ReadRow(std::int32_t y, std::span<Colour> row) const override;
 
   private:
     std::string error_;
