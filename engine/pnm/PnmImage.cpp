@@ -181,7 +181,8 @@ Decoded<PnmImage> PnmImage::Decode(std::span<const std::uint8_t> file) {
                         return error;
                     }
                 } else {
-                    bit = (binary[x / 8] >> (7 - x % 8)) & 1U;
+                    bit =
+                        static_cast<std::uint8_t>((unsigned{binary[x / 8]} >> (7U - x % 8U)) & 1U);
                 }
                 row[x] = bit != 0 ? MakeColour(0, 0, 0) : MakeColour(255, 255, 255);
                 continue;
