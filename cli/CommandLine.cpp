@@ -41,6 +41,17 @@ std::optional<std::int32_t> ParseSide(std::string_view text) {
     return value;
 }
 
+// A map entry: a whole number from 0 to 65535, digits only.
+std::optional<std::int32_t> ParseIndex(std::string_view text) {
+    std::int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text[0] == '-' || error != std::errc{} || stop != end || value > 65535) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // "#RRGGBB", six hexadecimal digits.
 std::optional<Colour> ParseKeyColour(std::string_view text) {
     if (text.size() != 7 || text[0] != '#') {
@@ -171,6 +182,25 @@ std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settin
     return {};
 }
 
+// The tile options build on each other: tiles are cells, flips are found among tiles.
+std::string CheckTiles(const ConversionSettings& settings,
+                       const std::set<std::string_view>& given) {
+    const std::pair<bool, std::string_view> needs[] = {
+        {settings.unique && settings.cellWidth == 0, "--unique needs --cell WxH: tiles are cells"},
+        {settings.mirror && !settings.unique, "--mirror needs --unique"},
+        {settings.attrInMap && !settings.mirror,
+         "--attr-in-map needs --mirror: it puts the flips in the map"},
+        {given.contains("--map-base") && !settings.unique, "--map-base needs --unique"},
+        {given.contains("--empty-index") && !(settings.unique && settings.skipEmpty),
+         "--empty-index needs --unique and --skip-empty"},
+    };
+    for (const auto& [missing, message] : needs) {
+        if (missing)
+            return std::string(message);
+    }
+    return {};
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
@@ -227,6 +257,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.settings.comment = true;
             continue;
         }
+        if (argument == "--unique" || argument == "--mirror" || argument == "--attr-in-map") {
+            (argument == "--unique"   ? commandLine.settings.unique
+             : argument == "--mirror" ? commandLine.settings.mirror
+                                      : commandLine.settings.attrInMap) = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -237,7 +273,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
             name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
-            name != "--label-prefix" && name != "--per-line" && !IsChoice(name)) {
+            name != "--label-prefix" && name != "--per-line" && name != "--map-base" &&
+            name != "--empty-index" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -296,6 +333,13 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                     "not '" +
                     text + "'");
             commandLine.settings.perLine = *perLine;
+        } else if (name == "--map-base" || name == "--empty-index") {
+            const auto number = ParseIndex(text);
+            if (!number)
+                return Fail(std::string(name) + " must be a whole number from 0 to 65535, not '" +
+                            text + "'");
+            (name == "--map-base" ? commandLine.settings.mapBase
+                                  : commandLine.settings.emptyIndex) = *number;
         } else if (name == "--label") {
             if (!IsValidLabel(text)) {
                 return Fail("label '" + text +
@@ -328,7 +372,11 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             "in pixels");
     if (std::string error = CheckTextForm(*preset, commandLine.settings); !error.empty())
         return Fail(error);
+    if (std::string error = CheckTiles(commandLine.settings, given); !error.empty())
+        return Fail(error);
     if (commandLine.reverse) {
+        if (commandLine.settings.unique)
+            return Fail("--reverse reads images, not tiles and their map");
         if (!commandLine.output)
             return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
         if (!commandLine.settings.header && commandLine.width == 0)
@@ -461,6 +509,19 @@ std::string UsageText() {
            "                         labelled NAME_0, NAME_1... (NAME_F_K with frames)\n"
            "  --cell-order rows|columns  number the cells along rows (default) or columns\n"
            "  --skip-empty           leave out cells of 0 digits only, keeping the numbers\n"
+           "  --unique               each distinct cell once, as tiles NAME_0, NAME_1... in\n"
+           "                         the order cells first show them, and a map NAME_map of\n"
+           "                         their numbers, an entry per cell (a byte each, or a\n"
+           "                         word when an entry passes 255); one tile set for all\n"
+           "                         frames, a map per frame (NAME_F_map)\n"
+           "  --mirror               with --unique, a cell that is a tile flipped across,\n"
+           "                         down or both is that tile; NAME_attr gives each entry's\n"
+           "                         flips: bit 5 across, bit 6 down\n"
+           "  --attr-in-map          the flips in the map's words instead: bit 14 across,\n"
+           "                         bit 15 down, the tile's number below (at most 16383)\n"
+           "  --map-base N           add N (0 to 65535) to every number in the map\n"
+           "  --empty-index N        with --skip-empty, the map entry of an empty cell\n"
+           "                         (default 0)\n"
            "  --no-header            no width/height line\n"
            "  --mask alpha|#RRGGBB   a mask digit per pixel: transparent is alpha below 128\n"
            "                         or the key colour; a transparent pixel's digit is 0\n"

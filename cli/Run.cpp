@@ -14,6 +14,7 @@
 #include "PictureWriter.h"
 #include "Preview.h"
 #include "Reverse.h"
+#include "TileSet.h"
 
 namespace rastelle::cli {
 
@@ -144,7 +145,10 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         const std::string& name = commandLine.labels[i];
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         std::int64_t skippedCells = 0;
+        std::int64_t mapCells = 0;
+        bool mapWords = false;
         bool sawTransparent = false;
+        TileSet tiles(name);
         for (std::int32_t frame = 0; frame < frames; ++frame) {
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
@@ -158,19 +162,30 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
                 WarnOfWideNumbers(err, input, source, settings);
             }
             const PictureReport report =
-                commandLine.preview
-                    ? PreviewPicture(source, settings, label, output, wroteImage)
-                    : WritePicture(source, settings, commandLine.syntax, label, output, wroteImage);
+                commandLine.preview ? PreviewPicture(source, settings, label, output, wroteImage)
+                                    : WritePicture(source, settings, commandLine.syntax, label,
+                                                   output, wroteImage, &tiles);
+            if (!report.refusal.empty()) {
+                return inputFailed(Shown(input) + ": " + report.refusal);
+            }
             if (!report.written) {
                 return writeFailed(output.Reason());
             }
             wroteImage = wroteImage || report.wroteImage;
             skippedCells += report.skippedCells;
+            mapCells += report.mapCells;
+            mapWords = mapWords || report.mapWords;
             sawTransparent = sawTransparent || report.sawTransparent;
         }
         if (settings.skipEmpty && settings.cellWidth > 0 && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) + ": left out " +
                            std::to_string(skippedCells) + " empty cells\n");
+        }
+        if (settings.unique && !commandLine.preview) {
+            Print(err, "rastelle-cli: " + Shown(input) + ": " + std::to_string(tiles.Count()) +
+                           " distinct tiles for " + std::to_string(mapCells) +
+                           " cells; the map takes " + (mapWords ? "a word" : "a byte") +
+                           " an entry\n");
         }
         if (settings.mask != MaskSource::None && !sawTransparent && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) +

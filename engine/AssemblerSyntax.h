@@ -26,6 +26,7 @@ struct AssemblerSyntax {
     std::string_view commentStart = "; ";
     std::string_view commentEnd;
     TextKind kind = TextKind::Assembler;
+    std::string_view wordDirective = ".dw";  // before two-byte numbers (a tile map's words)
 };
 
 struct SyntaxPreset {

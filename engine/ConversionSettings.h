@@ -90,6 +90,13 @@ struct ConversionSettings {
     CellOrder cellOrder = CellOrder::Rows;
     bool skipEmpty = false;  // leave out cells whose digits are all 0
 
+    // The tiles: each distinct cell once, and a map of which goes where.
+    bool unique = false;
+    bool mirror = false;          // a flipped tile is the tile, its flips in the map
+    bool attrInMap = false;       // the flips in the map's words rather than a table of their own
+    std::int32_t mapBase = 0;     // added to every tile's index in the map
+    std::int32_t emptyIndex = 0;  // the map entry of a cell left out as empty
+
     // The text.
     bool header = true;  // the width/height line
     Radix radix = Radix::Default;

@@ -1,5 +1,6 @@
 #include "PictureWriter.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,7 +87,7 @@ bool WriteLaidOut(RowEncoder& encoder, Layout& layout, std::int32_t width, std::
 
 PictureReport WritePicture(const PixelSource& source, const ConversionSettings& settings,
                            const AssemblerSyntax& syntax, std::string_view name, TextSink& sink,
-                           bool separate) {
+                           bool separate, TileSet* tiles) {
     PictureReport report;
     RowEncoder encoder(syntax, &sink);
     Layout layout;
@@ -146,12 +147,58 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     const LayoutContent content =
         masked && !maskBlock ? LayoutContent::PictureWithMask : LayoutContent::Picture;
 
+    if (!settings.unique) {
+        tiles = nullptr;
+    }
+    TileMap map;
+    if (tiles != nullptr) {
+        map.columns = columns;
+        map.rows = cellRows;
+        map.entries.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(cellRows));
+        map.flips.reserve(settings.mirror ? map.entries.capacity() : 0);
+    }
+    std::vector<std::uint8_t> tileDigits;
+    std::vector<std::uint8_t> tileMask;
+    // The tile a cell is: its number, or that it is already written.
+    const auto placeCell = [&](std::int32_t left, std::int32_t top) -> std::optional<std::int64_t> {
+        tileDigits.clear();
+        tileMask.clear();
+        for (std::int32_t y = 0; y < cellHeight; ++y) {
+            picture.ReadRow(top + y, left, cellWidth, cellDigits);
+            tileDigits.insert(tileDigits.end(), cellDigits.begin(), cellDigits.end());
+            if (masked) {
+                mask.ReadRow(top + y, left, cellWidth, cellMask);
+                tileMask.insert(tileMask.end(), cellMask.begin(), cellMask.end());
+            }
+        }
+        const TileSet::Match match =
+            tiles->Place(tileDigits, tileMask, cellWidth, cellHeight, settings.mirror);
+        map.entries.push_back(match.tile + static_cast<std::uint32_t>(settings.mapBase));
+        if (settings.mirror) {
+            map.flips.push_back(match.flips);
+        }
+        return match.added ? std::optional<std::int64_t>(match.tile) : std::nullopt;
+    };
+
     const auto writeCell = [&](std::int64_t number, std::int32_t left, std::int32_t top) {
         if (settings.skipEmpty && !picture.AnyOne(left, top, cellWidth, cellHeight, cellDigits)) {
             ++report.skippedCells;
+            if (tiles != nullptr) {
+                map.entries.push_back(static_cast<std::uint32_t>(settings.emptyIndex));
+                if (settings.mirror) {
+                    map.flips.push_back(0);
+                }
+            }
             return true;
         }
-        std::string cellName(name);
+        if (tiles != nullptr) {
+            const std::optional<std::int64_t> tile = placeCell(left, top);
+            if (!tile) {
+                return true;
+            }
+            number = *tile;
+        }
+        std::string cellName(tiles != nullptr ? std::string_view(tiles->Name()) : name);
         if (!cellName.empty()) {
             cellName += '_';
             cellName += std::to_string(number);
@@ -200,6 +247,21 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         }
     }
     report.sawTransparent = digits.SawTransparent();
+    if (tiles != nullptr) {
+        const MapForm form = FormOfMap(map, settings);
+        report.mapCells = static_cast<std::int64_t>(map.entries.size());
+        report.mapWords = form.words;
+        if (!form.refusal.empty()) {
+            report.refusal = form.refusal;
+            return report;
+        }
+        report.written = startImage() && WriteTileMap(map, form, MapTable::Entries, settings,
+                                                      syntax, label("_map"), sink);
+        if (report.written && settings.mirror && !settings.attrInMap) {
+            report.written = startImage() && WriteTileMap(map, form, MapTable::Flips, settings,
+                                                          syntax, label("_attr"), sink);
+        }
+    }
     return report;
 }
 

@@ -11,6 +11,7 @@
 
 #include "AssemblerSyntax.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -543,6 +544,113 @@ TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
             }
 }
 
+// A sheet of 4 x 2 cells of 8 x 8: A, A flipped across, A, blank / A flipped down, A flipped
+// both ways, blank, A. Every preset's assemblers, in every radix, give the tiles, the map and
+// the flips worked out by hand; word maps in the assembler's byte order (as31's 8051 puts the
+// high byte first).
+TEST_F(Cli, TilesAndMapsAssembleToTheCells) {
+    const std::vector<std::string> a = {"11110000", "10000000", "10000000", "10000000",
+                                        "00000000", "00000000", "00000000", "00000001"};
+    const auto across = [](std::vector<std::string> tile) {
+        for (std::string& row : tile)
+            std::reverse(row.begin(), row.end());
+        return tile;
+    };
+    const auto down = [](std::vector<std::string> tile) {
+        std::reverse(tile.begin(), tile.end());
+        return tile;
+    };
+    const std::vector<std::string> blank(8, "00000000");
+    const std::vector<std::vector<std::string> > cells = {a,       across(a),       a,     blank,
+                                                          down(a), across(down(a)), blank, a};
+    std::vector<std::string> sheet(16);
+    for (std::size_t cell = 0; cell < cells.size(); ++cell)
+        for (std::size_t y = 0; y < 8; ++y)
+            sheet[cell / 4 * 8 + y] += cells[cell][y];
+    WriteFile(dir_ / "pic.bmp", Image(sheet));
+    // 257 different cells of 16 x 1 pixels (0 to 256 as binary numbers), then cell 0 again,
+    // two to a row.
+    std::vector<std::string> numbers(129);
+    std::string counted;
+    for (int n = 0; n <= 257; ++n) {
+        for (int bit = 15; bit >= 0; --bit)
+            numbers[std::size_t(n / 2)] += ((n % 257) >> bit & 1) != 0 ? '1' : '0';
+        if (n < 257)
+            counted.append("\x10\x01").append(1, char(n >> 8)).append(1, char(n & 255));
+    }
+    WriteFile(dir_ / "many.bmp", Image(numbers));
+
+    const std::string tileA("\x08\x08\xF0\x80\x80\x80\x00\x00\x00\x01", 10);
+    const std::string tileAcross("\x08\x08\x0F\x01\x01\x01\x00\x00\x00\x80", 10);
+    const std::string tileDown("\x08\x08\x01\x00\x00\x00\x80\x80\x80\xF0", 10);
+    const std::string tileBoth("\x08\x08\x80\x00\x00\x00\x01\x01\x01\x0F", 10);
+    const std::string tileBlank("\x08\x08\0\0\0\0\0\0\0\0", 10);
+    std::string words;  // the map of many.bmp: 0 to 256, then 0, under a header of 2,129
+    std::string wordsHighFirst;
+    for (int n = 0; n <= 257; ++n) {
+        const char low = char(n % 257 & 255);
+        const char high = char(n % 257 >> 8);
+        words.append(1, low).append(1, high);
+        wordsHighFirst.append(1, high).append(1, low);
+    }
+    const struct {
+        std::vector<std::string> options;
+        std::string bytes;
+        std::string highFirst;  // where word entries differ
+    } cases[] = {
+        {{"--cell", "8x8", "--unique"},
+         tileA + tileAcross + tileBlank + tileDown + tileBoth +
+             std::string("\x04\x02\x00\x01\x00\x02\x03\x04\x02\x00", 10),
+         {}},
+        {{"--cell", "8x8", "--unique", "--cell-order", "columns"},
+         tileA + tileDown + tileAcross + tileBoth + tileBlank +
+             std::string("\x04\x02\x00\x01\x02\x03\x00\x04\x04\x00", 10),
+         {}},
+        {{"--cell", "8x8", "--unique", "--mirror", "--skip-empty", "--empty-index", "9",
+          "--map-base", "1"},
+         tileA + std::string("\x04\x02\x01\x01\x01\x09\x01\x01\x09\x01", 10) +
+             std::string("\x04\x02\x00\x20\x00\x00\x40\x60\x00\x00", 10),
+         {}},
+        {{"--cell", "8x8", "--unique", "--mirror", "--attr-in-map"},
+         tileA + tileBlank + std::string("\x04\x02\0\0\0\x40\0\0\x01\0\0\x80\0\xC0\x01\0\0\0", 18),
+         tileA + tileBlank + std::string("\x04\x02\0\0\x40\0\0\0\0\x01\x80\0\xC0\0\0\x01\0\0", 18)},
+        {{"--unique", "--cell", "16x1", "many.bmp"},
+         counted + "\x02\x81" + words,
+         counted + "\x02\x81" + wordsHighFirst},
+    };
+    const std::string gnuAs =
+        "z80-unknown-coff-as -o in.o in.s && z80-unknown-coff-objcopy -O binary in.o out.bin";
+    const std::pair<std::string, std::string> assemblers[] = {
+        {"xa65", "xa -o out.bin in.s"},
+        {"tasm", gnuAs},
+        {"pasmo", "pasmo in.s out.bin"},
+        {"z80asm", "z80asm -o out.bin in.s"},
+        {"nasm", "nasm -f bin -o out.bin in.s"},
+        {"cc65", "ca65 -o in.o in.s && ld65 -t none -o out.bin in.o"},
+        {"acme", "acme --setpc 0 -f plain -o out.bin in.s"},
+        {"as31", "as31 -Fbin -Oout.bin in.s"},
+        {"gas", gnuAs},
+    };
+    for (const auto& [syntax, command] : assemblers)
+        for (const char* radix : {"bin", "hex", "dec"})
+            for (const auto& [options, bytes, highFirst] : cases) {
+                std::vector<std::string> arguments = {"--syntax", syntax, "--radix", radix};
+                arguments.insert(arguments.end(), options.begin(), options.end());
+                if (!arguments.back().ends_with(".bmp"))
+                    arguments.push_back("pic.bmp");
+                arguments.insert(arguments.end(), {"-o", "in.s"});
+                SCOPED_TRACE(syntax + " " + radix + " " + options.back());
+                ASSERT_EQ(Run(arguments).status, 0);
+                EXPECT_EQ(
+                    std::system(("cd " + dir_.string() + " && " + command + " >/dev/null").c_str()),
+                    0)
+                    << ReadFile(dir_ / "in.s");
+                EXPECT_EQ(ReadFile(dir_ / "out.bin"),
+                          syntax == "as31" && !highFirst.empty() ? highFirst : bytes);
+                fs::remove(dir_ / "out.bin");
+            }
+}
+
 // C compiled by gcc and clang with warnings as errors into a program that prints the width,
 // the height and the array; an X BitMap compiled too, and read back into the picture by
 // ImageMagick (as PBM) and Pillow (its pixels, a set bit non-zero; Debian's Python, which
@@ -673,6 +781,26 @@ TEST_F(Cli, Messages) {
          "rastelle-cli: Could not write sprite.bmp: the output would overwrite the input "
          "standard input\n"},
         {"exec <empty.bmp;", {"-"}, 1, "", cannot + "standard input: empty file\n"},
+        {"", {"--cell", "8x8", "--mirror", "sprite.bmp"}, 2, "",
+         "rastelle-cli: --mirror needs --unique" + tryHelp},
+        // sprite.bmp's 1 x 1 cells are two tiles, 0 and 1, each base + tile at most.
+        {"", {"--cell", "1x1", "--unique", "--map-base", "65534", "-o", "o.s", "sprite.bmp"}, 0,
+         "", "rastelle-cli: sprite.bmp: 2 distinct tiles for 20 cells; the map takes a word an "
+         "entry\n"},
+        {"", {"--cell", "1x1", "--unique", "--map-base", "65535", "-o", "o.s", "sprite.bmp"}, 1,
+         "", "rastelle-cli: sprite.bmp: the map's entries go up to 65536, more than a word holds "
+         "(65535)\n"},
+        {"", {"--cell", "1x1", "--unique", "--mirror", "--attr-in-map", "--map-base", "16382",
+              "-o", "o.s", "sprite.bmp"}, 0,
+         "", "rastelle-cli: sprite.bmp: 2 distinct tiles for 20 cells; the map takes a word an "
+         "entry\n"},
+        {"", {"--cell", "1x1", "--unique", "--mirror", "--attr-in-map", "--map-base", "16383",
+              "-o", "o.s", "sprite.bmp"}, 1,
+         "", "rastelle-cli: sprite.bmp: the map's entries go up to 16384, and with the flips in "
+         "the map an entry holds at most 16383\n"},
+        {"", {"--cell", "1x1", "--unique", "--map-base", "254", "-o", "o.s", "sprite.bmp"}, 0,
+         "", "rastelle-cli: sprite.bmp: 2 distinct tiles for 20 cells; the map takes a byte an "
+         "entry\n"},
     };
     // clang-format on
     for (const auto& [shell, arguments, status, out, err] : cases) {

@@ -1,0 +1,196 @@
+#include "TileSet.h"
+
+#include <algorithm>
+
+namespace rastelle {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// The literal of `value`, a byte or a word,, as the radix and syntax spell it.
+void AppendLiteral(std::string& text, std::uint32_t value, bool word, Radix radix,
+                   const AssemblerSyntax& syntax) {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    if (radix == Radix::Decimal) {
+        text += std::to_string(value);
+    } else if (radix == Radix::Hex) {
+        text += syntax.hexPrefix;
+        const int top = word ? 12 : 4;
+        if (syntax.hexLeadingDigit && ((value >> top) & 15U) >= 10) {
+            text += '0';
+        }
+        for (int shift = top; shift >= 0; shift -= 4) {
+            text += kHex[(value >> shift) & 15U];
+        }
+        text += syntax.hexSuffix;
+    } else {
+        text += syntax.literalPrefix;
+        for (int bit = word ? 15 : 7; bit >= 0; --bit) {
+            text += ((value >> bit) & 1U) != 0 ? '1' : '0';
+        }
+        text += syntax.literalSuffix;
+    }
+}
+
+}  // namespace
+
+void TileSet::MakeKey(std::span<const std::uint8_t> digits, std::span<const std::uint8_t> mask,
+                      std::int32_t width, std::int32_t height, std::uint8_t flips) {
+    const auto w = static_cast<std::size_t>(width);
+    const auto h = static_cast<std::size_t>(height);
+    const bool across = (flips & kFlipHorizontal) != 0;
+    const bool down = (flips & kFlipVertical) != 0;
+    key_.assign((w * h * (mask.empty() ? 1 : 2) + 7) / 8, '\0');
+    std::size_t bit = 0;
+    for (const std::span<const std::uint8_t> plane : {digits, mask}) {
+        if (plane.empty()) {
+            continue;
+        }
+        for (std::size_t y = 0; y < h; ++y) {
+            const std::uint8_t* const row = plane.data() + (down ? h - 1 - y : y) * w;
+            for (std::size_t x = 0; x < w; ++x, ++bit) {
+                const unsigned digit = row[across ? w - 1 - x : x] & 1U;
+                key_[bit / 8] = static_cast<char>(static_cast<unsigned char>(key_[bit / 8]) |
+                                                  (digit << (bit % 8)));
+            }
+        }
+    }
+}
+
+TileSet::Match TileSet::Place(std::span<const std::uint8_t> digits,
+                              std::span<const std::uint8_t> mask, std::int32_t width,
+                              std::int32_t height, bool mirror) {
+    // The cell flipped as the tile it matches was stored: flipping it back gives the cell.
+    constexpr std::uint8_t kFlips[] = {0, kFlipHorizontal, kFlipVertical,
+                                       kFlipHorizontal | kFlipVertical};
+    for (const std::uint8_t flips : kFlips) {
+        if (flips != 0 && !mirror) {
+            break;
+        }
+        MakeKey(digits, mask, width, height, flips);
+        if (const auto found = tiles_.find(key_); found != tiles_.end()) {
+            return {found->second, flips, false};
+        }
+    }
+    MakeKey(digits, mask, width, height, 0);
+    tiles_.emplace(key_, count_);
+    return {count_++, 0, true};
+}
+
+MapForm FormOfMap(const TileMap& map, const ConversionSettings& settings) {
+    std::uint32_t largest = 0;
+    for (const std::uint32_t entry : map.entries) {
+        largest = std::max(largest, entry);
+    }
+    MapForm form;
+    if (settings.attrInMap) {
+        form.words = true;
+        if (largest >= kWordIndexLimit) {
+            form.refusal = "the map's entries go up to " + std::to_string(largest) +
+                           ", and with the flips in the map an entry holds at most " +
+                           std::to_string(kWordIndexLimit - 1);
+        }
+        return form;
+    }
+    form.words = largest > 255;
+    if (largest > 65535) {
+        form.refusal = "the map's entries go up to " + std::to_string(largest) +
+                       ", more than a word holds (65535)";
+    }
+    return form;
+}
+
+bool WriteTileMap(const TileMap& map, const MapForm& form, MapTable table,
+                  const ConversionSettings& settings, const AssemblerSyntax& syntax,
+                  std::string_view label, TextSink& sink) {
+    const bool c = syntax.kind != TextKind::Assembler;
+    const bool words = table == MapTable::Entries && form.words;
+    Radix radix = settings.radix == Radix::Default ? Radix::Decimal : settings.radix;
+    if (c && radix == Radix::Binary) {
+        radix = Radix::Hex;
+    }
+    const std::string_view byteDirective = syntax.directive;
+    const std::string_view directive = words ? syntax.wordDirective : byteDirective;
+    const std::string name(label.empty() && c ? std::string_view("map") : label);
+
+    std::string text;
+    bool lineBefore = false;
+    if (c) {
+        if (settings.header) {
+            for (const auto& [side, value] :
+                 {std::pair{"_WIDTH ", map.columns}, std::pair{"_HEIGHT ", map.rows}}) {
+                text += "#define " + name + side + std::to_string(value);
+                text += kLineEnd;
+            }
+        }
+        text += words ? "static const unsigned short " : "static const unsigned char ";
+        text += name + "[] = {";
+        lineBefore = true;
+    } else {
+        if (!name.empty()) {
+            text += name;
+            text += syntax.labelSuffix;
+            lineBefore = true;
+        }
+        if (settings.header) {
+            if (lineBefore) {
+                text += kLineEnd;
+            }
+            text += '\t';
+            text += byteDirective;
+            text += ' ' + std::to_string(map.columns) + ',' + std::to_string(map.rows);
+            lineBefore = true;
+        }
+    }
+    const std::string_view separator = c ? ", " : ",";
+    const auto startLine = [&] {
+        if (lineBefore) {
+            text += kLineEnd;
+        }
+        lineBefore = true;
+        text += '\t';
+        if (!c) {
+            text += directive;
+            text += ' ';
+        }
+    };
+    const std::size_t across =
+        static_cast<std::size_t>(settings.cellOrder == CellOrder::Columns ? map.rows : map.columns);
+    const auto perLine = static_cast<std::size_t>(settings.perLine);
+    for (std::size_t i = 0; i < map.entries.size(); ++i) {
+        const std::size_t inLine = i % std::max<std::size_t>(across, 1);
+        if (inLine == 0 || (perLine > 0 && inLine % perLine == 0)) {
+            if (i != 0 && c) {
+                text += ',';
+            }
+            startLine();
+        } else {
+            text += separator;
+        }
+        std::uint32_t value = map.flips.empty() ? 0 : map.flips[i];
+        if (table == MapTable::Entries) {
+            value = map.entries[i];
+            if (settings.attrInMap) {
+                value |= ((map.flips[i] & kFlipHorizontal) != 0 ? kWordFlipHorizontal : 0) |
+                         ((map.flips[i] & kFlipVertical) != 0 ? kWordFlipVertical : 0);
+            }
+        }
+        AppendLiteral(text, value, words, radix, syntax);
+        if (text.size() >= TextSink::kDefaultBlockBytes) {
+            if (!sink.Write(text)) {
+                return false;
+            }
+            text.clear();
+        }
+    }
+    if (c) {
+        text += map.entries.empty() ? "" : ",";
+        text += kLineEnd;
+        text += "};";
+    }
+    text += kLineEnd;
+    return sink.Write(text);
+}
+
+}  // namespace rastelle
