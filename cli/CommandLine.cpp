@@ -89,6 +89,7 @@ constexpr Choice kChoices[] = {
     {"--frames", "all", [](CommandLine& c) { c.allFrames = true; }},
     {"--layout", "rows", [](CommandLine& c) { c.settings.layout = ByteLayout::Rows; }},
     {"--layout", "pages", [](CommandLine& c) { c.settings.layout = ByteLayout::Pages; }},
+    {"--layout", "strips", [](CommandLine& c) { c.settings.layout = ByteLayout::Strips; }},
     {"--bit-order", "msb", [](CommandLine& c) { c.settings.bitOrder = BitOrder::Bit7First; }},
     {"--bit-order", "lsb", [](CommandLine& c) { c.settings.bitOrder = BitOrder::Bit0First; }},
     {"--cell-order", "rows", [](CommandLine& c) { c.settings.cellOrder = CellOrder::Rows; }},
@@ -162,7 +163,7 @@ std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settin
         return {};
     const std::pair<bool, std::string_view> refused[] = {
         {settings.radix == Radix::Binary || settings.radix == Radix::Decimal, "--radix"},
-        {settings.layout == ByteLayout::Pages, "--layout pages"},
+        {settings.layout != ByteLayout::Rows, "--layout pages or strips"},
         {settings.bitOrder == BitOrder::Bit7First, "--bit-order msb"},
         {settings.fill == FillMode::None, "--fill none"},
         {settings.centre, "--centre"},
@@ -374,6 +375,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(error);
     if (std::string error = CheckTiles(commandLine.settings, given); !error.empty())
         return Fail(error);
+    if (commandLine.settings.layout == ByteLayout::Strips && commandLine.settings.comment)
+        return Fail("--comment draws rows: --layout strips gives none");
     if (commandLine.reverse) {
         if (commandLine.settings.unique)
             return Fail("--reverse reads images, not tiles and their map");
@@ -500,9 +503,12 @@ std::string UsageText() {
            "                         frame as an image of its own, labelled NAME_0, NAME_1...\n"
            "                         (NAME: --label or the file's name; a still image is\n"
            "                         frame 0)\n"
-           "  --layout rows|pages    rows (default): a byte is 8 pixels of a row, a line per\n"
-           "                         row; pages (SSD1306, PCD8544 and other panels): a byte\n"
-           "                         is a column of 8 rows, a line per page of 8 rows\n"
+           "  --layout rows|pages|strips  rows (default): a byte is 8 pixels of a row, a line\n"
+           "                         per row; pages (SSD1306, PCD8544 and other panels): a\n"
+           "                         byte is a column of 8 rows, a line per page of 8 rows;\n"
+           "                         strips: bytes as in rows, but each strip of 8 pixels\n"
+           "                         wide top to bottom, a line per strip, then the next to\n"
+           "                         the right (with --cell 16x16 the MSX sprite order)\n"
            "  --bit-order msb|lsb    the byte's first pixel (leftmost; topmost in pages) in\n"
            "                         bit 7 (default for rows) or bit 0 (default for pages)\n"
            "  --cell WxH             cut each image into cells of W x H pixels, each an image\n"

@@ -55,7 +55,10 @@ enum class MaskBit : std::int32_t { Transparent, Opaque };
 // Where the mask's bytes go: each before or after its picture byte, or an image of its own.
 enum class MaskLayout : std::int32_t { Before, After, Block };
 // Rows: each byte 8 pixels of a row. Pages: each byte a column of 8 rows, as panels read them.
-enum class ByteLayout : std::int32_t { Rows, Pages };
+// Strips: bytes as in rows, but the image's strips of 8 pixels wide one after another, each
+// top to bottom (MSX sprites of 16 x 16: the top-left, bottom-left, top-right, bottom-right
+// quarters).
+enum class ByteLayout : std::int32_t { Rows, Pages, Strips };
 // Which bit a byte's first pixel (leftmost in rows, topmost in pages) lands in; Default is
 // bit 7 for rows and bit 0 for pages.
 enum class BitOrder : std::int32_t { Default, Bit7First, Bit0First };

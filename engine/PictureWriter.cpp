@@ -76,7 +76,7 @@ bool WriteLaidOut(RowEncoder& encoder, Layout& layout, std::int32_t width, std::
             encoder.AppendLine(layout.Line());
         }
     }
-    if (layout.Finish()) {
+    while (layout.Finish()) {
         encoder.AppendLine(layout.Line());
     }
     encoder.Finish();

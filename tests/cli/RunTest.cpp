@@ -544,6 +544,14 @@ TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
             }
 }
 
+// An MSX sprite of 16 x 16 with four different quarters: a diagonal down to the right, one
+// down to the left, columns of 4, and rows of 8 and 4 in turn.
+const std::vector<std::string> kQuarters = {
+    "1000000000000001", "0100000000000010", "0010000000000100", "0001000000001000",
+    "0000100000010000", "0000010000100000", "0000001001000000", "0000000110000000",
+    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111",
+    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111"};
+
 // A sheet of 4 x 2 cells of 8 x 8: A, A flipped across, A, blank / A flipped down, A flipped
 // both ways, blank, A. Every preset's assemblers, in every radix, give the tiles, the map and
 // the flips worked out by hand; word maps in the assembler's byte order (as31's 8051 puts the
@@ -579,6 +587,8 @@ TEST_F(Cli, TilesAndMapsAssembleToTheCells) {
             counted.append("\x10\x01").append(1, char(n >> 8)).append(1, char(n & 255));
     }
     WriteFile(dir_ / "many.bmp", Image(numbers));
+    WriteFile(dir_ / "msx.bmp", Image(kQuarters));
+    WriteFile(dir_ / "odd.bmp", Image({"1010101011"}));
 
     const std::string tileA("\x08\x08\xF0\x80\x80\x80\x00\x00\x00\x01", 10);
     const std::string tileAcross("\x08\x08\x0F\x01\x01\x01\x00\x00\x00\x80", 10);
@@ -614,6 +624,16 @@ TEST_F(Cli, TilesAndMapsAssembleToTheCells) {
         {{"--cell", "8x8", "--unique", "--mirror", "--attr-in-map"},
          tileA + tileBlank + std::string("\x04\x02\0\0\0\x40\0\0\x01\0\0\x80\0\xC0\x01\0\0\0", 18),
          tileA + tileBlank + std::string("\x04\x02\0\0\x40\0\0\0\0\x01\x80\0\xC0\0\0\x01\0\0", 18)},
+        // Strips: the left 8 pixels of every row, then the right 8.
+        {{"--layout", "strips", "--cell", "16x16", "msx.bmp"},
+         std::string("\x10\x10\x80\x40\x20\x10\x08\x04\x02\x01\xF0\xF0\xF0\xF0\xF0\xF0"
+                     "\xF0\xF0\x01\x02\x04\x08\x10\x20\x40\x80\xFF\x0F\xFF\x0F\xFF\x0F"
+                     "\xFF\x0F",
+                     34),
+         {}},
+        {{"--layout", "strips", "--fill", "none", "odd.bmp"},
+         std::string("\x0A\x01\xAA\x03", 4),
+         {}},
         {{"--unique", "--cell", "16x1", "many.bmp"},
          counted + "\x02\x81" + words,
          counted + "\x02\x81" + wordsHighFirst},
@@ -977,6 +997,43 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
 #endif
 
 }  // namespace
+
+// Strips read back give the picture they came from, whatever fill, lead and bit order.
+TEST_F(Cli, StripsComeBackAsThePicture) {
+    const auto pbm = [](const std::vector<std::string>& rows) {
+        std::string bytes =
+            "P4\n" + std::to_string(rows[0].size()) + " " + std::to_string(rows.size()) + "\n";
+        for (const std::string& row : rows)
+            for (std::size_t x = 0; x < row.size(); x += 8)
+                bytes += char(std::stoi((row.substr(x, 8) + "0000000").substr(0, 8), nullptr, 2));
+        return bytes;
+    };
+    const std::vector<std::string> odd = {"1010101011", "0111000001"};
+    WriteFile(dir_ / "msx.bmp", Image(kQuarters));
+    WriteFile(dir_ / "odd.bmp", Image(odd));
+    const struct {
+        std::vector<std::string> options;
+        std::vector<std::string> rows;
+        std::string size;  // with fill, to drop it again
+    } cases[] = {
+        {{"--bit-order", "lsb", "--width-unit", "bytes", "msx.bmp"}, kQuarters, {}},
+        {{"--fill", "none", "odd.bmp"}, odd, {}},
+        {{"--fill", "ones", "--centre", "odd.bmp"}, odd, "10x2"},
+    };
+    for (const auto& [options, rows, size] : cases) {
+        SCOPED_TRACE(options[1]);
+        std::vector<std::string> arguments = {"--layout", "strips"};
+        arguments.insert(arguments.end(), options.begin(), options.end() - 1);
+        std::vector<std::string> back = arguments;
+        arguments.insert(arguments.end(), {options.back(), "-o", "in.s"});
+        back.insert(back.end(), {"--reverse", "in.s", "-o", "back.pbm"});
+        if (!size.empty())
+            back.insert(back.end(), {"--size", size});
+        ASSERT_EQ(Run(arguments).status, 0);
+        ASSERT_EQ(Run(back).status, 0) << ReadFile(dir_ / "in.s");
+        EXPECT_EQ(ReadFile(dir_ / "back.pbm"), pbm(rows));
+    }
+}
 
 TEST_F(Cli, ReverseWritesPicturesOrNothing) {
     WriteFile(dir_ / "two.asm", "a:\n\t.db 8,1\n\t.db $81\nb:\n\t.db 8,1\n\t.db 1\n");
