@@ -170,6 +170,7 @@ std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settin
         {!settings.header, "--no-header"},
         {settings.widthUnit == WidthUnit::Bytes, "--width-unit bytes"},
         {settings.comment, "--comment (ImageMagick reads no comment among the bytes)"},
+        {settings.symbols, "--symbols (it defines its own size)"},
         {settings.mask != MaskSource::None && settings.maskLayout != MaskLayout::Block,
          "--mask beside the picture (--mask-layout block makes it an image of its own)"},
     };
@@ -202,6 +203,49 @@ std::string CheckTiles(const ConversionSettings& settings,
     return {};
 }
 
+std::string_view RadixWord(Radix radix) {
+    return radix == Radix::Hex ? "hex" : radix == Radix::Decimal ? "dec" : "bin";
+}
+
+// What --target sets, unless given otherwise; what was given otherwise is said.
+std::string ApplyTarget(const DisplayTarget& target, const std::set<std::string_view>& given,
+                        CommandLine& commandLine, const SyntaxPreset*& preset) {
+    ConversionSettings& settings = commandLine.settings;
+    std::string takes;
+    std::string used;
+    const auto settle = [&](std::string_view option, bool same, std::string_view wanted,
+                            std::string_view as, auto apply) {
+        if (!given.contains(option)) {
+            apply();
+        } else if (!same) {
+            takes += (takes.empty() ? "" : ", ") + std::string(option) + " " + std::string(wanted);
+            used += (used.empty() ? "" : ", ") + std::string(option) + " " + std::string(as);
+        }
+    };
+    const auto layoutWord = [](ByteLayout layout) {
+        return layout == ByteLayout::Pages ? "pages" : "rows";
+    };
+    const auto orderWord = [](BitOrder order) {
+        return order == BitOrder::Bit0First ? "lsb" : "msb";
+    };
+    settle("--layout", settings.layout == target.layout, layoutWord(target.layout),
+           layoutWord(settings.layout), [&] { settings.layout = target.layout; });
+    settle("--bit-order", settings.bitOrder == target.bitOrder, orderWord(target.bitOrder),
+           orderWord(settings.bitOrder), [&] { settings.bitOrder = target.bitOrder; });
+    settle("--radix", settings.radix == target.radix, RadixWord(target.radix),
+           RadixWord(settings.radix), [&] { settings.radix = target.radix; });
+    if (!target.syntax.empty()) {
+        settle("--syntax", preset->name == target.syntax, target.syntax, preset->name, [&] {
+            preset = FindSyntaxPreset(target.syntax);
+            commandLine.syntax = preset->syntax;
+        });
+    }
+    settings.invert = settings.invert || target.invert;
+    return takes.empty() ? std::string()
+                         : "--target " + std::string(target.name) + " takes " + takes +
+                               "; used as given: " + used;
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
@@ -209,6 +253,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     const SyntaxPreset* preset = SyntaxPresets().data();
     std::optional<std::string> label;
     std::string labelPrefix;
+    const DisplayTarget* target = nullptr;
     std::set<std::string_view> given;  // options that take one value
     bool optionsEnded = false;
 
@@ -264,6 +309,14 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                                       : commandLine.settings.attrInMap) = true;
             continue;
         }
+        if (argument == "--symbols") {
+            commandLine.settings.symbols = true;
+            continue;
+        }
+        if (argument == "--binary") {
+            commandLine.settings.binary = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -274,8 +327,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
             name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
-            name != "--label-prefix" && name != "--per-line" && name != "--map-base" &&
-            name != "--empty-index" && !IsChoice(name)) {
+            name != "--label-prefix" && name != "--per-line" && name != "--target" &&
+            name != "--map-base" && name != "--empty-index" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -326,6 +379,18 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                             "'");
             commandLine.settings.mask = key ? MaskSource::KeyColour : MaskSource::Alpha;
             commandLine.settings.maskKey = key.value_or(0);
+        } else if (name == "--target") {
+            if (text == "list") {
+                commandLine.action = CommandLine::Action::ListTargets;
+                return {commandLine, {}};
+            }
+            target = FindDisplayTarget(text);
+            if (target == nullptr) {
+                std::string names;
+                for (const DisplayTarget& known : DisplayTargets())
+                    names += (names.empty() ? "" : ", ") + std::string(known.name);
+                return Fail("unknown target '" + text + "'; the targets are " + names);
+            }
         } else if (name == "--per-line") {
             const auto perLine = ParseSide(text);
             if (!perLine)
@@ -371,12 +436,18 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         return Fail(
             "--width-unit bytes counts bytes of rows; with --layout pages the width is "
             "in pixels");
+    if (target != nullptr)
+        commandLine.notice = ApplyTarget(*target, given, commandLine, preset);
     if (std::string error = CheckTextForm(*preset, commandLine.settings); !error.empty())
         return Fail(error);
     if (std::string error = CheckTiles(commandLine.settings, given); !error.empty())
         return Fail(error);
     if (commandLine.settings.layout == ByteLayout::Strips && commandLine.settings.comment)
         return Fail("--comment draws rows: --layout strips gives none");
+    if (commandLine.settings.binary && commandLine.settings.symbols)
+        return Fail("--binary has no symbols: a table's addresses depend on where the bytes go");
+    if (commandLine.settings.binary && commandLine.preview)
+        return Fail("--binary and --preview each replace the text: give one of them");
     if (commandLine.reverse) {
         if (commandLine.settings.unique)
             return Fail("--reverse reads images, not tiles and their map");
@@ -397,7 +468,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     // A C array needs a name.
     const bool labelled =
         commandLine.inputs.size() > 1 || label || commandLine.allFrames || settings.cellWidth > 0 ||
-        preset->syntax.kind != TextKind::Assembler ||
+        preset->syntax.kind != TextKind::Assembler || settings.symbols ||
         (settings.mask != MaskSource::None && settings.maskLayout == MaskLayout::Block);
     for (const std::filesystem::path& input : commandLine.inputs) {
         std::string made;
@@ -433,6 +504,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         commandLine.labels.push_back(std::move(made));
     }
+    commandLine.tableName = labelPrefix + "images";
     return {commandLine, {}};
 }
 
@@ -458,6 +530,24 @@ std::string SyntaxTable() {
                      "0x3C, 0xC3," + "\n";
         }
         table += std::string(19, ' ') + std::string(preset.assemblers) + "\n";
+    }
+    return table;
+}
+
+std::string TargetTable() {
+    std::string table;
+    for (const DisplayTarget& target : DisplayTargets()) {
+        std::string name(target.name);
+        name.resize(14, ' ');
+        std::string sets = "--layout ";
+        sets += target.layout == ByteLayout::Pages ? "pages" : "rows";
+        sets += target.bitOrder == BitOrder::Bit0First ? " --bit-order lsb" : " --bit-order msb";
+        sets += " --radix " + std::string(RadixWord(target.radix));
+        sets += target.invert ? " --invert" : "";
+        sets += target.syntax.empty() ? "" : " --syntax " + std::string(target.syntax);
+        table += "  " + name + sets + "\n" + std::string(16, ' ') + std::string(target.matches) +
+                 (target.aliases.empty() ? "" : " (also " + std::string(target.aliases) + ")") +
+                 "\n";
     }
     return table;
 }
@@ -495,6 +585,16 @@ std::string UsageText() {
            "                         over more lines (default: a line per row or page)\n"
            "  --comment              draw each row's pixels in a comment after its line (#\n"
            "                         for 1, . for 0; a page's rows on 8 lines before it)\n"
+           "  --target NAME          the layout, bit order, polarity and spelling a display\n"
+           "                         or library takes; options given override it (said on\n"
+           "                         standard error); --target list shows them\n"
+           "  --binary               instead of the text, the bytes assembling it gives (each\n"
+           "                         header number a byte, above 255 refused); to -o OUT or\n"
+           "                         to standard output when it is no terminal\n"
+           "  --symbols              equates NAME_width and NAME_height (pixels) for every\n"
+           "                         image; with cells, frames or several files also\n"
+           "                         NAME_count and a table of addresses NAME_table (several\n"
+           "                         files: images_count, images_table)\n"
            "  --label NAME           a line \"NAME:\" before the image (one FILE only)\n"
            "  --label-prefix TEXT    put TEXT before every label (e.g. spr_): labels that\n"
            "                         the syntax's assemblers reserve (nop, a, hl, db...)\n"
@@ -544,7 +644,9 @@ std::string UsageText() {
            "                         made the text. Reads the directives and literals of\n"
            "                         every syntax, hexadecimal ($FF, 0xFF, 0FFh, #$FF),\n"
            "                         decimal and binary (%101, 0b101, 101b) numbers, and\n"
-           "                         comments (;, //, * at column 1). Several labels make\n"
+           "                         comments (;, //, /* */, * at column 1); equates and\n"
+           "                         tables of words are skipped; with --binary, the bytes\n"
+           "                         --binary writes. Several labels make\n"
            "                         one picture each: PICTURE is then a folder, the files\n"
            "                         LABEL.png; --label NAME picks one\n"
            "  --size WxH             with --reverse, the picture's size in pixels: needed\n"

@@ -13,7 +13,7 @@ namespace rastelle::cli {
 
 // What the user asked for on the command line.
 struct CommandLine {
-    enum class Action { Convert, ShowHelp, ShowVersion, ListSyntaxes };
+    enum class Action { Convert, ShowHelp, ShowVersion, ListSyntaxes, ListTargets };
 
     Action action = Action::Convert;
     ConversionSettings settings;  // defaults are the window's initial state
@@ -30,6 +30,10 @@ struct CommandLine {
     bool reverse = false;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    // With --symbols and several files: the name of the table of their addresses.
+    std::string tableName;
+    // Options given against --target's settings, said once before converting; empty if none.
+    std::string notice;
 };
 
 struct ParseResult {
@@ -42,5 +46,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments);
 std::string UsageText();
 // The presets, each with an example of its lines and the assemblers it serves.
 std::string SyntaxTable();
+// The display targets, each with what it sets and whose format it is.
+std::string TargetTable();
 
 }  // namespace rastelle::cli

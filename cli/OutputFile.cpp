@@ -221,6 +221,10 @@ bool OutputFile::PrepareReplacement(const std::filesystem::path& target,
     return true;
 }
 
+bool OutputFile::IsTerminal() const {
+    return stream_ != nullptr && isatty(fileno(stream_)) != 0;
+}
+
 bool OutputFile::Write(std::string_view text) {
     if (!reason_.empty()) {
         return false;

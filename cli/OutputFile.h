@@ -44,6 +44,8 @@ class OutputFile final : public TextSink {
     // The file that would be replaced is `file`.
     bool Replaces(const FileIdentity& file) const;
     bool IsStandardOutput() const { return stream_ != nullptr; }
+    // Standard output is a terminal, which bytes that are no text would garble.
+    bool IsTerminal() const;
     bool WroteAnything() const { return wroteAnything_; }
     const std::string& Reason() const { return reason_; }
 

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <io.h>
+
 #include <atomic>
 #include <cerrno>
 #include <string>
@@ -114,6 +116,10 @@ bool OutputFile::PrepareReplacement(const std::filesystem::path& target) {
         }
     }
     return Fail(ERROR_FILE_EXISTS);
+}
+
+bool OutputFile::IsTerminal() const {
+    return stream_ != nullptr && _isatty(_fileno(stream_)) != 0;
 }
 
 bool OutputFile::Write(std::string_view text) {

@@ -14,6 +14,7 @@
 #include "PictureWriter.h"
 #include "Preview.h"
 #include "Reverse.h"
+#include "RowEncoder.h"
 #include "TileSet.h"
 
 namespace rastelle::cli {
@@ -44,8 +45,9 @@ std::string Shown(const std::filesystem::path& input) {
 // A header number above 255 does not fit the byte the directive makes: some assemblers
 // cut it silently, so the user hears of it, though the text stays as it is.
 
-void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
-                       const PixelSource& source, const ConversionSettings& settings) {
+// With --binary such a number can't be written at all: the message is returned.
+std::string WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
+                              const PixelSource& source, const ConversionSettings& settings) {
     const bool cells = settings.cellWidth > 0;
     const auto [width, height] =
         Layout::HeaderSize(cells ? settings.cellWidth : source.Width(),
@@ -53,10 +55,17 @@ void WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input,
     const std::pair<const char*, std::int64_t> numbers[] = {{"width", width}, {"height", height}};
     for (const auto& [name, value] : numbers) {
         if (value > 255 && settings.header) {
-            Print(err, "rastelle-cli: " + Shown(input) + ": " + name + " " + std::to_string(value) +
-                           " does not fit in a byte\n");
+            const std::string message = Shown(input) + ": " + name + " " + std::to_string(value) +
+                                        " does not fit in a byte";
+            if (settings.binary) {
+                return message +
+                       "; --binary writes each header number as one byte: --no-header "
+                       "leaves the header out";
+            }
+            Print(err, "rastelle-cli: " + message + "\n");
         }
     }
+    return {};
 }
 
 // What does not fill a whole cell, or nothing.
@@ -95,6 +104,12 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
     OutputFile output;
     if (!commandLine.output) {
         output.OpenStandardOutput(out);
+        if (commandLine.settings.binary && output.IsTerminal()) {
+            Print(err,
+                  "rastelle-cli: --binary writes bytes, not text: give -o FILE, or send "
+                  "standard output to a file or a pipe\nTry 'rastelle-cli --help'.\n");
+            return kUsage;
+        }
     } else if (!output.Open(*commandLine.output)) {
         return writeFailed(output.Reason());
     }
@@ -112,6 +127,11 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
 
     InputFileReader reader;
     bool wroteImage = false;  // images after the first follow an empty line
+    const ConversionSettings& settings = commandLine.settings;
+    // With symbols, the images whose addresses make a table: the frames of a file, or the
+    // files; cells make a table of their own.
+    const bool tabled = settings.symbols && !commandLine.preview && settings.cellWidth <= 0;
+    std::vector<std::string> fileLabels;
     for (std::size_t i = 0; i < commandLine.inputs.size(); ++i) {
         const std::filesystem::path& input = commandLine.inputs[i];
         ImageSource source;
@@ -138,7 +158,6 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         if (output.Replaces(reader.LastRead())) {
             return writeFailed("the output would overwrite the input " + Shown(input));
         }
-        const ConversionSettings& settings = commandLine.settings;
         if (const std::string remainder = CellRemainder(source, settings); !remainder.empty()) {
             return inputFailed(Shown(input) + ": " + remainder);
         }
@@ -149,6 +168,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         bool mapWords = false;
         bool sawTransparent = false;
         TileSet tiles(name);
+        std::vector<std::string> frameLabels;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
             if (commandLine.allFrames) {
                 const DecodeError selected = source.SelectFrame(frame);
@@ -159,7 +179,10 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             const std::string label =
                 commandLine.allFrames ? name + '_' + std::to_string(frame) : name;
             if (frame == 0 && !commandLine.preview) {
-                WarnOfWideNumbers(err, input, source, settings);
+                if (const std::string refused = WarnOfWideNumbers(err, input, source, settings);
+                    !refused.empty()) {
+                    return inputFailed(refused);
+                }
             }
             const PictureReport report =
                 commandLine.preview ? PreviewPicture(source, settings, label, output, wroteImage)
@@ -176,7 +199,22 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             mapCells += report.mapCells;
             mapWords = mapWords || report.mapWords;
             sawTransparent = sawTransparent || report.sawTransparent;
+            frameLabels.push_back(label);
         }
+        if (settings.unique && tabled) {
+            // The frames share the tiles: one count and table of them, no images per frame.
+            frameLabels.clear();
+            for (std::uint32_t tile = 0; tile < tiles.Count(); ++tile) {
+                frameLabels.push_back(name + '_' + std::to_string(tile));
+            }
+            if (!output.Write(RowEncoder::SymbolTable(commandLine.syntax, name, frameLabels))) {
+                return writeFailed(output.Reason());
+            }
+        } else if (tabled && commandLine.allFrames &&
+                   !output.Write(RowEncoder::SymbolTable(commandLine.syntax, name, frameLabels))) {
+            return writeFailed(output.Reason());
+        }
+        fileLabels.push_back(name);
         if (settings.skipEmpty && settings.cellWidth > 0 && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) + ": left out " +
                            std::to_string(skippedCells) + " empty cells\n");
@@ -191,6 +229,11 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             Print(err, "rastelle-cli: " + Shown(input) +
                            ": no pixel is transparent; the mask is all opaque\n");
         }
+    }
+    if (tabled && !commandLine.allFrames && commandLine.inputs.size() > 1 &&
+        !output.Write(
+            RowEncoder::SymbolTable(commandLine.syntax, commandLine.tableName, fileLabels))) {
+        return writeFailed(output.Reason());
     }
     if (!output.Commit()) {
         return writeFailed(output.Reason());
@@ -218,8 +261,13 @@ int Run(const std::vector<std::string_view>& arguments, std::FILE* out, std::FIL
             return PrintAll(out, err, kVersion);
         case CommandLine::Action::ListSyntaxes:
             return PrintAll(out, err, SyntaxTable());
+        case CommandLine::Action::ListTargets:
+            return PrintAll(out, err, TargetTable());
         case CommandLine::Action::Convert:
             break;
+    }
+    if (!commandLine.notice.empty()) {
+        Print(err, "rastelle-cli: " + commandLine.notice + "\n");
     }
     try {
         return commandLine.reverse ? Reverse(commandLine, err) : Convert(commandLine, out, err);

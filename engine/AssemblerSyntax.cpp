@@ -64,62 +64,83 @@ constexpr std::string_view kCKeywords =
 
 constexpr std::array kPresets{
     SyntaxPreset{"tasm",
-                 {".db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, ".dw"},
+                 {".db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", " = ",
+                  ".word", ""},
                  "GNU as for Z80, xa65; spasm-ng, sjasmplus, TASM, WLA-DX",
                  "spasm spasm-ng sjasmplus wla-dx wla xa65 xa",
                  kTasmWords,
                  false},
-    SyntaxPreset{"zilog",
-                 {"db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "dw"},
-                 "z80asm, pasmo, crasm, as86; rgbasm, vasm",
-                 "z80asm pasmo crasm as86 rgbasm vasm",
-                 kZilogWords,
-                 false},
-    SyntaxPreset{"intel",
-                 {"db", "", "b", ":", "", "h", true, "; ", "", TextKind::Assembler, "dw"},
-                 "nasm, yasm, fasm, z80asm, pasmo; TASM",
-                 "nasm yasm fasm",
-                 kIntelWords,
-                 false},
+    SyntaxPreset{
+        "zilog",
+        {"db", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", ": equ ", "dw", ""},
+        "z80asm, pasmo, crasm, as86; rgbasm, vasm",
+        "z80asm pasmo crasm as86 rgbasm vasm",
+        kZilogWords,
+        false},
+    SyntaxPreset{
+        "intel",
+        {"db", "", "b", ":", "", "h", true, "; ", "", TextKind::Assembler, "", ": equ ", "dw", ""},
+        "nasm, yasm, fasm, z80asm, pasmo; TASM",
+        "nasm yasm fasm",
+        kIntelWords,
+        false},
     SyntaxPreset{"ca65",
-                 {".byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, ".word"},
+                 {".byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", " = ",
+                  ".word", ""},
                  "ca65, 64tass, dasm, xa65",
                  "cc65 64tass dasm",
                  kCa65Words,
                  false},
     SyntaxPreset{"acme",
-                 {"!byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "!word"},
+                 {"!byte", "%", "", ":", "$", "", false, "; ", "", TextKind::Assembler, "", " = ",
+                  "!word", ""},
                  "acme",
                  "",
                  kAcmeWords,
                  false},
     SyntaxPreset{"sdas",
-                 {".db", "0b", "", ":", "0x", "", false, "; ", "", TextKind::Assembler, ".dw"},
+                 {".db", "0b", "", ":", "0x", "", false, "; ", "", TextKind::Assembler, "\t.equ ",
+                  ", ", ".dw", ""},
                  "as31, sdasz80 and the other sdas (sdcc), avra; Microchip's AVR assembler",
                  "sdasz80 sdasgb sdas6808 sdas8051 sdas390 sdasrab sdasstm8 sdastlcs90 "
                  "sdaspdk13 sdaspdk14 sdaspdk15 avra as31",
                  kSdasWords,
                  true},
-    SyntaxPreset{
-        "gas",
-        {".byte", "0b", "", ":", "0x", "", false, "/* ", " */", TextKind::Assembler, ".2byte"},
-        "GNU as for Z80, AVR, 68HC11, 68k, ARM, x86",
-        "gnu-as",
-        kGasWords,
-        false},
+    SyntaxPreset{"gas",
+                 {".byte", "0b", "", ":", "0x", "", false, "/* ", " */", TextKind::Assembler, "",
+                  " = ", ".word", ".2byte"},
+                 "GNU as for Z80, AVR, 68HC11, 68k, ARM, x86",
+                 "gnu-as",
+                 kGasWords,
+                 false},
     // Binary literals are not C before C23: these take hexadecimal or decimal only.
-    SyntaxPreset{"c",
-                 {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::C, ""},
-                 "gcc, clang; Arduino, Adafruit GFX",
-                 "arduino",
-                 kCKeywords,
-                 false},
-    SyntaxPreset{"xbm",
-                 {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::Xbm, ""},
-                 "ImageMagick, Pillow; X11, u8g2",
-                 "x11",
-                 "",
-                 false},
+    SyntaxPreset{
+        "c",
+        {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::C, "#define ", " ", "", ""},
+        "gcc, clang; Arduino, Adafruit GFX",
+        "arduino",
+        kCKeywords,
+        false},
+    SyntaxPreset{
+        "xbm",
+        {"", "0b", "", "", "0x", "", false, "/* ", " */", TextKind::Xbm, "#define ", " ", "", ""},
+        "ImageMagick, Pillow; X11, u8g2",
+        "x11",
+        "",
+        false},
+};
+
+constexpr DisplayTarget kTargets[] = {
+    {"ssd1306", "sh1106 pcd8544", "SSD1306, SH1106 and PCD8544 display memory: pages of 8 rows",
+     ByteLayout::Pages, BitOrder::Bit0First, false, Radix::Hex, ""},
+    {"adafruit-gfx", "gfx", "Adafruit GFX drawBitmap(): a C array of rows", ByteLayout::Rows,
+     BitOrder::Bit7First, false, Radix::Hex, "c"},
+    {"u8g2", "u8g", "u8g2 drawXBM() and X11: an X BitMap", ByteLayout::Rows, BitOrder::Bit0First,
+     false, Radix::Hex, "xbm"},
+    {"st7920", "", "ST7920 graphic display memory: rows", ByteLayout::Rows, BitOrder::Bit7First,
+     false, Radix::Hex, ""},
+    {"epaper", "e-paper eink", "e-paper panels (Waveshare, GxEPD2): rows, 1 for white",
+     ByteLayout::Rows, BitOrder::Bit7First, true, Radix::Hex, ""},
 };
 
 char Lower(char c) {
@@ -170,6 +191,18 @@ const SyntaxPreset* FindSyntaxPreset(std::string_view name) {
     for (const SyntaxPreset& preset : kPresets) {
         if (!FindWord(preset.aliases, name).empty())
             return &preset;
+    }
+    return nullptr;
+}
+
+std::span<const DisplayTarget> DisplayTargets() {
+    return kTargets;
+}
+
+const DisplayTarget* FindDisplayTarget(std::string_view name) {
+    for (const DisplayTarget& target : kTargets) {
+        if (SameIgnoringCase(target.name, name) || !FindWord(target.aliases, name).empty())
+            return &target;
     }
     return nullptr;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "ConversionSettings.h"
+
 namespace rastelle {
 
 // How a family of assemblers spells a list of bytes and a label. The text keeps a tab at
@@ -26,7 +28,13 @@ struct AssemblerSyntax {
     std::string_view commentStart = "; ";
     std::string_view commentEnd;
     TextKind kind = TextKind::Assembler;
-    std::string_view wordDirective = ".dw";  // before two-byte numbers (a tile map's words)
+    // A symbol's value: the line is equatePrefix, the name, equateInfix, the number.
+    std::string_view equatePrefix;
+    std::string_view equateInfix = " = ";
+    std::string_view wordDirective = ".word";  // a table of addresses
+    // Two-byte numbers (a tile map's words) where the target's word may be wider; empty: the
+    // word directive.
+    std::string_view twoByteDirective;
 };
 
 struct SyntaxPreset {
@@ -52,6 +60,24 @@ const SyntaxPreset* FindSyntaxPreset(std::string_view name);
 std::string_view ReservedWord(const SyntaxPreset& preset, std::string_view label);
 // `a` and `b` name the same label to the preset's assemblers.
 bool SameLabel(const SyntaxPreset& preset, std::string_view a, std::string_view b);
+
+// A display or library whose byte format is known: the layout, bit order, polarity and form of
+// text it takes.
+struct DisplayTarget {
+    std::string_view name;
+    std::string_view aliases;  // further names, separated by spaces
+    std::string_view matches;  // whose format it is
+    ByteLayout layout;
+    BitOrder bitOrder;  // never Default: a target names the bit
+    bool invert;        // 1 for light pixels
+    Radix radix;
+    std::string_view syntax;  // a preset's name, or empty to keep the one chosen
+};
+
+// ssd1306, adafruit-gfx, u8g2, st7920, epaper.
+std::span<const DisplayTarget> DisplayTargets();
+// By name or alias, in any case; null when unknown.
+const DisplayTarget* FindDisplayTarget(std::string_view name);
 
 // Letters, digits and '_', not starting with a digit: an identifier in every assembler.
 bool IsValidLabel(std::string_view label);

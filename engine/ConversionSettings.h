@@ -105,6 +105,12 @@ struct ConversionSettings {
     Radix radix = Radix::Default;
     std::int32_t perLine = 0;  // at most this many literals a line; 0: a line per row or page
     bool comment = false;      // draw each row's pixels in a comment
+    // Equates of each labelled image's width and height, and with several images a count
+    // and a table of their addresses.
+    bool symbols = false;
+    // Instead of the text, the bytes assembling it gives: each header number a byte, then the
+    // lines' bytes, images one after another.
+    bool binary = false;
 };
 
 }  // namespace rastelle

@@ -92,7 +92,7 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     RowEncoder encoder(syntax, &sink);
     Layout layout;
     const auto startImage = [&] {
-        report.written = report.written && (!separate || sink.Write(kEmptyLine));
+        report.written = report.written && (!separate || settings.binary || sink.Write(kEmptyLine));
         separate = true;
         report.wroteImage = true;
         return report.written;
@@ -144,6 +144,7 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     digits.Begin(width, settings);
     std::vector<std::uint8_t> cellDigits;
     std::vector<std::uint8_t> cellMask;
+    std::vector<std::string> cellNames;  // for the table of the cells' addresses
     const LayoutContent content =
         masked && !maskBlock ? LayoutContent::PictureWithMask : LayoutContent::Picture;
 
@@ -202,6 +203,9 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         if (!cellName.empty()) {
             cellName += '_';
             cellName += std::to_string(number);
+            if (settings.symbols) {
+                cellNames.push_back(cellName);
+            }
         }
         if (!startImage() || !WriteLaidOut(encoder, layout, cellWidth, cellHeight, settings,
                                            content, cellName, [&](std::int32_t y) {
@@ -261,6 +265,10 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
             report.written = startImage() && WriteTileMap(map, form, MapTable::Flips, settings,
                                                           syntax, label("_attr"), sink);
         }
+    }
+    // The tiles' table comes after the last frame's map, from the caller.
+    if (settings.symbols && !name.empty() && tiles == nullptr) {
+        report.written = sink.Write(RowEncoder::SymbolTable(syntax, name, cellNames));
     }
     return report;
 }

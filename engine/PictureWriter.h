@@ -28,7 +28,8 @@ struct PictureReport {
 // (whole cells only; a remainder is left out), each followed by its mask when the mask is a
 // block of its own. Labels: `name` for the picture, NAME_K for cell K, and NAME_mask or
 // NAME_K_mask for masks (no label when `name` is empty). An empty line goes before each
-// image, and before the first one too when `separate`.
+// image, and before the first one too when `separate`. With symbols, the cells are followed
+// by their count and the table of their addresses.
 // Cells are cut from one band of cell rows at a time (from the whole picture, kept at one bit
 // a pixel, when cells go down the columns); the plain picture streams row by row, and a block
 // mask reads the source a second time.

@@ -128,6 +128,22 @@ void RowEncoder::BeginText(std::int64_t width, std::int64_t height,
         SpellLiterals();
     }
     const auto [headerWidth, headerHeight] = Layout::HeaderSize(width, height, settings);
+    binary_ = settings.binary;
+    if (binary_) {
+        // A number above 255 is cut to its low byte, as the directive's byte holds it.
+        if (settings.header) {
+            text_ += static_cast<char>(headerWidth & 0xFF);
+            text_ += static_cast<char>(headerHeight & 0xFF);
+        }
+        return;
+    }
+    if (settings.symbols && !label.empty()) {
+        for (const auto& [side, value] :
+             {std::pair{"_width", width}, std::pair{"_height", height}}) {
+            AppendEquate(label, side, value);
+            text_ += kLineEnd;
+        }
+    }
     if (c) {
         // The array needs a name.
         const std::string name(label.empty() ? std::string_view("image") : label);
@@ -164,6 +180,42 @@ void RowEncoder::BeginText(std::int64_t width, std::int64_t height,
         text_ += std::to_string(headerHeight);
     }
     lineEndBeforeNext_ = settings.header || !label.empty();
+}
+
+void RowEncoder::AppendEquate(std::string_view name, std::string_view suffix, std::int64_t value) {
+    text_ += syntax_.equatePrefix;
+    text_ += name;
+    text_ += suffix;
+    text_ += syntax_.equateInfix;
+    text_ += std::to_string(value);
+}
+
+std::string RowEncoder::SymbolTable(const AssemblerSyntax& syntax, std::string_view name,
+                                    std::span<const std::string> labels) {
+    RowEncoder encoder(syntax);
+    std::string& text = encoder.text_;
+    text += kLineEnd;
+    encoder.AppendEquate(name, "_count", static_cast<std::int64_t>(labels.size()));
+    text += kLineEnd;
+    if (labels.empty()) {
+        return text;  // nothing to point at; C takes no empty array
+    }
+    const bool c = IsC(syntax);
+    text += c ? "static const unsigned char *const " : "";
+    text += name;
+    text += c ? "_table[] = {" : "_table:";
+    text += kLineEnd;
+    text += '\t';
+    if (!c) {
+        text += syntax.wordDirective;
+        text += ' ';
+    }
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        text += i == 0 ? "" : c ? ", " : ",";
+        text += labels[i];
+    }
+    text += c ? ",\r\n};\r\n" : "\r\n";
+    return text;
 }
 
 void RowEncoder::SpellLiterals() {
@@ -280,6 +332,13 @@ void RowEncoder::AppendSpelled(const LiteralLine& line) {
 }
 
 void RowEncoder::AppendLine(const LiteralLine& line) {
+    if (binary_) {
+        text_.append(reinterpret_cast<const char*>(line.values.data()), line.values.size());
+        if (sink_ != nullptr && text_.size() >= sink_->BlockBytes()) {
+            HandOver();
+        }
+        return;
+    }
     const std::size_t start = text_.size();
     if (pages_) {
         text_ += comments_;
@@ -333,11 +392,13 @@ void RowEncoder::Finish() {
         AppendLine(layout_.Line());
     }
     usesLayout_ = false;
-    if (IsC(syntax_)) {
+    if (IsC(syntax_) && !binary_) {
         text_ += kLineEnd;
         text_ += "};";
     }
-    text_ += kLineEnd;
+    if (!binary_) {
+        text_ += kLineEnd;
+    }
     if (sink_ != nullptr) {
         HandOver();
     }

@@ -70,6 +70,11 @@ class RowEncoder {
     // Hands the finished text over, leaving the encoder empty.
     std::string TakeText() { return std::move(text_); }
 
+    // The count of `labels` as NAME_count and a table of their addresses, NAME_table, after
+    // an empty line; as C, a #define and an array of pointers.
+    static std::string SymbolTable(const AssemblerSyntax& syntax, std::string_view name,
+                                   std::span<const std::string> labels);
+
     // Length of the complete text for an image, without building it (exact with the width
     // in bits, at most a few bytes over with bytes); used to refuse images whose text would
     // not fit in memory before any work is done.
@@ -84,6 +89,7 @@ class RowEncoder {
     void HandOver();
     void MakeTemplate(std::span<const std::uint8_t> digits);
     void SpellLiterals();
+    void AppendEquate(std::string_view name, std::string_view suffix, std::int64_t value);
     void AppendSpelled(const LiteralLine& line);
 
     AssemblerSyntax syntax_;
@@ -106,6 +112,7 @@ class RowEncoder {
     std::int32_t perLine_ = 0;
     bool comment_ = false;
     bool pages_ = false;
+    bool binary_ = false;
     std::string lineLead_;  // a line end, a tab and the directive with its space
     std::string_view separator_;
     std::string_view lineTail_;

@@ -1,6 +1,8 @@
 #include "TextReader.h"
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 
 #include "AssemblerSyntax.h"
 
@@ -31,6 +33,27 @@ bool IsDirective(std::string_view word) {
     return false;
 }
 
+bool IsOneOf(std::string_view word, std::initializer_list<std::string_view> words) {
+    for (const std::string_view known : words) {
+        if (word.size() == known.size() &&
+            std::equal(word.begin(), word.end(), known.begin(),
+                       [](char a, char b) { return Lower(a) == b; })) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What follows a name in an equate (NAME = 5, NAME: equ 5), or starts one (.equ NAME, 5).
+bool IsEquate(std::string_view word) {
+    return IsOneOf(word, {"=", "equ", ".equ", "set", ".set"});
+}
+
+// A table of words, such as a table of addresses: no image's bytes.
+bool IsWordDirective(std::string_view word) {
+    return IsOneOf(word, {".word", "word", "dw", ".dw", "!word", "!wo", "defw", ".defw"});
+}
+
 int DigitValue(char c) {
     c = Lower(c);
     if (c >= '0' && c <= '9') {
@@ -53,7 +76,7 @@ bool ParseNumber(std::string_view word, std::uint64_t& value) {
     // A suffix 'h' wins over a prefix "0b": 0bh is eleven.
     if (startsWith("%") || startsWith("$") || startsWith("0x") ||
         (startsWith("0b") && last != 'h')) {
-        base = word[0] == '%' || Lower(word[1]) == 'b' ? 2 : 16;
+        base = word[0] == '%' || (word[0] == '0' && Lower(word[1]) == 'b') ? 2 : 16;
         word.remove_prefix(word[0] == '0' ? 2 : 1);
     } else if (last == 'h' || last == 'b') {
         base = last == 'h' ? 16 : 2;
@@ -91,12 +114,19 @@ bool TextReader::Feed(std::string_view text) {
         if (phase_ == Phase::Done) {
             return false;
         }
+        if (block_) {
+            block_ = !(star_ && c == '/');
+            star_ = c == '*';
+            if (c != '\n') {
+                continue;
+            }
+        }
         if (slash_) {
             slash_ = false;
-            if (c != '/') {
-                return Fail("expected '//' to start a comment, or no '/'");
+            if (c != '/' && c != '*') {
+                return Fail("expected '//' or '/*' to start a comment, or no '/'");
             }
-            comment_ = true;
+            (c == '/' ? comment_ : block_) = true;
             continue;
         }
         if (comment_ && c != '\n') {
@@ -175,10 +205,11 @@ bool TextReader::Finish() {
     if (phase_ == Phase::Done) {
         return false;
     }
-    if (slash_) {
-        return Fail("expected '//' to start a comment, or no '/'");
+    if (slash_ || block_) {
+        return Fail(slash_ ? "expected '//' or '/*' to start a comment, or no '/'"
+                           : "expected '*/' to end the comment");
     }
-    return EndWord() && EndLine();
+    return EndWord() && EndLine() && EmitLabel();
 }
 
 bool TextReader::EndWord(bool colon) {
@@ -195,9 +226,16 @@ bool TextReader::Word(std::string_view word, bool colon) {
     const auto call = [this](std::string result) {
         return result.empty() || Fail(std::move(result));
     };
+    // A label is handed on with its first line of bytes: a name that an equate or a table
+    // of words follows is a symbol, not an image.
+    const auto skipLine = [this] {
+        pendingLabel_.clear();
+        comment_ = true;
+        return true;
+    };
     switch (phase_) {
         case Phase::Start:
-            if (wordAtColumn1_ && (colon || !IsDirective(word))) {
+            if (wordAtColumn1_ && (colon || !IsDirective(word)) && !IsEquate(word)) {
                 if (!IsValidLabel(word)) {
                     return Fail(
                         "expected a label of letters, digits and _ (not starting with a "
@@ -205,10 +243,19 @@ bool TextReader::Word(std::string_view word, bool colon) {
                         std::string(word) + "'");
                 }
                 phase_ = Phase::AfterLabel;
-                return call(events_.Label(word));
+                const bool handed = EmitLabel();
+                pendingLabel_ = word;
+                labelLine_ = line_;
+                return handed;
             }
             [[fallthrough]];
         case Phase::AfterLabel:
+            if (IsEquate(word) || IsWordDirective(word)) {
+                return skipLine();
+            }
+            if (!EmitLabel()) {
+                return false;
+            }
             if (!IsDirective(word)) {
                 return Fail("expected a directive (.db, db, .byte, !byte, defb, dc.b, fcb), not '" +
                             std::string(word) + "'");
@@ -234,6 +281,19 @@ bool TextReader::Word(std::string_view word, bool colon) {
             break;
     }
     return false;
+}
+
+bool TextReader::EmitLabel() {
+    if (pendingLabel_.empty()) {
+        return true;
+    }
+    std::string result = events_.Label(pendingLabel_);
+    pendingLabel_.clear();
+    if (result.empty()) {
+        return true;
+    }
+    line_ = labelLine_;  // what the label ends or begins is said at its line
+    return Fail(std::move(result));
 }
 
 bool TextReader::EndLine() {

@@ -23,7 +23,10 @@ class TextEvents {
 //     separated by commas, with any spacing;
 //   - numbers: binary (%101, 0b101, 101b), hexadecimal ($FF, 0xFF, 0FFh), decimal, each
 //     with an optional '#' in front;
-//   - comments from ';' or '//' to the end of the line, and lines starting with '*';
+//   - comments from ';' or '//' to the end of the line, from '/*' to '*/', and lines
+//     starting with '*';
+//   - equates (NAME = 5, NAME: equ 5, .equ NAME, 5) and tables of words (.word, dw...),
+//     which are skipped;
 //   - blank lines; lines end with LF or CR LF.
 class TextReader {
   public:
@@ -49,6 +52,7 @@ class TextReader {
     bool EndWord(bool colon = false);
     bool Word(std::string_view word, bool colon);
     bool EndLine();
+    bool EmitLabel();
 
     TextEvents& events_;
     std::string error_;
@@ -56,10 +60,14 @@ class TextReader {
     std::int64_t lastWordLine_ = 1;
     Phase phase_ = Phase::Start;
     std::string word_;
+    std::string pendingLabel_;  // read, not yet handed on
+    std::int64_t labelLine_ = 1;
     bool wordAtColumn1_ = false;
     bool atColumn1_ = true;
     bool comment_ = false;
-    bool slash_ = false;  // a '/' that must be followed by another
+    bool slash_ = false;  // a '/' that must be followed by another or by '*'
+    bool block_ = false;  // inside /* */
+    bool star_ = false;   // inside /* */, just after a star
 };
 
 }  // namespace rastelle

@@ -26,7 +26,32 @@ bool TextToPicture::Fail(std::string error, std::int64_t line) {
 }
 
 bool TextToPicture::Feed(std::string_view text) {
+    if (settings_.settings.binary) {
+        return error_.empty() && FeedBytes(text);
+    }
     return error_.empty() && (reader_->Feed(text) || Fail(reader_->Error(), reader_->Line()));
+}
+
+bool TextToPicture::FeedBytes(std::string_view bytes) {
+    for (const char byte : bytes) {
+        std::string result;
+        if (!lineOpen_) {
+            result = BeginValues();
+            lineOpen_ = true;
+        }
+        if (result.empty()) {
+            result = Value(static_cast<std::uint8_t>(byte));
+        }
+        // A line ends with the header's two numbers, or with a line of the layout.
+        if (result.empty() && count_ == (sized_ ? values_.size() : 2)) {
+            result = EndValues();
+            lineOpen_ = false;
+        }
+        if (!result.empty()) {
+            return Fail(std::move(result), 1);
+        }
+    }
+    return true;
 }
 
 bool TextToPicture::EndFile() {
@@ -94,7 +119,9 @@ std::string TextToPicture::StartImage(std::string label, bool mask) {
 }
 
 std::string TextToPicture::BeginValues() {
-    count_ = 0;
+    if (!continued_) {
+        count_ = 0;
+    }
     if (!inImage_) {
         if (sawImage_ && labels_.empty()) {
             return "expected a label before a second image";
@@ -103,7 +130,7 @@ std::string TextToPicture::BeginValues() {
             return started;
         }
     }
-    if (sized_ && layout_.LinesRead() == layout_.Lines()) {
+    if (sized_ && layout_.LinesRead() == layout_.Lines() && !continued_) {
         return "expected a label or the end: " + Name() + " is complete after " +
                std::to_string(layout_.Lines()) + " lines";
     }
@@ -132,6 +159,12 @@ std::string TextToPicture::Value(std::uint32_t value) {
 std::string TextToPicture::EndValues() {
     if (!sized_) {
         return count_ == 2 ? Header(header_[0], header_[1]) : kHeaderExpected;
+    }
+    // A line of the layout cut into text lines of perLine numbers goes on.
+    const auto perLine = static_cast<std::size_t>(settings_.settings.perLine);
+    continued_ = perLine > 0 && count_ < values_.size() && count_ % perLine == 0;
+    if (continued_) {
+        return {};
     }
     if (std::string added = layout_.AddLine({values_.data(), count_}); !added.empty()) {
         return added;

@@ -41,7 +41,9 @@ class PictureTarget {
 };
 
 // Assembler text to pictures: each label starts an image (the text before any label is one
-// too), its header line gives its size, then each line a row or a page of 8 rows. With a
+// too), its header line gives its size, then each line a row or a page of 8 rows (over
+// several lines with literals a line). With settings.binary the input is the bytes instead:
+// the header's two (unless --no-header), then the lines', one image. With a
 // mask as a block of its own, image NAME_mask is the mask of image NAME before it.
 // Holds one line's rows (a PBM written as they come) or one whole picture (PNG).
 class TextToPicture final : TextEvents {
@@ -68,6 +70,7 @@ class TextToPicture final : TextEvents {
     std::string Value(std::uint32_t value) override;
     std::string EndValues() override;
 
+    bool FeedBytes(std::string_view bytes);
     std::string StartImage(std::string label, bool mask);
     std::string Header(std::uint32_t width, std::uint32_t height);
     std::string BeginPicture(std::int64_t width, std::int64_t height);
@@ -91,7 +94,9 @@ class TextToPicture final : TextEvents {
     LayoutReader layout_;  // begun for this image once it is sized
     std::vector<std::uint8_t> values_;
     std::uint32_t header_[2] = {0, 0};
-    std::size_t count_ = 0;  // numbers in the line so far
+    std::size_t count_ = 0;   // numbers in the line so far
+    bool continued_ = false;  // with literals a line: the layout's line goes on in the next
+    bool lineOpen_ = false;   // bytes: a line has begun
 
     std::unique_ptr<PictureFile> picture_;  // null for images not picked
     std::string pictureLabel_;

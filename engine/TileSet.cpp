@@ -97,6 +97,10 @@ MapForm FormOfMap(const TileMap& map, const ConversionSettings& settings) {
     if (largest > 65535) {
         form.refusal = "the map's entries go up to " + std::to_string(largest) +
                        ", more than a word holds (65535)";
+    } else if (settings.binary && settings.header && std::max(map.columns, map.rows) > 255) {
+        form.refusal = "the map's header number " +
+                       std::to_string(std::max(map.columns, map.rows)) +
+                       " does not fit in a byte; --no-header leaves it out";
     }
     return form;
 }
@@ -111,10 +115,52 @@ bool WriteTileMap(const TileMap& map, const MapForm& form, MapTable table,
         radix = Radix::Hex;
     }
     const std::string_view byteDirective = syntax.directive;
-    const std::string_view directive = words ? syntax.wordDirective : byteDirective;
+    const std::string_view directive = !words                            ? byteDirective
+                                       : syntax.twoByteDirective.empty() ? syntax.wordDirective
+                                                                         : syntax.twoByteDirective;
     const std::string name(label.empty() && c ? std::string_view("map") : label);
 
+    const auto valueAt = [&](std::size_t i) {
+        if (table == MapTable::Flips) {
+            return std::uint32_t{map.flips[i]};
+        }
+        std::uint32_t value = map.entries[i];
+        if (settings.attrInMap) {
+            value |= ((map.flips[i] & kFlipHorizontal) != 0 ? kWordFlipHorizontal : 0) |
+                     ((map.flips[i] & kFlipVertical) != 0 ? kWordFlipVertical : 0);
+        }
+        return value;
+    };
     std::string text;
+    if (settings.binary) {
+        // Words low byte first, as the Z80 and the 6502 read them.
+        if (settings.header) {
+            text += static_cast<char>(map.columns);
+            text += static_cast<char>(map.rows);
+        }
+        for (std::size_t i = 0; i < map.entries.size(); ++i) {
+            const std::uint32_t value = valueAt(i);
+            text += static_cast<char>(value & 0xFF);
+            if (words) {
+                text += static_cast<char>(value >> 8);
+            }
+            if (text.size() >= TextSink::kDefaultBlockBytes) {
+                if (!sink.Write(text)) {
+                    return false;
+                }
+                text.clear();
+            }
+        }
+        return sink.Write(text);
+    }
+    if (settings.symbols && table == MapTable::Entries && !name.empty()) {
+        // The bytes of an entry, for code that steps through the map.
+        text += syntax.equatePrefix;
+        text += name + "_width";
+        text += syntax.equateInfix;
+        text += words ? '2' : '1';
+        text += kLineEnd;
+    }
     bool lineBefore = false;
     if (c) {
         if (settings.header) {
@@ -168,15 +214,7 @@ bool WriteTileMap(const TileMap& map, const MapForm& form, MapTable table,
         } else {
             text += separator;
         }
-        std::uint32_t value = map.flips.empty() ? 0 : map.flips[i];
-        if (table == MapTable::Entries) {
-            value = map.entries[i];
-            if (settings.attrInMap) {
-                value |= ((map.flips[i] & kFlipHorizontal) != 0 ? kWordFlipHorizontal : 0) |
-                         ((map.flips[i] & kFlipVertical) != 0 ? kWordFlipVertical : 0);
-            }
-        }
-        AppendLiteral(text, value, words, radix, syntax);
+        AppendLiteral(text, valueAt(i), words, radix, syntax);
         if (text.size() >= TextSink::kDefaultBlockBytes) {
             if (!sink.Write(text)) {
                 return false;

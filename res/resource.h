@@ -30,6 +30,9 @@
 #define IDC_HEADER 1029
 #define IDC_COPY 1030
 #define IDC_PREVIEW 1031
+#define IDC_RADIX 1032
+#define IDC_COMMENT 1033
+#define IDC_TARGET 1034
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

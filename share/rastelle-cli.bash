@@ -12,9 +12,9 @@ _rastelle_cli() {
     fi
     COMPREPLY=()
     # What an option takes, as its line of --help names it: "--fill none|zeros|ones" offers
-    # the words, "-o, --output OUT" files, "--syntax NAME" the presets (from "--syntax list");
-    # other capitals (N, WxH, TEXT) stand for free text. An option that takes none has no word
-    # one space after it there.
+    # the words, "-o, --output OUT" files, "--syntax NAME" and "--target NAME" the names that
+    # "--syntax list" and "--target list" show; other capitals (N, WxH, TEXT) stand for free
+    # text. An option that takes none has no word one space after it there.
     local option=$prev value=''
     [[ $option == -o ]] && option=--output
     [[ $option == --* ]] && value=$("$program" --help 2>/dev/null | awk -v option="$option" '
@@ -22,8 +22,8 @@ _rastelle_cli() {
         index($0, "  " option " ") == 1 && substr($0, length(option) + 4, 1) != " " { print $2; exit }')
     if [[ -n $value ]]; then
         local values='' word
-        if [[ $option == --syntax ]]; then
-            values="$("$program" --syntax list 2>/dev/null | awk '/^  [^ ]/ { print $1 }') list"
+        if [[ $option == --syntax || $option == --target ]]; then
+            values="$("$program" "$option" list 2>/dev/null | awk '/^  [^ ]/ { print $1 }') list"
         elif [[ $value == OUT ]]; then
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -110,7 +110,8 @@ std::uint64_t TextBound(std::int64_t width, std::int64_t height,
     }
     // Labels (with a cell's number and "_mask"), their line ends and the empty lines between.
     const std::uint64_t extra = cells || mask || labelBytes > 0 ? labelBytes + 32 : 0;
-    const std::uint64_t one = RowEncoder::TextSize(lineBits, lines, settings.fill, syntax) + extra;
+    const std::uint64_t one =
+        RowEncoder::TextSize(lineBits, lines, settings.fill, syntax, settings) + extra;
     const bool maskBlock = mask && settings.maskLayout == MaskLayout::Block;
     return static_cast<std::uint64_t>(images) * one * (maskBlock ? 2 : 1);
 }

@@ -44,6 +44,7 @@ CConverterDlg::CConverterDlg(HWND parent)
     for (const int list : {IDC_DITHER, IDC_BYTES, IDC_MASK}) {
         BindCommand(list, CBN_SELCHANGE, &CConverterDlg::OnOptionChange);
     }
+    BindCommand(IDC_TARGET, CBN_SELCHANGE, &CConverterDlg::OnTargetChange);
     BindMessage(WM_SIZE, &CConverterDlg::OnSize);
     BindMessage(WM_GETMINMAXINFO, &CConverterDlg::OnGetMinMaxInfo);
     BindMessage(WM_HSCROLL, &CConverterDlg::OnHScroll);
@@ -88,6 +89,9 @@ void CConverterDlg::DoDataExchange(win32::DataExchange& exchange) {
     exchange.Text(IDC_CELLS, m_strCells);
     exchange.ComboIndex(IDC_MASK, m_nMask);
     exchange.Check(IDC_HEADER, m_bHeader);
+    exchange.ComboIndex(IDC_RADIX, m_nRadix);
+    exchange.Check(IDC_COMMENT, m_bComment);
+    exchange.ComboIndex(IDC_TARGET, m_nTarget);
 }
 
 bool CConverterDlg::OnInitDialog() {
@@ -119,6 +123,9 @@ bool CConverterDlg::OnInitDialog() {
     m_nBytes = 0;
     m_nMask = 0;
     m_bHeader = 1;
+    m_nRadix = 0;
+    m_bComment = 0;
+    m_nTarget = 0;
     LayOutForResizing();
     m_preview = std::make_unique<PreviewWorker>(Window());
 
@@ -134,8 +141,18 @@ void CConverterDlg::FillOptionLists() const {
     const auto wide = [](std::string_view text) { return std::wstring(text.begin(), text.end()); };
     for (const rastelle::SyntaxPreset& preset : rastelle::SyntaxPresets()) {
         const rastelle::AssemblerSyntax& syntax = preset.syntax;
-        add(IDC_SYNTAX, wide(preset.name) + L":  " + wide(syntax.directive) + L" " +
-                            wide(syntax.literalPrefix) + L"00111100" + wide(syntax.literalSuffix));
+        add(IDC_SYNTAX, wide(preset.name) + L":  " +
+                            (syntax.kind != rastelle::TextKind::Assembler
+                                 ? std::wstring(L"0x3C, 0xC3,")
+                                 : wide(syntax.directive) + L" " + wide(syntax.literalPrefix) +
+                                       L"00111100" + wide(syntax.literalSuffix)));
+    }
+    for (const wchar_t* text : {L"Binary", L"Hexadecimal", L"Decimal"}) {
+        add(IDC_RADIX, text);
+    }
+    add(IDC_TARGET, L"None");
+    for (const rastelle::DisplayTarget& target : rastelle::DisplayTargets()) {
+        add(IDC_TARGET, wide(target.name));
     }
     for (const wchar_t* text : {L"None", L"Ordered", L"Floyd\x2013Steinberg", L"Atkinson"}) {
         add(IDC_DITHER, text);
@@ -223,6 +240,21 @@ ChosenOptions CConverterDlg::Options() const {
                                  ? static_cast<std::size_t>(m_nSyntax)
                                  : 0]
                          .syntax;
+    // Binary is each syntax's own default: hexadecimal in C.
+    constexpr Radix kRadixes[] = {Radix::Default, Radix::Hex, Radix::Decimal};
+    settings.radix = kRadixes[m_nRadix > 0 && m_nRadix < 3 ? m_nRadix : 0];
+    settings.comment = m_bComment != 0;
+    if (options.syntax.kind == TextKind::Xbm) {
+        // An X BitMap is whole bytes of rows, the left pixel in bit 0, after its size; its
+        // readers take no comment among the bytes.
+        settings.layout = ByteLayout::Rows;
+        settings.bitOrder = BitOrder::Bit0First;
+        settings.fill = settings.fill == FillMode::None ? FillMode::Zeros : settings.fill;
+        settings.centre = false;
+        settings.header = true;
+        settings.comment = false;
+        settings.mask = settings.maskLayout == MaskLayout::Block ? settings.mask : MaskSource::None;
+    }
 
     if (!m_strCells.empty() && !ParseCells(m_strCells, settings.cellWidth, settings.cellHeight)) {
         settings.cellWidth = settings.cellHeight = 0;
@@ -252,6 +284,26 @@ void CConverterDlg::RequestPreview() {
 }
 
 void CConverterDlg::OnOptionChange() {
+    RequestPreview();
+}
+
+// A target sets the controls it settles; they can be changed again afterwards.
+void CConverterDlg::OnTargetChange() {
+    UpdateData(true);
+    const auto targets = rastelle::DisplayTargets();
+    if (m_nTarget > 0 && static_cast<std::size_t>(m_nTarget) <= targets.size()) {
+        const rastelle::DisplayTarget& target = targets[static_cast<std::size_t>(m_nTarget) - 1];
+        m_nBytes = target.layout == rastelle::ByteLayout::Pages       ? 2
+                   : target.bitOrder == rastelle::BitOrder::Bit0First ? 1
+                                                                      : 0;
+        m_nRadix = target.radix == rastelle::Radix::Hex ? 1 : 0;
+        m_bInvert = target.invert ? 1 : 0;
+        const auto presets = rastelle::SyntaxPresets();
+        for (std::size_t i = 0; i < presets.size() && !target.syntax.empty(); ++i) {
+            m_nSyntax = presets[i].name == target.syntax ? static_cast<int>(i) : m_nSyntax;
+        }
+        UpdateData(false);
+    }
     RequestPreview();
 }
 

@@ -54,6 +54,9 @@ class CConverterDlg : public win32::Dialog {
     std::wstring m_strCells;
     int m_nMask = 0;
     int m_bHeader = 1;
+    int m_nRadix = 0;  // binary, hexadecimal, decimal
+    int m_bComment = 0;
+    int m_nTarget = 0;  // none, then rastelle::DisplayTargets()
 
     win32::IconHandle m_hIcon;
 
@@ -87,6 +90,7 @@ class CConverterDlg : public win32::Dialog {
     void OnClear();
     void OnCopy();
     void OnOptionChange();
+    void OnTargetChange();
 
     win32::MessageResult OnSize(WPARAM, LPARAM);
     win32::MessageResult OnGetMinMaxInfo(WPARAM, LPARAM info);

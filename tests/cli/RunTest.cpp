@@ -480,6 +480,10 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
         {{"--syntax", "intel", "pic.bmp", "8x8-dot.bmp"},
          "nasm -f bin -o out.bin both.s",
          zeros + std::string("\x08\x01\x80\x00\x06", 5)},
+        // The files' table: pic at 0, _8x8_dot at 6.
+        {{"--syntax", "intel", "--symbols", "pic.bmp", "8x8-dot.bmp"},
+         "nasm -f bin -o out.bin in.s",
+         zeros + std::string("\x08\x01\x80\x00\x00\x06\x00", 7)},
     };
     for (auto [arguments, command, bytes] : cases) {
         SCOPED_TRACE(arguments[1] + " " + arguments[2 % arguments.size()]);
@@ -499,47 +503,63 @@ TEST_F(Cli, RealAssemblersTakeTheText) {
     }
 }
 
-// Binary, hexadecimal and decimal, lines cut short and comments drawn: each preset's
-// assemblers give the same bytes, worked out by hand (pic.bmp as above; pages: a byte a
-// column of the two rows, the top pixel in bit 0, under a header of 10,8).
+// Binary, hexadecimal and decimal, lines cut short, comments drawn and symbols: each
+// preset's assemblers give the same bytes, worked out by hand (pic.bmp as above; pages: a
+// byte a column of the two rows, the top pixel in bit 0, under a header of 10,8; cells of
+// 5 x 1 at 0, 3, 6 and 9, their table in the assembler's words, as31's big-endian, then a
+// line of pic_count, pic_0_width and pic_3_height that the test adds).
 TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
     WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
     const std::string gnuAs =
         "z80-unknown-coff-as -o in.o in.s && z80-unknown-coff-objcopy -O binary in.o out.bin";
+    const std::string cells("\x08\x01\xB0\x08\x01\x70\x08\x01\x48\x08\x01\x88", 12);
+    const std::string symbols("\x04\x05\x01", 3);
     const struct {
         std::vector<std::string> form;
         std::string bytes;
+        std::string bigEndian;  // when it differs
     } forms[] = {
-        {{}, std::string("\x10\x02\xB3\x80\x4C\x40", 6)},
+        {{}, std::string("\x10\x02\xB3\x80\x4C\x40", 6), {}},
         {{"--fill", "none", "--per-line", "1", "--comment"},
-         std::string("\x0A\x02\xB3\x02\x4C\x01", 6)},
+         std::string("\x0A\x02\xB3\x02\x4C\x01", 6),
+         {}},
         {{"--layout", "pages", "--comment", "--per-line", "3"},
-         std::string("\x0A\x08\x01\x02\x01\x01\x02\x02\x01\x01\x01\x02", 12)},
+         std::string("\x0A\x08\x01\x02\x01\x01\x02\x02\x01\x01\x01\x02", 12),
+         {}},
+        {{"--symbols", "--cell", "5x1"},
+         cells + std::string("\0\0\3\0\6\0\x09\0", 8) + symbols,
+         cells + std::string("\0\0\0\3\0\6\0\x09", 8) + symbols},
     };
-    const std::pair<std::string, std::string> assemblers[] = {
-        {"xa65", "xa -o out.bin in.s"},
-        {"tasm", gnuAs},
-        {"pasmo", "pasmo in.s out.bin"},
-        {"z80asm", "z80asm -o out.bin in.s"},
-        {"nasm", "nasm -f bin -o out.bin in.s"},
-        {"cc65", "ca65 -o in.o in.s && ld65 -t none -o out.bin in.o"},
-        {"acme", "acme --setpc 0 -f plain -o out.bin in.s"},
-        {"as31", "as31 -Fbin -Oout.bin in.s"},
-        {"gas", gnuAs},
+    const struct {
+        std::string syntax, command, directive;
+    } assemblers[] = {
+        {"xa65", "xa -bt0 -o out.bin in.s", ".db"},
+        {"tasm", gnuAs, ".db"},
+        {"pasmo", "pasmo in.s out.bin", "db"},
+        {"z80asm", "z80asm -o out.bin in.s", "db"},
+        {"nasm", "nasm -f bin -o out.bin in.s", "db"},
+        {"cc65", "ca65 -o in.o in.s && ld65 -t none -S 0 -o out.bin in.o", ".byte"},
+        {"acme", "acme --setpc 0 -f plain -o out.bin in.s", "!byte"},
+        {"as31", "as31 -Fbin -Oout.bin in.s", ".db"},
+        {"gas", gnuAs, ".byte"},
     };
-    for (const auto& [syntax, command] : assemblers)
+    for (const auto& [syntax, command, directive] : assemblers)
         for (const char* radix : {"bin", "hex", "dec"})
-            for (const auto& [form, bytes] : forms) {
+            for (const auto& [form, bytes, bigEndian] : forms) {
                 std::vector<std::string> arguments = {"--syntax", syntax, "--radix", radix};
                 arguments.insert(arguments.end(), form.begin(), form.end());
                 arguments.insert(arguments.end(), {"--label", "pic", "pic.bmp", "-o", "in.s"});
                 SCOPED_TRACE(syntax + " " + radix + " " + (form.empty() ? "" : form[1]));
                 ASSERT_EQ(Run(arguments).status, 0);
+                if (!form.empty() && form[0] == "--symbols")
+                    std::ofstream(dir_ / "in.s", std::ios::app)
+                        << "\t" << directive << " pic_count,pic_0_width,pic_3_height\r\n";
                 EXPECT_EQ(
                     std::system(("cd " + dir_.string() + " && " + command + " >/dev/null").c_str()),
                     0)
                     << ReadFile(dir_ / "in.s");
-                EXPECT_EQ(ReadFile(dir_ / "out.bin"), bytes);
+                EXPECT_EQ(ReadFile(dir_ / "out.bin"),
+                          syntax == "as31" && !bigEndian.empty() ? bigEndian : bytes);
                 fs::remove(dir_ / "out.bin");
             }
 }
@@ -671,6 +691,79 @@ TEST_F(Cli, TilesAndMapsAssembleToTheCells) {
             }
 }
 
+// --binary on standard output gives what nasm makes of the text, for each layout, cells,
+// masks, frames and several files; a terminal and a header number above 255 are refused.
+TEST_F(Cli, BinaryIsTheAssembledText) {
+    WriteFile(dir_ / "pic.bmp", Image({"1011001110", "0100110001"}));
+    WriteFile(dir_ / "key.bmp", Image({"1k0", "01k"}));
+    WriteFile(dir_ / "wide.bmp", Image({std::string(300, '1')}));
+    fs::copy(RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif", dir_ / "anim.gif");
+    const std::vector<std::string> cases[] = {
+        {"pic.bmp"},
+        {"--layout", "pages", "--bit-order", "msb", "pic.bmp"},
+        {"--fill", "none", "--no-header", "pic.bmp"},
+        {"--cell", "5x1", "--skip-empty", "--cell-order", "columns", "pic.bmp"},
+        {"--mask", "#ff00ff", "key.bmp", "pic.bmp"},
+        {"--mask", "#ff00ff", "--mask-layout", "block", "--cell", "1x1", "key.bmp"},
+        {"--frames", "all", "anim.gif"},
+    };
+    for (std::vector<std::string> arguments : cases) {
+        SCOPED_TRACE(arguments[0]);
+        arguments.insert(arguments.end(), {"--syntax", "nasm", "-o", "in.s"});
+        ASSERT_EQ(Run(arguments).status, 0);
+        ASSERT_EQ(std::system(("cd " + dir_.string() + " && nasm -f bin -o out.bin in.s").c_str()),
+                  0);
+        arguments.resize(arguments.size() - 2);
+        arguments.push_back("--binary");
+        const Outcome binary = Run(arguments);
+        EXPECT_EQ(binary.status, 0);
+        EXPECT_EQ(binary.out, ReadFile(dir_ / "out.bin"));
+    }
+    // Read back: the header's size (its fill digits as pixels), or --size's.
+    for (const std::string header : {"--binary", "--no-header"}) {
+        ASSERT_EQ(Run({"--binary", header, "pic.bmp", "-o", "p.bin"}).status, 0);
+        const bool sized = header == "--no-header";
+        EXPECT_EQ(Run({"--binary", header, "--reverse", "--size", sized ? "10x2" : "16x2", "p.bin",
+                       "-o", "p.pbm"})
+                      .err,
+                  "");
+        EXPECT_EQ(ReadFile(dir_ / "p.pbm"),
+                  sized ? "P4\n10 2\n\xB3\x80\x4C\x40" : "P4\n16 2\n\xB3\x80\x4C\x40");
+    }
+    EXPECT_EQ(Run({"--binary", "wide.bmp"}).err,
+              "rastelle-cli: wide.bmp: width 304 does not fit in a byte; --binary writes each "
+              "header number as one byte: --no-header leaves the header out\n");
+    Run({"--version"}, {},
+        "script -qec '" RASTELLE_CLI_PATH " --binary pic.bmp; echo $?' /dev/null >tty.txt;");
+    EXPECT_EQ(ReadFile(dir_ / "tty.txt"),
+              "rastelle-cli: --binary writes bytes, not text: give -o FILE, or send standard "
+              "output to a file or a pipe\r\nTry 'rastelle-cli --help'.\r\n2\r\n");
+}
+
+// Each target's bytes for an F, which a mirror or a flip would change, worked out from its
+// documented format: pages with bit 0 the top pixel; rows with bit 7 the leftmost; XBM with
+// bit 0 the leftmost; e-paper 1 for white (the fill stays 0). Given options win, said once.
+TEST_F(Cli, TargetsGiveTheirFormats) {
+    WriteFile(dir_ / "f.bmp", Image({"11110", "10000", "11100"}));
+    const std::string rows("\x08\x03\xF0\x80\xE0", 5);
+    const std::pair<std::string, std::string> cases[] = {
+        {"ssd1306", std::string("\x05\x08\x07\x05\x05\x01\x00", 7)},
+        {"adafruit-gfx", rows},
+        {"u8g2", std::string("\x08\x03\x0F\x01\x07", 5)},
+        {"st7920", rows},
+        {"epaper", std::string("\x08\x03\x08\x78\x18", 5)},
+    };
+    for (const auto& [target, bytes] : cases)
+        EXPECT_EQ(Run({"--target", target, "--binary", "f.bmp"}).out, bytes) << target;
+    EXPECT_EQ(Run({"--target", "adafruit-gfx", "f.bmp"}).out.substr(0, 18), "#define f_WIDTH 5\r");
+    EXPECT_EQ(Run({"--target", "SH1106", "f.bmp"}).out.substr(0, 18), "\t.db 5,8\r\n\t.db $07");
+    const Outcome given = Run({"--target", "ssd1306", "--layout", "rows", "--binary", "f.bmp"});
+    EXPECT_EQ(given.out, std::string("\x08\x03\x0F\x01\x07", 5));
+    EXPECT_EQ(given.err,
+              "rastelle-cli: --target ssd1306 takes --layout pages; used as given: "
+              "--layout rows\n");
+}
+
 // C compiled by gcc and clang with warnings as errors into a program that prints the width,
 // the height and the array; an X BitMap compiled too, and read back into the picture by
 // ImageMagick (as PBM) and Pillow (its pixels, a set bit non-zero; Debian's Python, which
@@ -686,6 +779,11 @@ TEST_F(Cli, CompilersAndImageReadersTakeCAndXbm) {
     WriteFile(
         dir_ / "xbm.c",
         "#define WIDTH pic_width\n#define HEIGHT pic_height\n#define BITS pic_bits\n" + print);
+    // Cells of 5 x 2: the count, a cell's size, and bytes of both cells through the table.
+    WriteFile(dir_ / "symbols.c",
+              "#include <stdio.h>\n#include \"in.c\"\nint main(void) {\n  putchar(pic_count); "
+              "putchar(pic_0_width); putchar(pic_0_height);\n  putchar(pic_table[1][0]); "
+              "putchar(pic_table[0][1]);\n  return 0;\n}\n");
     const std::string rows("\x0A\x02\xB3\x80\x4C\x40", 6);
     const std::string xbm("\x0A\x02\xCD\x01\x32\x02", 6);  // the leftmost pixel in bit 0
     const struct {
@@ -698,6 +796,7 @@ TEST_F(Cli, CompilersAndImageReadersTakeCAndXbm) {
          std::string("\x0A\x02\xB3\x02\x4C\x01", 6)},
         {{"--syntax", "c", "--layout", "pages", "--comment"},
          std::string("\x0A\x02\x01\x02\x01\x01\x02\x02\x01\x01\x01\x02", 12)},
+        {{"--syntax", "c", "--symbols", "--cell", "5x2"}, std::string("\x02\x05\x02\x70\x48")},
         {{"--syntax", "xbm"}, xbm},
         {{"--syntax", "xbm", "--fill", "ones", "--per-line", "1"},
          xbm.substr(0, 3) + '\xFD' + "\x32\xFE"},
@@ -706,7 +805,9 @@ TEST_F(Cli, CompilersAndImageReadersTakeCAndXbm) {
         SCOPED_TRACE(arguments[1] + " " + arguments[arguments.size() - 1]);
         arguments.insert(arguments.end(), {"--label", "pic", "pic.bmp", "-o", "in.c"});
         ASSERT_EQ(Run(arguments).status, 0);
-        const std::string main = arguments[1] == "xbm" ? "xbm.c" : "c.c";
+        const std::string main = arguments[1] == "xbm" ? "xbm.c"
+                                 : arguments[2] == "--symbols" ? "symbols.c"
+                                                               : "c.c";
         for (const std::string compiler : {"gcc", "clang"}) {
             const std::string command = "cd " + dir_.string() + " && " + compiler +
                                         " -std=c99 -Wall -Wextra -Werror -o print " + main +
@@ -774,6 +875,9 @@ TEST_F(Cli, Messages) {
         {"", {"--syntax", "masm", "x"}, 2, "",
          "rastelle-cli: unknown syntax 'masm'; the syntaxes are tasm, zilog, intel, ca65, acme, "
          "sdas, gas, c, xbm" + tryHelp},
+        {"", {"--target", "oled", "x"}, 2, "",
+         "rastelle-cli: unknown target 'oled'; the targets are ssd1306, adafruit-gfx, u8g2, "
+         "st7920, epaper" + tryHelp},
         {"", {"-o", "a", "--output=b", "x"}, 2, "",
          "rastelle-cli: option --output is given twice" + tryHelp},
         {"", {"empty.bmp"}, 1, "", cannot + "empty.bmp: empty file\n"},

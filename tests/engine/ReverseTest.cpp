@@ -108,6 +108,11 @@ TEST(Reverse, RoundTripsEveryLayout) {
                             settings.fill = fill;
                             settings.centre = centre;
                             settings.invert = ++combination % 3 == 0;
+                            // Every form of the text that reads back.
+                            settings.radix = static_cast<Radix>(combination % 4);
+                            settings.perLine = combination % 5 == 0 ? 1 : 0;
+                            settings.comment = combination % 2 == 0;
+                            settings.symbols = combination % 7 < 3;
                             // The assembler presets come first.
                             const AssemblerSyntax& syntax =
                                 SyntaxPresets()[combination % kAssemblerPresets].syntax;

@@ -179,6 +179,22 @@ const PanelCase kPanelCases[] = {
      }},
     {"no_header", "grey.bmp", IDC_HEADER, -1, nullptr,
      [](ChosenOptions& o) { o.settings.header = false; }},
+    {"hex", "grey.bmp", IDC_RADIX, 1, nullptr,
+     [](ChosenOptions& o) { o.settings.radix = Radix::Hex; }},
+    {"comment", "grey.bmp", IDC_COMMENT, -1, nullptr,
+     [](ChosenOptions& o) { o.settings.comment = true; }},
+    // A target sets the Bytes, Radix, Invert and Assembler controls.
+    {"ssd1306", "grey.bmp", IDC_TARGET, 1, nullptr,
+     [](ChosenOptions& o) {
+         o.settings.layout = ByteLayout::Pages, o.settings.radix = Radix::Hex;
+     }},
+    {"u8g2", "grey.bmp", IDC_TARGET, 3, nullptr,
+     [](ChosenOptions& o) {
+         o.syntax = FindSyntaxPreset("xbm")->syntax, o.settings.bitOrder = BitOrder::Bit0First;
+         o.settings.radix = Radix::Hex;
+     }},
+    {"epaper", "grey.bmp", IDC_TARGET, 5, nullptr,
+     [](ChosenOptions& o) { o.settings.invert = true, o.settings.radix = Radix::Hex; }},
 };
 
 class PanelOptionTest : public PanelTest, public testing::WithParamInterface<PanelCase> {};
