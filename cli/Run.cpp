@@ -201,7 +201,7 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             sawTransparent = sawTransparent || report.sawTransparent;
             frameLabels.push_back(label);
         }
-        if (settings.unique && tabled) {
+        if (settings.unique && settings.symbols && !commandLine.preview) {
             // The frames share the tiles: one count and table of them, no images per frame.
             frameLabels.clear();
             for (std::uint32_t tile = 0; tile < tiles.Count(); ++tile) {

@@ -670,11 +670,14 @@ TEST_F(Cli, TilesAndMapsAssembleToTheCells) {
         {"acme", "acme --setpc 0 -f plain -o out.bin in.s"},
         {"as31", "as31 -Fbin -Oout.bin in.s"},
         {"gas", gnuAs},
+        {"--binary", "cp in.s out.bin"},  // what --binary writes is the bytes themselves
     };
     for (const auto& [syntax, command] : assemblers)
         for (const char* radix : {"bin", "hex", "dec"})
             for (const auto& [options, bytes, highFirst] : cases) {
-                std::vector<std::string> arguments = {"--syntax", syntax, "--radix", radix};
+                std::vector<std::string> arguments = {"--radix", radix, "--syntax", syntax};
+                if (syntax == "--binary")
+                    arguments.erase(arguments.begin() + 2);
                 arguments.insert(arguments.end(), options.begin(), options.end());
                 if (!arguments.back().ends_with(".bmp"))
                     arguments.push_back("pic.bmp");
@@ -1101,6 +1104,43 @@ TEST_F(Cli, ReservedWordsAreTheAssemblers) {
 #endif
 
 }  // namespace
+
+// A tile is its digits and its mask together; the frames of a GIF share one tile set, each
+// with its map; --symbols counts the tiles and gives the map's entry width.
+TEST_F(Cli, TilesSpanFramesAndMasks) {
+    // 1 opaque black, k transparent, 0 opaque white: transparent and white are both 0 digits.
+    WriteFile(dir_ / "key.bmp", Image({"1k0", "01k"}));
+    fs::copy_file(RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif", dir_ / "a.gif");
+    const std::vector<std::string> tiles = {"--cell",      "1x1",     "--unique",
+                                            "--no-header", "--radix", "hex"};
+    // Frames 110, 110, 010, 011 (1 black): tile 0 black, tile 1 white.
+    const auto map = [](int frame, const char* entries) {
+        return "\r\na_" + std::to_string(frame) + "_map_width = 1\r\na_" + std::to_string(frame) +
+               "_map:\r\n\t.db " + entries + "\r\n";
+    };
+    const struct {
+        std::vector<std::string> arguments;
+        std::string out;
+    } cases[] = {
+        // Mask before each picture byte, fill transparent: black 7F,80; clear FF,00; white 7F,00.
+        {{"--mask", "#ff00ff", "--label", "k", "key.bmp"},
+         "k_0:\r\n\t.db $7F,$80\r\n\r\nk_1:\r\n\t.db $FF,$00\r\n\r\nk_2:\r\n\t.db "
+         "$7F,$00\r\n\r\nk_map:\r\n\t.db $00,$01,$02\r\n\t.db $02,$00,$01\r\n"},
+        {{"--frames", "all", "--symbols", "a.gif"},
+         "a_0_width = 1\r\na_0_height = 1\r\na_0:\r\n\t.db $80\r\n\r\n"
+         "a_1_width = 1\r\na_1_height = 1\r\na_1:\r\n\t.db $00\r\n" +
+             map(0, "$00,$00,$01") + map(1, "$00,$00,$01") + map(2, "$01,$00,$01") +
+             map(3, "$01,$00,$00") + "\r\na_count = 2\r\na_table:\r\n\t.word a_0,a_1\r\n"},
+    };
+    for (const auto& [arguments, out] : cases) {
+        std::vector<std::string> all = tiles;
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        SCOPED_TRACE(arguments.back());
+        const Outcome outcome = Run(all);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.out, out);
+    }
+}
 
 // Strips read back give the picture they came from, whatever fill, lead and bit order.
 TEST_F(Cli, StripsComeBackAsThePicture) {
