@@ -37,6 +37,25 @@ class BitPlane {
             digits[i] = static_cast<std::uint8_t>((words[x / 64] >> (x % 64)) & 1U);
         }
     }
+    // `count` digits from `first` on, digit i in bit i % 64 of out[i / 64], the rest 0.
+    void ReadBits(std::int32_t row, std::int32_t first, std::int32_t count,
+                  std::uint64_t* out) const {
+        const std::uint64_t* const words = &words_[static_cast<std::size_t>(row) * wordsPerRow_];
+        const std::size_t n = (static_cast<std::size_t>(count) + 63) / 64;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t bit = static_cast<std::size_t>(first) + 64 * i;
+            const std::size_t word = bit / 64;
+            const std::size_t shift = bit % 64;
+            std::uint64_t value = words[word] >> shift;
+            if (shift != 0 && word + 1 < wordsPerRow_) {
+                value |= words[word + 1] << (64 - shift);
+            }
+            out[i] = value;
+        }
+        if (const std::size_t rest = static_cast<std::size_t>(count) % 64; rest != 0) {
+            out[n - 1] &= (std::uint64_t{1} << rest) - 1;
+        }
+    }
     bool AnyOne(std::int32_t first, std::int32_t top, std::int32_t width, std::int32_t height,
                 std::vector<std::uint8_t>& scratch) const {
         for (std::int32_t row = top; row < top + height; ++row) {
@@ -158,22 +177,22 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         map.entries.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(cellRows));
         map.flips.reserve(settings.mirror ? map.entries.capacity() : 0);
     }
-    std::vector<std::uint8_t> tileDigits;
-    std::vector<std::uint8_t> tileMask;
+    const std::size_t cellWords = (static_cast<std::size_t>(cellWidth) + 63) / 64;
+    std::vector<std::uint64_t> cellBits(cellWords * static_cast<std::size_t>(cellHeight) *
+                                        (masked ? 2 : 1));
     // The tile a cell is: its number, or that it is already written.
     const auto placeCell = [&](std::int32_t left, std::int32_t top) -> std::optional<std::int64_t> {
-        tileDigits.clear();
-        tileMask.clear();
         for (std::int32_t y = 0; y < cellHeight; ++y) {
-            picture.ReadRow(top + y, left, cellWidth, cellDigits);
-            tileDigits.insert(tileDigits.end(), cellDigits.begin(), cellDigits.end());
+            const auto at = static_cast<std::size_t>(y) * cellWords;
+            picture.ReadBits(top + y, left, cellWidth, cellBits.data() + at);
             if (masked) {
-                mask.ReadRow(top + y, left, cellWidth, cellMask);
-                tileMask.insert(tileMask.end(), cellMask.begin(), cellMask.end());
+                mask.ReadBits(
+                    top + y, left, cellWidth,
+                    cellBits.data() + at + cellWords * static_cast<std::size_t>(cellHeight));
             }
         }
-        const TileSet::Match match =
-            tiles->Place(tileDigits, tileMask, cellWidth, cellHeight, settings.mirror);
+        const TileSet::Match match = tiles->Place(
+            {cellBits, cellWords, cellWidth, cellHeight, masked ? 2 : 1}, settings.mirror);
         map.entries.push_back(match.tile + static_cast<std::uint32_t>(settings.mapBase));
         if (settings.mirror) {
             map.flips.push_back(match.flips);

@@ -1,6 +1,7 @@
 #include "TileSet.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace rastelle {
 
@@ -35,46 +36,151 @@ void AppendLiteral(std::string& text, std::uint32_t value, bool word, Radix radi
 
 }  // namespace
 
-void TileSet::MakeKey(std::span<const std::uint8_t> digits, std::span<const std::uint8_t> mask,
-                      std::int32_t width, std::int32_t height, std::uint8_t flips) {
-    const auto w = static_cast<std::size_t>(width);
-    const auto h = static_cast<std::size_t>(height);
+namespace {
+
+std::uint64_t Reverse64(std::uint64_t v) {
+    v = ((v >> 1) & 0x5555555555555555U) | ((v & 0x5555555555555555U) << 1);
+    v = ((v >> 2) & 0x3333333333333333U) | ((v & 0x3333333333333333U) << 2);
+    v = ((v >> 4) & 0x0F0F0F0F0F0F0F0FU) | ((v & 0x0F0F0F0F0F0F0F0FU) << 4);
+    v = ((v >> 8) & 0x00FF00FF00FF00FFU) | ((v & 0x00FF00FF00FF00FFU) << 8);
+    v = ((v >> 16) & 0x0000FFFF0000FFFFU) | ((v & 0x0000FFFF0000FFFFU) << 16);
+    return (v >> 32) | (v << 32);
+}
+
+}  // namespace
+
+// The slot of a key comes from its hash's high half, so that growing the table needs no key.
+std::uint64_t TileSet::Spread(std::uint64_t high) {
+    return high * 0x9E3779B97F4A7C15U >> 20;
+}
+
+std::uint64_t TileSet::Hash(std::string_view key) {
+    const std::uint64_t high = std::hash<std::string_view>{}(key) >> 32;
+    return (high << 32) | (Spread(high) & 0xFFFFFFFFU);
+}
+
+void TileSet::Append(std::uint64_t bits, std::size_t count) {
+    const std::size_t at = keyBits_ % 64;
+    if (at == 0) {
+        keyWords_.push_back(bits);
+    } else {
+        keyWords_.back() |= bits << at;
+        if (at + count > 64) {
+            keyWords_.push_back(bits >> (64 - at));
+        }
+    }
+    keyBits_ += count;
+}
+
+void TileSet::MakeKey(const CellBits& cell, std::uint8_t flips) {
+    const auto width = static_cast<std::size_t>(cell.width);
+    const auto height = static_cast<std::size_t>(cell.height);
     const bool across = (flips & kFlipHorizontal) != 0;
     const bool down = (flips & kFlipVertical) != 0;
-    key_.assign((w * h * (mask.empty() ? 1 : 2) + 7) / 8, '\0');
-    std::size_t bit = 0;
-    for (const std::span<const std::uint8_t> plane : {digits, mask}) {
-        if (plane.empty()) {
-            continue;
-        }
-        for (std::size_t y = 0; y < h; ++y) {
-            const std::uint8_t* const row = plane.data() + (down ? h - 1 - y : y) * w;
-            for (std::size_t x = 0; x < w; ++x, ++bit) {
-                const unsigned digit = row[across ? w - 1 - x : x] & 1U;
-                key_[bit / 8] = static_cast<char>(static_cast<unsigned char>(key_[bit / 8]) |
-                                                  (digit << (bit % 8)));
+    keyWords_.clear();
+    keyBits_ = 0;
+    for (std::size_t plane = 0; plane < static_cast<std::size_t>(cell.planes); ++plane) {
+        for (std::size_t y = 0; y < height; ++y) {
+            const std::uint64_t* row =
+                cell.words.data() +
+                (plane * height + (down ? height - 1 - y : y)) * cell.wordsPerRow;
+            if (across && width <= 64) {
+                Append(Reverse64(row[0]) >> (64 - width), width);
+                continue;
+            }
+            if (across) {
+                reversed_.assign(cell.wordsPerRow, 0);
+                for (std::size_t x = 0; x < width; ++x) {
+                    const std::size_t from = width - 1 - x;
+                    reversed_[x / 64] |= ((row[from / 64] >> (from % 64)) & 1U) << (x % 64);
+                }
+                row = reversed_.data();
+            }
+            for (std::size_t x = 0; x < width; x += 64) {
+                Append(row[x / 64], std::min<std::size_t>(64, width - x));
             }
         }
     }
+    key_.assign(reinterpret_cast<const char*>(keyWords_.data()), (keyBits_ + 7) / 8);
 }
 
-TileSet::Match TileSet::Place(std::span<const std::uint8_t> digits,
-                              std::span<const std::uint8_t> mask, std::int32_t width,
-                              std::int32_t height, bool mirror) {
-    // The cell flipped as the tile it matches was stored: flipping it back gives the cell.
-    constexpr std::uint8_t kFlips[] = {0, kFlipHorizontal, kFlipVertical,
-                                       kFlipHorizontal | kFlipVertical};
-    for (const std::uint8_t flips : kFlips) {
-        if (flips != 0 && !mirror) {
-            break;
-        }
-        MakeKey(digits, mask, width, height, flips);
-        if (const auto found = tiles_.find(key_); found != tiles_.end()) {
-            return {found->second, flips, false};
+std::optional<std::uint32_t> TileSet::Find(std::uint64_t hash) const {
+    if (slots_.empty()) {
+        return std::nullopt;
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
+        const auto tile = static_cast<std::uint32_t>(slots_[i] & 0xFFFFFFFFU) - 1;
+        if ((slots_[i] >> 32) == (hash >> 32) &&
+            keys_.compare(std::size_t{tile} * key_.size(), key_.size(), key_) == 0) {
+            return tile;
         }
     }
-    MakeKey(digits, mask, width, height, 0);
-    tiles_.emplace(key_, count_);
+    return std::nullopt;
+}
+
+void TileSet::Add(std::uint64_t hash) {
+    // At most half full, so that a search for a cell not yet stored ends soon.
+    if (2 * (std::size_t{count_} + 1) > slots_.size()) {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(64, 2 * slots_.size()), 0);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const std::uint64_t slot : old) {
+            if (slot != 0) {
+                // The low half of the stored hash is gone; the high half places the slot.
+                std::size_t i = Spread(slot >> 32) & mask;
+                while (slots_[i] != 0) {
+                    i = (i + 1) & mask;
+                }
+                slots_[i] = slot;
+            }
+        }
+    }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i] != 0) {
+        i = (i + 1) & mask;
+    }
+    slots_[i] = (hash & 0xFFFFFFFF00000000U) | (std::uint64_t{count_} + 1);
+    keys_ += key_;
+}
+
+TileSet::Match TileSet::Place(const CellBits& cell, bool mirror) {
+    // With flips, a tile is stored under the least of its four turned keys, so that one search
+    // finds it however the cell is turned. Flips are their own inverse and combine as exclusive
+    // or: the cell turned by `turn` is the key, and the key is the tile turned by its own turn,
+    // so the cell is the tile turned by both.
+    constexpr std::uint8_t kFlips[] = {0, kFlipHorizontal, kFlipVertical,
+                                       kFlipHorizontal | kFlipVertical};
+    MakeKey(cell, 0);
+    std::uint8_t turn = 0;
+    if (mirror) {
+        turned_[0] = key_;
+        std::size_t least = 0;
+        for (std::size_t i = 1; i < 4; ++i) {
+            MakeKey(cell, kFlips[i]);
+            turned_[i] = key_;
+            if (turned_[i] < turned_[least]) {
+                least = i;
+            }
+        }
+        key_ = turned_[least];
+        turn = kFlips[least];
+    }
+    const std::uint64_t hash = Hash(key_);
+    if (const std::optional<std::uint32_t> tile = Find(hash)) {
+        // A cell alike under several turns takes the first of them (none before across).
+        std::uint8_t flips = kFlipHorizontal | kFlipVertical;
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (!mirror ? i == 0 : turned_[i] == key_) {
+                flips = std::min<std::uint8_t>(
+                    flips, static_cast<std::uint8_t>(turns_[*tile] ^ kFlips[i]));
+            }
+        }
+        return {*tile, flips, false};
+    }
+    Add(hash);
+    turns_.push_back(turn);
     return {count_++, 0, true};
 }
 

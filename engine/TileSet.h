@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "AssemblerSyntax.h"
@@ -34,20 +34,42 @@ class TileSet {
         std::uint8_t flips = 0;  // kFlipHorizontal and kFlipVertical: how the tile is turned
         bool added = false;      // a new tile, numbered `tile`
     };
-    // The tile the cell is (`width` x `height` digits row after row, its mask digits likewise
-    // or empty), as it is or, with `mirror`, flipped across, down or both; else a new tile.
-    Match Place(std::span<const std::uint8_t> digits, std::span<const std::uint8_t> mask,
-                std::int32_t width, std::int32_t height, bool mirror);
+    // The cell's digits at one bit a pixel: `planes` (1, or 2 with the mask) of `height` rows
+    // of `width` digits, each row in `wordsPerRow` words, its first digit in bit 0.
+    struct CellBits {
+        std::span<const std::uint64_t> words;
+        std::size_t wordsPerRow;
+        std::int32_t width;
+        std::int32_t height;
+        std::int32_t planes;
+    };
+    // The tile the cell is, as it is or, with `mirror`, flipped across, down or both; else a
+    // new tile.
+    Match Place(const CellBits& cell, bool mirror);
     std::uint32_t Count() const { return count_; }
 
   private:
-    void MakeKey(std::span<const std::uint8_t> digits, std::span<const std::uint8_t> mask,
-                 std::int32_t width, std::int32_t height, std::uint8_t flips);
+    void MakeKey(const CellBits& cell, std::uint8_t flips);
+    void Append(std::uint64_t bits, std::size_t count);
+
+    // The tile whose key is key_, or none.
+    std::optional<std::uint32_t> Find(std::uint64_t hash) const;
+    static std::uint64_t Spread(std::uint64_t high);
+    static std::uint64_t Hash(std::string_view key);
+    void Add(std::uint64_t hash);
 
     std::string name_;
-    std::unordered_map<std::string, std::uint32_t> tiles_;
+    // Open addressing: each slot the key's hash in its high half and the tile's number + 1 in
+    // its low half (0: empty); the keys, all of one length, one after another in keys_.
+    std::vector<std::uint64_t> slots_;
+    std::string keys_;
     std::uint32_t count_ = 0;
+    std::vector<std::uint8_t> turns_;  // each tile's turn to its key
     std::string key_;
+    std::string turned_[4];                // the cell's key under each turn
+    std::vector<std::uint64_t> keyWords_;  // the key as it is built, a bit at a time
+    std::size_t keyBits_ = 0;
+    std::vector<std::uint64_t> reversed_;  // a row flipped across
 };
 
 // One picture's map: an entry per cell in the cells' order, and each entry's flips.
