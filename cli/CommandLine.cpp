@@ -542,12 +542,25 @@ std::string TargetTable() {
         std::string sets = "--layout ";
         sets += target.layout == ByteLayout::Pages ? "pages" : "rows";
         sets += target.bitOrder == BitOrder::Bit0First ? " --bit-order lsb" : " --bit-order msb";
-        sets += " --radix " + std::string(RadixWord(target.radix));
+        sets += " --radix ";
+        sets += RadixWord(target.radix);
         sets += target.invert ? " --invert" : "";
-        sets += target.syntax.empty() ? "" : " --syntax " + std::string(target.syntax);
-        table += "  " + name + sets + "\n" + std::string(16, ' ') + std::string(target.matches) +
-                 (target.aliases.empty() ? "" : " (also " + std::string(target.aliases) + ")") +
-                 "\n";
+        if (!target.syntax.empty()) {
+            sets += " --syntax ";
+            sets += target.syntax;
+        }
+        table += "  ";
+        table += name;
+        table += sets;
+        table += "\n";
+        table.append(16, ' ');
+        table += target.matches;
+        if (!target.aliases.empty()) {
+            table += " (also ";
+            table += target.aliases;
+            table += ")";
+        }
+        table += "\n";
     }
     return table;
 }
