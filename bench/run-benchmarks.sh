@@ -11,7 +11,8 @@ cmake --preset native >/dev/null
 cmake --build --preset native >/dev/null
 echo "== Engine throughput (targets: at least 100 million pixels per second; ordered digits at least"
 echo "   0.8 of plain ones, Floyd-Steinberg at least 100 million pixels per second; StreamForm hex"
-echo "   and hex+comment at most 1.5 times the time of bin)"
+echo "   and hex+comment at most 1.5 times the time of bin; CutTiles unique+mirror at most twice"
+echo "   the time of cells)"
 build/native/bench/engine_bench --benchmark_counters_tabular=true
 
 echo
