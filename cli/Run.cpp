@@ -52,7 +52,13 @@ std::string WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input
     const auto [width, height] =
         Layout::HeaderSize(cells ? settings.cellWidth : source.Width(),
                            cells ? settings.cellHeight : source.Height(), settings);
-    const std::pair<const char*, std::int64_t> numbers[] = {{"width", width}, {"height", height}};
+    // A tile map's header gives its columns and rows of cells.
+    const bool map = settings.unique && cells;
+    const std::pair<const char*, std::int64_t> numbers[] = {
+        {"width", width},
+        {"height", height},
+        {"the map's column count", map ? source.Width() / settings.cellWidth : 0},
+        {"the map's row count", map ? source.Height() / settings.cellHeight : 0}};
     for (const auto& [name, value] : numbers) {
         if (value > 255 && settings.header) {
             const std::string message = Shown(input) + ": " + name + " " + std::to_string(value) +
@@ -221,9 +227,9 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         }
         if (settings.unique && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) + ": " + std::to_string(tiles.Count()) +
-                           " distinct tiles for " + std::to_string(mapCells) +
-                           " cells; the map takes " + (mapWords ? "a word" : "a byte") +
-                           " an entry\n");
+                           (tiles.Count() == 1 ? " distinct tile for " : " distinct tiles for ") +
+                           std::to_string(mapCells) + " cells; the map takes " +
+                           (mapWords ? "a word" : "a byte") + " an entry\n");
         }
         if (settings.mask != MaskSource::None && !sawTransparent && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) +

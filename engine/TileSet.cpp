@@ -203,10 +203,6 @@ MapForm FormOfMap(const TileMap& map, const ConversionSettings& settings) {
     if (largest > 65535) {
         form.refusal = "the map's entries go up to " + std::to_string(largest) +
                        ", more than a word holds (65535)";
-    } else if (settings.binary && settings.header && std::max(map.columns, map.rows) > 255) {
-        form.refusal = "the map's header number " +
-                       std::to_string(std::max(map.columns, map.rows)) +
-                       " does not fit in a byte; --no-header leaves it out";
     }
     return form;
 }
@@ -239,7 +235,8 @@ bool WriteTileMap(const TileMap& map, const MapForm& form, MapTable table,
     };
     std::string text;
     if (settings.binary) {
-        // Words low byte first, as the Z80 and the 6502 read them.
+        // Words low byte first, as the Z80 and the 6502 read them; a header number above 255
+        // is cut to its low byte, as the directive's byte holds it.
         if (settings.header) {
             text += static_cast<char>(map.columns);
             text += static_cast<char>(map.rows);

@@ -848,6 +848,8 @@ std::string Png(std::uint32_t width, std::uint32_t height, char depth, char colo
 TEST_F(Cli, Messages) {
     WriteFile(dir_ / "empty.bmp", "");
     WriteFile(dir_ / "sprite", "hello");
+    WriteFile(dir_ / "w255.bmp", Image({std::string(255, '1')}));
+    WriteFile(dir_ / "w256.bmp", Image({std::string(256, '1')}));
     WriteFile(dir_ / "clear.png", Png(1, 1, 8, 0, "\x1b[2J"));
     WriteFile(dir_ / "split.png", Png(1, 1, 8, 0, std::string("\n\x7f") + "AB"));
     WriteFile(dir_ / "dot.png", Png(1, 1, 8, 0));
@@ -925,6 +927,12 @@ TEST_F(Cli, Messages) {
               "-o", "o.s", "sprite.bmp"}, 1,
          "", "rastelle-cli: sprite.bmp: the map's entries go up to 16384, and with the flips in "
          "the map an entry holds at most 16383\n"},
+        // A map of 256 columns: its header's number takes more than a byte.
+        {"", {"--cell", "1x1", "--unique", "-o", "o.s", "w255.bmp"}, 0, "",
+         "rastelle-cli: w255.bmp: 1 distinct tile for 255 cells; the map takes a byte an entry\n"},
+        {"", {"--cell", "1x1", "--unique", "-o", "o.s", "w256.bmp"}, 0, "",
+         "rastelle-cli: w256.bmp: the map's column count 256 does not fit in a byte\n"
+         "rastelle-cli: w256.bmp: 1 distinct tile for 256 cells; the map takes a byte an entry\n"},
         {"", {"--cell", "1x1", "--unique", "--map-base", "254", "-o", "o.s", "sprite.bmp"}, 0,
          "", "rastelle-cli: sprite.bmp: 2 distinct tiles for 20 cells; the map takes a byte an "
          "entry\n"},
