@@ -55,7 +55,9 @@ std::uint64_t TileSet::Spread(std::uint64_t high) {
 }
 
 std::uint64_t TileSet::Hash(std::string_view key) {
-    const std::uint64_t high = std::hash<std::string_view>{}(key) >> 32;
+    // std::hash gives 32 bits on 32-bit targets: the product spreads them over the high half.
+    const std::uint64_t high =
+        (std::uint64_t{std::hash<std::string_view>{}(key)} * 0x9E3779B97F4A7C15U) >> 32;
     return (high << 32) | (Spread(high) & 0xFFFFFFFFU);
 }
 
@@ -109,7 +111,7 @@ std::optional<std::uint32_t> TileSet::Find(std::uint64_t hash) const {
         return std::nullopt;
     }
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    for (auto i = static_cast<std::size_t>(hash & mask); slots_[i] != 0; i = (i + 1) & mask) {
         const auto tile = static_cast<std::uint32_t>(slots_[i] & 0xFFFFFFFFU) - 1;
         if ((slots_[i] >> 32) == (hash >> 32) &&
             keys_.compare(std::size_t{tile} * key_.size(), key_.size(), key_) == 0) {
@@ -128,7 +130,7 @@ void TileSet::Add(std::uint64_t hash) {
         for (const std::uint64_t slot : old) {
             if (slot != 0) {
                 // The low half of the stored hash is gone; the high half places the slot.
-                std::size_t i = Spread(slot >> 32) & mask;
+                auto i = static_cast<std::size_t>(Spread(slot >> 32) & mask);
                 while (slots_[i] != 0) {
                     i = (i + 1) & mask;
                 }
@@ -137,7 +139,7 @@ void TileSet::Add(std::uint64_t hash) {
         }
     }
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hash & mask;
+    auto i = static_cast<std::size_t>(hash & mask);
     while (slots_[i] != 0) {
         i = (i + 1) & mask;
     }

@@ -33,6 +33,9 @@
 #define IDC_RADIX 1032
 #define IDC_COMMENT 1033
 #define IDC_TARGET 1034
+#define IDC_UNIQUE 1035
+#define IDC_MIRROR 1036
+#define IDC_TILE_COUNT 1037
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

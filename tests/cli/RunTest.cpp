@@ -59,6 +59,14 @@ std::string Image(const std::vector<std::string>& rows) {
 const std::string kSpriteText =
     "\t.db 16,2\r\n\t.db %11111111,%11000000\r\n\t.db %00000000,%00000000\r\n";
 
+// An MSX sprite of 16 x 16 with four different quarters: a diagonal down to the right, one
+// down to the left, columns of 4, and rows of 8 and 4 in turn.
+const std::vector<std::string> kQuarters = {
+    "1000000000000001", "0100000000000010", "0010000000000100", "0001000000001000",
+    "0000100000010000", "0000010000100000", "0000001001000000", "0000000110000000",
+    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111",
+    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111"};
+
 struct Outcome {
     int status = -1;  // the exit status, or 128 + the signal that ended the program
     std::string out;
@@ -563,14 +571,6 @@ TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
                 fs::remove(dir_ / "out.bin");
             }
 }
-
-// An MSX sprite of 16 x 16 with four different quarters: a diagonal down to the right, one
-// down to the left, columns of 4, and rows of 8 and 4 in turn.
-const std::vector<std::string> kQuarters = {
-    "1000000000000001", "0100000000000010", "0010000000000100", "0001000000001000",
-    "0000100000010000", "0000010000100000", "0000001001000000", "0000000110000000",
-    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111",
-    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111"};
 
 // A sheet of 4 x 2 cells of 8 x 8: A, A flipped across, A, blank / A flipped down, A flipped
 // both ways, blank, A. Every preset's assemblers, in every radix, give the tiles, the map and
