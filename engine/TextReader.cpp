@@ -172,6 +172,9 @@ bool TextReader::Feed(std::string_view text) {
                 if (!EndWord()) {
                     return false;
                 }
+                if (c_ != CPart::None) {
+                    break;  // C's commas end numbers; one may end a line
+                }
                 if (phase_ != Phase::AfterValue) {
                     return Fail("expected a number before ','");
                 }
@@ -233,6 +236,14 @@ bool TextReader::Word(std::string_view word, bool colon) {
         comment_ = true;
         return true;
     };
+    if (c_ != CPart::None) {
+        return CWord(word);
+    }
+    if (phase_ == Phase::Start && wordAtColumn1_ && (word == "#define" || word == "static")) {
+        c_ = word == "static" ? CPart::Declaration : CPart::DefineName;
+        cName_.clear();
+        return EmitLabel();
+    }
     switch (phase_) {
         case Phase::Start:
             if (wordAtColumn1_ && (colon || !IsDirective(word)) && !IsEquate(word)) {
@@ -283,6 +294,87 @@ bool TextReader::Word(std::string_view word, bool colon) {
     return false;
 }
 
+bool TextReader::CWord(std::string_view word) {
+    const auto call = [this](std::string result) {
+        return result.empty() || Fail(std::move(result));
+    };
+    switch (c_) {
+        case CPart::DefineName:
+            cName_ = word;
+            c_ = CPart::DefineValue;
+            return true;
+        case CPart::DefineValue: {
+            // NAME_WIDTH and NAME_HEIGHT (NAME_width, NAME_height) size the array NAME.
+            std::uint64_t value = 0;
+            const std::size_t side = cName_.rfind('_');
+            const std::string_view suffix =
+                side == std::string::npos ? "" : std::string_view(cName_).substr(side + 1);
+            const int which = IsOneOf(suffix, {"width"}) ? 0 : IsOneOf(suffix, {"height"}) ? 1 : -1;
+            if (which >= 0 && ParseNumber(word, value) && value <= 0xFFFFFFFFU) {
+                if (sizeName_ != cName_.substr(0, side)) {
+                    sized_[0] = sized_[1] = false;
+                    sizeName_ = cName_.substr(0, side);
+                }
+                size_[which] = static_cast<std::uint32_t>(value);
+                sized_[which] = true;
+            }
+            c_ = CPart::None;
+            comment_ = true;  // the rest of the line is the definition's
+            return true;
+        }
+        case CPart::Declaration:
+            if (word.find('*') != std::string_view::npos) {
+                c_ = CPart::Pointers;
+            } else if (const std::size_t bracket = word.find('[');
+                       bracket != std::string_view::npos) {
+                cName_ = word.substr(0, bracket);
+            } else if (word == "{") {
+                // An X BitMap's NAME_bits is the image NAME.
+                std::string name = cName_;
+                if (name.size() > 5 && name.ends_with("_bits")) {
+                    name.resize(name.size() - 5);
+                }
+                if (!IsValidLabel(name)) {
+                    return Fail("expected an array's name before '{'");
+                }
+                c_ = CPart::Values;
+                labelLine_ = line_;
+                if (!call(events_.Label(name))) {
+                    return false;
+                }
+                return !(sized_[0] && sized_[1] && sizeName_ == name) ||
+                       call(events_.Size(size_[0], size_[1]));
+            }
+            return true;
+        case CPart::Values: {
+            if (word == "}") {
+                c_ = CPart::None;
+                const bool open = cLine_;
+                cLine_ = false;
+                return !open || call(events_.EndValues());
+            }
+            std::uint64_t value = 0;
+            if (!ParseNumber(word, value) || value > 0xFFFFFFFFU) {
+                return Fail("expected a number (0xFF or 255) or '}', not '" + std::string(word) +
+                            "'");
+            }
+            if (!cLine_) {
+                cLine_ = true;
+                if (!call(events_.BeginValues())) {
+                    return false;
+                }
+            }
+            return call(events_.Value(static_cast<std::uint32_t>(value)));
+        }
+        case CPart::Pointers:
+            c_ = word == "}" ? CPart::None : c_;
+            return true;
+        case CPart::None:
+            break;
+    }
+    return true;
+}
+
 bool TextReader::EmitLabel() {
     if (pendingLabel_.empty()) {
         return true;
@@ -298,6 +390,14 @@ bool TextReader::EmitLabel() {
 
 bool TextReader::EndLine() {
     comment_ = false;
+    if (c_ == CPart::Values || c_ == CPart::Declaration || c_ == CPart::Pointers) {
+        // An array goes on over lines: each line of numbers is a line of the layout.
+        const bool open = c_ == CPart::Values && cLine_;
+        cLine_ = false;
+        std::string result = open ? events_.EndValues() : std::string();
+        return result.empty() || Fail(std::move(result));
+    }
+    c_ = CPart::None;  // a #define ends with its line
     const Phase phase = phase_;
     phase_ = Phase::Start;
     switch (phase) {

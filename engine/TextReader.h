@@ -15,6 +15,8 @@ class TextEvents {
     virtual std::string BeginValues() = 0;  // a directive line begins
     virtual std::string Value(std::uint32_t value) = 0;
     virtual std::string EndValues() = 0;
+    // A C array's size in pixels from its #defines, after its Label.
+    virtual std::string Size(std::uint32_t width, std::uint32_t height) = 0;
 };
 
 // Reads assembler text a piece at a time, never holding more than one word of it:
@@ -27,6 +29,10 @@ class TextEvents {
 //     starting with '*';
 //   - equates (NAME = 5, NAME: equ 5, .equ NAME, 5) and tables of words (.word, dw...),
 //     which are skipped;
+//   - C arrays and X BitMaps: "#define NAME_WIDTH 16" and "_HEIGHT" (or _width, _height)
+//     give the size; "static const unsigned char NAME[] = {" (NAME_bits[] read as NAME) opens
+//     the numbers, a line of them each text line, up to "};"; an array of pointers is
+//     skipped;
 //   - blank lines; lines end with LF or CR LF.
 class TextReader {
   public:
@@ -53,6 +59,7 @@ class TextReader {
     bool Word(std::string_view word, bool colon);
     bool EndLine();
     bool EmitLabel();
+    bool CWord(std::string_view word);
 
     TextEvents& events_;
     std::string error_;
@@ -62,6 +69,14 @@ class TextReader {
     std::string word_;
     std::string pendingLabel_;  // read, not yet handed on
     std::int64_t labelLine_ = 1;
+    // C: where in a #define or an array declaration the reader is.
+    enum class CPart { None, DefineName, DefineValue, Declaration, Values, Pointers };
+    CPart c_ = CPart::None;
+    std::string cName_;     // the #define's, then the array's
+    std::string sizeName_;  // the array the last _WIDTH or _HEIGHT belongs to
+    std::uint32_t size_[2] = {0, 0};
+    bool sized_[2] = {false, false};
+    bool cLine_ = false;  // a line of the array's numbers has begun
     bool wordAtColumn1_ = false;
     bool atColumn1_ = true;
     bool comment_ = false;

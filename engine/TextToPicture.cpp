@@ -181,6 +181,19 @@ std::string TextToPicture::EndValues() {
     return {};
 }
 
+std::string TextToPicture::Size(std::uint32_t width, std::uint32_t height) {
+    if (!settings_.settings.header || sized_) {
+        return {};
+    }
+    if (settings_.width > 0 && (settings_.width != static_cast<std::int64_t>(width) ||
+                                settings_.height != static_cast<std::int64_t>(height))) {
+        return "expected the size " + std::to_string(settings_.width) + "x" +
+               std::to_string(settings_.height) + " that --size gives, not " +
+               std::to_string(width) + "x" + std::to_string(height);
+    }
+    return BeginPicture(width, height);
+}
+
 std::string TextToPicture::Header(std::uint32_t width, std::uint32_t height) {
     const ConversionSettings& settings = settings_.settings;
     if (settings_.width > 0) {

@@ -69,6 +69,7 @@ class TextToPicture final : TextEvents {
     std::string BeginValues() override;
     std::string Value(std::uint32_t value) override;
     std::string EndValues() override;
+    std::string Size(std::uint32_t width, std::uint32_t height) override;
 
     bool FeedBytes(std::string_view bytes);
     std::string StartImage(std::string label, bool mask);

@@ -829,6 +829,10 @@ TEST_F(Cli, CompilersAndImageReadersTakeCAndXbm) {
             "'0' for x in range(im.width)) for y in range(im.height)))\" >pillow.txt";
         EXPECT_EQ(std::system(readers.c_str()), 0);
         EXPECT_EQ(ReadFile(dir_ / "out.pbm"), "P4\n10 2\n\xB3\x80\x4C\x40");
+        std::vector<std::string> back(arguments.begin(), arguments.end() - 5);  // its options
+        back.insert(back.end(), {"--reverse", "in.xbm", "-o", "back.pbm"});
+        EXPECT_EQ(Run(back).err, "");
+        EXPECT_EQ(ReadFile(dir_ / "back.pbm"), "P4\n10 2\n\xB3\x80\x4C\x40");
         EXPECT_EQ(ReadFile(dir_ / "pillow.txt"), "1011001110/0100110001\n");
     }
 }
