@@ -6,6 +6,7 @@
 
 #include "PictureWriter.h"
 #include "RowEncoder.h"
+#include "TileSet.h"
 
 namespace {
 
@@ -173,6 +174,74 @@ void DecideDigits(benchmark::State& state) {
 BENCHMARK(DecideDigits)
     ->ArgsProduct({{4096}, benchmark::CreateDenseRange(0, 3, 1)})
     ->Unit(benchmark::kMillisecond);
+
+// A sheet of 8 x 8 cells, each one of `kinds` patterns, as it is or flipped across, down or
+// both; with kinds 0 every cell is noise of its own.
+class TileSheet final : public rastelle::PixelSource {
+  public:
+    TileSheet(std::int32_t side, std::uint32_t kinds) : side_(side), kinds_(kinds) {}
+    std::int32_t Width() const override { return side_; }
+    std::int32_t Height() const override { return side_; }
+    Colour ColourAt(std::int32_t x, std::int32_t y) const override {
+        const std::uint32_t cell = Mix(static_cast<std::uint32_t>((y / 8) * (side_ / 8) + x / 8));
+        std::uint32_t across = static_cast<std::uint32_t>(x % 8);
+        std::uint32_t down = static_cast<std::uint32_t>(y % 8);
+        std::uint32_t pattern = cell;
+        if (kinds_ != 0) {
+            pattern = cell % kinds_;
+            across = (cell & 0x10000) != 0 ? 7 - across : across;
+            down = (cell & 0x20000) != 0 ? 7 - down : down;
+        }
+        const bool ink = (Mix(pattern ^ ((down * 8 + across) * 0x9E3779B9U)) >> 31) != 0;
+        return ink ? rastelle::MakeColour(0, 0, 0) : rastelle::MakeColour(255, 255, 255);
+    }
+
+  private:
+    static std::uint32_t Mix(std::uint32_t value) {
+        for (int round = 0; round < 2; ++round) {
+            value ^= value >> 16;
+            value *= 0x45D9F3BU;
+        }
+        return value ^ (value >> 16);
+    }
+    std::int32_t side_;
+    std::uint32_t kinds_;
+};
+
+// Cutting a 4096 x 4096 sheet into 8 x 8 cells: each cell written (0) against each distinct
+// cell once with flips found and a map (1) (target: at most twice the time of 0), for sheets of
+// 256 patterns and of cells all different.
+void CutTiles(benchmark::State& state) {
+    struct CountingSink final : rastelle::TextSink {
+        bool Write(std::string_view text) override {
+            bytes += text.size();
+            return true;
+        }
+        std::size_t bytes = 0;
+    } sink;
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    const bool unique = state.range(1) != 0;
+    const auto kinds = static_cast<std::uint32_t>(state.range(2));
+    state.SetLabel(std::string(unique ? "unique+mirror" : "cells") +
+                   (kinds == 0 ? ", all different" : ", 256 patterns"));
+    const TileSheet sheet(side, kinds);
+    rastelle::ConversionSettings settings;
+    settings.cellWidth = 8;
+    settings.cellHeight = 8;
+    settings.unique = unique;
+    settings.mirror = unique;
+    std::uint32_t tiles = 0;
+    for (auto _ : state) {
+        rastelle::TileSet set("t");
+        rastelle::WritePicture(sheet, settings, {}, "t", sink, false, &set);
+        tiles = set.Count();
+        benchmark::DoNotOptimize(sink.bytes);
+    }
+    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(side) * side,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["tiles"] = tiles;
+}
+BENCHMARK(CutTiles)->ArgsProduct({{4096}, {0, 1}, {256, 0}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -12,7 +12,8 @@ cmake --build --preset native >/dev/null
 echo "== Engine throughput (targets: at least 100 million pixels per second; ordered digits at least"
 echo "   0.8 of plain ones, Floyd-Steinberg at least 100 million pixels per second; ResizeArea/1024"
 echo "   at least 100 million source pixels per second; PhotoToPanel's ratio at most 1.2; StreamForm"
-echo "   hex and hex+comment at most 1.5 times the time of bin)"
+echo "   hex and hex+comment at most 1.5 times the time of bin; CutTiles unique+mirror at most"
+echo "   twice the time of cells)"
 build/native/bench/engine_bench --benchmark_counters_tabular=true
 
 echo

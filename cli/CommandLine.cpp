@@ -73,6 +73,17 @@ bool ParseNumbers(std::string_view text, char separator, std::int32_t least,
     return true;
 }
 
+// A map entry: a whole number from 0 to 65535, digits only.
+std::optional<std::int32_t> ParseIndex(std::string_view text) {
+    std::int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text[0] == '-' || error != std::errc{} || stop != end || value > 65535) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // "#RRGGBB", six hexadecimal digits.
 std::optional<Colour> ParseKeyColour(std::string_view text) {
     if (text.size() != 7 || text[0] != '#') {
@@ -110,6 +121,7 @@ constexpr Choice kChoices[] = {
     {"--frames", "all", [](CommandLine& c) { c.allFrames = true; }},
     {"--layout", "rows", [](CommandLine& c) { c.settings.layout = ByteLayout::Rows; }},
     {"--layout", "pages", [](CommandLine& c) { c.settings.layout = ByteLayout::Pages; }},
+    {"--layout", "strips", [](CommandLine& c) { c.settings.layout = ByteLayout::Strips; }},
     {"--bit-order", "msb", [](CommandLine& c) { c.settings.bitOrder = BitOrder::Bit7First; }},
     {"--bit-order", "lsb", [](CommandLine& c) { c.settings.bitOrder = BitOrder::Bit0First; }},
     {"--cell-order", "rows", [](CommandLine& c) { c.settings.cellOrder = CellOrder::Rows; }},
@@ -194,7 +206,7 @@ std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settin
         return {};
     const std::pair<bool, std::string_view> refused[] = {
         {settings.radix == Radix::Binary || settings.radix == Radix::Decimal, "--radix"},
-        {settings.layout == ByteLayout::Pages, "--layout pages"},
+        {settings.layout != ByteLayout::Rows, "--layout pages or strips"},
         {settings.bitOrder == BitOrder::Bit7First, "--bit-order msb"},
         {settings.fill == FillMode::None, "--fill none"},
         {settings.centre, "--centre"},
@@ -212,6 +224,25 @@ std::string CheckTextForm(const SyntaxPreset& preset, ConversionSettings& settin
                    std::string(option);
     }
     settings.bitOrder = BitOrder::Bit0First;
+    return {};
+}
+
+// The tile options build on each other: tiles are cells, flips are found among tiles.
+std::string CheckTiles(const ConversionSettings& settings,
+                       const std::set<std::string_view>& given) {
+    const std::pair<bool, std::string_view> needs[] = {
+        {settings.unique && settings.cellWidth == 0, "--unique needs --cell WxH: tiles are cells"},
+        {settings.mirror && !settings.unique, "--mirror needs --unique"},
+        {settings.attrInMap && !settings.mirror,
+         "--attr-in-map needs --mirror: it puts the flips in the map"},
+        {given.contains("--map-base") && !settings.unique, "--map-base needs --unique"},
+        {given.contains("--empty-index") && !(settings.unique && settings.skipEmpty),
+         "--empty-index needs --unique and --skip-empty"},
+    };
+    for (const auto& [missing, message] : needs) {
+        if (missing)
+            return std::string(message);
+    }
     return {};
 }
 
@@ -324,6 +355,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             commandLine.settings.comment = true;
             continue;
         }
+        if (argument == "--unique" || argument == "--mirror" || argument == "--attr-in-map") {
+            (argument == "--unique"   ? commandLine.settings.unique
+             : argument == "--mirror" ? commandLine.settings.mirror
+                                      : commandLine.settings.attrInMap) = true;
+            continue;
+        }
         if (argument == "--symbols") {
             commandLine.settings.symbols = true;
             continue;
@@ -343,7 +380,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         if (name != "--threshold" && name != "-o" && name != "--output" && name != "--syntax" &&
             name != "--label" && name != "--cell" && name != "--size" && name != "--mask" &&
             name != "--label-prefix" && name != "--crop" && name != "--resize" &&
-            name != "--scale" && name != "--per-line" && name != "--target" && !IsChoice(name)) {
+            name != "--scale" && name != "--per-line" && name != "--target" &&
+            name != "--map-base" && name != "--empty-index" && !IsChoice(name)) {
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         // A second value would silently win over the first.
@@ -439,6 +477,13 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
                     "not '" +
                     text + "'");
             commandLine.settings.perLine = *perLine;
+        } else if (name == "--map-base" || name == "--empty-index") {
+            const auto number = ParseIndex(text);
+            if (!number)
+                return Fail(std::string(name) + " must be a whole number from 0 to 65535, not '" +
+                            text + "'");
+            (name == "--map-base" ? commandLine.settings.mapBase
+                                  : commandLine.settings.emptyIndex) = *number;
         } else if (name == "--label") {
             if (!IsValidLabel(text)) {
                 return Fail("label '" + text +
@@ -484,11 +529,17 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         commandLine.notice = ApplyTarget(*target, given, commandLine, preset);
     if (std::string error = CheckTextForm(*preset, commandLine.settings); !error.empty())
         return Fail(error);
+    if (std::string error = CheckTiles(commandLine.settings, given); !error.empty())
+        return Fail(error);
+    if (commandLine.settings.layout == ByteLayout::Strips && commandLine.settings.comment)
+        return Fail("--comment draws rows: --layout strips gives none");
     if (commandLine.settings.binary && commandLine.settings.symbols)
         return Fail("--binary has no symbols: a table's addresses depend on where the bytes go");
     if (commandLine.settings.binary && commandLine.preview)
         return Fail("--binary and --preview each replace the text: give one of them");
     if (commandLine.reverse) {
+        if (commandLine.settings.unique)
+            return Fail("--reverse reads images, not tiles and their map");
         if (!commandLine.output)
             return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
         if (!commandLine.settings.header && commandLine.width == 0)
@@ -559,6 +610,15 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
         if (clash.empty() && !made.empty() && maskBlock && !numbered) {
             clash = labels.Add(made + "_mask", source + "'s mask");
         }
+        // A frame's map is NAME_F_map, numbered as the frames' labels are.
+        if (settings.unique && !commandLine.allFrames && !made.empty()) {
+            if (clash.empty()) {
+                clash = labels.Add(made + "_map", source + "'s map");
+            }
+            if (clash.empty() && settings.mirror && !settings.attrInMap) {
+                clash = labels.Add(made + "_attr", source + "'s flips");
+            }
+        }
         if (settings.symbols && !made.empty()) {
             // A count and a table only where the file gives several images, the place of what
             // was kept only with trim.
@@ -568,6 +628,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
             }
             if (commandLine.trim) {
                 symbols.insert(symbols.end(), {"_trim_x", "_trim_y"});
+            }
+            if (settings.unique && !commandLine.allFrames) {
+                symbols.push_back("_map_width");
             }
             for (const char* symbol : symbols) {
                 if (clash.empty()) {
@@ -701,15 +764,31 @@ std::string UsageText() {
            "                         frame as an image of its own, labelled NAME_0, NAME_1...\n"
            "                         (NAME: --label or the file's name; a still image is\n"
            "                         frame 0)\n"
-           "  --layout rows|pages    rows (default): a byte is 8 pixels of a row, a line per\n"
-           "                         row; pages (SSD1306, PCD8544 and other panels): a byte\n"
-           "                         is a column of 8 rows, a line per page of 8 rows\n"
+           "  --layout rows|pages|strips  rows (default): a byte is 8 pixels of a row, a line\n"
+           "                         per row; pages (SSD1306, PCD8544 and other panels): a\n"
+           "                         byte is a column of 8 rows, a line per page of 8 rows;\n"
+           "                         strips: bytes as in rows, but each strip of 8 pixels\n"
+           "                         wide top to bottom, a line per strip, then the next to\n"
+           "                         the right (with --cell 16x16 the MSX sprite order)\n"
            "  --bit-order msb|lsb    the byte's first pixel (leftmost; topmost in pages) in\n"
            "                         bit 7 (default for rows) or bit 0 (default for pages)\n"
            "  --cell WxH             cut each image into cells of W x H pixels, each an image\n"
            "                         labelled NAME_0, NAME_1... (NAME_F_K with frames)\n"
            "  --cell-order rows|columns  number the cells along rows (default) or columns\n"
            "  --skip-empty           leave out cells of 0 digits only, keeping the numbers\n"
+           "  --unique               each distinct cell once, as tiles NAME_0, NAME_1... in\n"
+           "                         the order cells first show them, and a map NAME_map of\n"
+           "                         their numbers, an entry per cell (a byte each, or a\n"
+           "                         word when an entry passes 255); one tile set for all\n"
+           "                         frames, a map per frame (NAME_F_map)\n"
+           "  --mirror               with --unique, a cell that is a tile flipped across,\n"
+           "                         down or both is that tile; NAME_attr gives each entry's\n"
+           "                         flips: bit 5 across, bit 6 down\n"
+           "  --attr-in-map          the flips in the map's words instead: bit 14 across,\n"
+           "                         bit 15 down, the tile's number below (at most 16383)\n"
+           "  --map-base N           add N (0 to 65535) to every number in the map\n"
+           "  --empty-index N        with --skip-empty, the map entry of an empty cell\n"
+           "                         (default 0)\n"
            "  --no-header            no width/height line\n"
            "  --mask alpha|#RRGGBB   a mask digit per pixel: transparent is alpha below 128\n"
            "                         or the key colour; a transparent pixel's digit is 0\n"

@@ -18,6 +18,7 @@
 #include "Reverse.h"
 #include "RowEncoder.h"
 #include "ShapedPicture.h"
+#include "TileSet.h"
 
 namespace rastelle::cli {
 
@@ -54,7 +55,13 @@ std::string WarnOfWideNumbers(std::FILE* err, const std::filesystem::path& input
     const auto [width, height] =
         Layout::HeaderSize(cells ? settings.cellWidth : source.Width(),
                            cells ? settings.cellHeight : source.Height(), settings);
-    const std::pair<const char*, std::int64_t> numbers[] = {{"width", width}, {"height", height}};
+    // A tile map's header gives its columns and rows of cells.
+    const bool map = settings.unique && cells;
+    const std::pair<const char*, std::int64_t> numbers[] = {
+        {"width", width},
+        {"height", height},
+        {"the map's column count", map ? source.Width() / settings.cellWidth : 0},
+        {"the map's row count", map ? source.Height() / settings.cellHeight : 0}};
     for (const auto& [name, value] : numbers) {
         if (value > 255 && settings.header) {
             const std::string message = Shown(input) + ": " + name + " " + std::to_string(value) +
@@ -178,7 +185,10 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
         const std::string& name = commandLine.labels[i];
         const std::int32_t frames = commandLine.allFrames ? source.FrameCount() : 1;
         std::int64_t skippedCells = 0;
+        std::int64_t mapCells = 0;
+        bool mapWords = false;
         bool sawTransparent = false;
+        TileSet tiles(name);
         std::vector<std::string> frameLabels;
         for (std::int32_t frame = 0; frame < frames; ++frame) {
             if (commandLine.allFrames) {
@@ -214,23 +224,44 @@ int Convert(const CommandLine& commandLine, std::FILE* out, std::FILE* err) {
             const PictureReport report =
                 commandLine.preview
                     ? PreviewPicture(*picture, *used, label, output, wroteImage, columns)
-                    : WritePicture(*picture, *used, commandLine.syntax, label, output, wroteImage);
+                    : WritePicture(*picture, *used, commandLine.syntax, label, output, wroteImage,
+                                   &tiles);
+            if (!report.refusal.empty()) {
+                return inputFailed(Shown(input) + ": " + report.refusal);
+            }
             if (!report.written) {
                 return writeFailed(output.Reason());
             }
             wroteImage = wroteImage || report.wroteImage;
             skippedCells += report.skippedCells;
+            mapCells += report.mapCells;
+            mapWords = mapWords || report.mapWords;
             sawTransparent = sawTransparent || report.sawTransparent;
             frameLabels.push_back(label);
         }
-        if (tabled && commandLine.allFrames &&
-            !output.Write(RowEncoder::SymbolTable(commandLine.syntax, name, frameLabels))) {
+        if (settings.unique && settings.symbols && !commandLine.preview) {
+            // The frames share the tiles: one count and table of them, no images per frame.
+            frameLabels.clear();
+            for (std::uint32_t tile = 0; tile < tiles.Count(); ++tile) {
+                frameLabels.push_back(name + '_' + std::to_string(tile));
+            }
+            if (!output.Write(RowEncoder::SymbolTable(commandLine.syntax, name, frameLabels))) {
+                return writeFailed(output.Reason());
+            }
+        } else if (tabled && commandLine.allFrames &&
+                   !output.Write(RowEncoder::SymbolTable(commandLine.syntax, name, frameLabels))) {
             return writeFailed(output.Reason());
         }
         fileLabels.push_back(name);
         if (settings.skipEmpty && settings.cellWidth > 0 && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) + ": left out " +
                            std::to_string(skippedCells) + " empty cells\n");
+        }
+        if (settings.unique && !commandLine.preview) {
+            Print(err, "rastelle-cli: " + Shown(input) + ": " + std::to_string(tiles.Count()) +
+                           (tiles.Count() == 1 ? " distinct tile for " : " distinct tiles for ") +
+                           std::to_string(mapCells) + " cells; the map takes " +
+                           (mapWords ? "a word" : "a byte") + " an entry\n");
         }
         if (settings.mask != MaskSource::None && !sawTransparent && !commandLine.preview) {
             Print(err, "rastelle-cli: " + Shown(input) +

@@ -32,6 +32,9 @@ struct AssemblerSyntax {
     std::string_view equatePrefix;
     std::string_view equateInfix = " = ";
     std::string_view wordDirective = ".word";  // a table of addresses
+    // Two-byte numbers (a tile map's words) where the target's word may be wider; empty: the
+    // word directive.
+    std::string_view twoByteDirective;
 };
 
 struct SyntaxPreset {

@@ -55,7 +55,10 @@ enum class MaskBit : std::int32_t { Transparent, Opaque };
 // Where the mask's bytes go: each before or after its picture byte, or an image of its own.
 enum class MaskLayout : std::int32_t { Before, After, Block };
 // Rows: each byte 8 pixels of a row. Pages: each byte a column of 8 rows, as panels read them.
-enum class ByteLayout : std::int32_t { Rows, Pages };
+// Strips: bytes as in rows, but the image's strips of 8 pixels wide one after another, each
+// top to bottom (MSX sprites of 16 x 16: the top-left, bottom-left, top-right, bottom-right
+// quarters).
+enum class ByteLayout : std::int32_t { Rows, Pages, Strips };
 // Which bit a byte's first pixel (leftmost in rows, topmost in pages) lands in; Default is
 // bit 7 for rows and bit 0 for pages.
 enum class BitOrder : std::int32_t { Default, Bit7First, Bit0First };
@@ -89,6 +92,13 @@ struct ConversionSettings {
     std::int32_t cellHeight = 0;
     CellOrder cellOrder = CellOrder::Rows;
     bool skipEmpty = false;  // leave out cells whose digits are all 0
+
+    // The tiles: each distinct cell once, and a map of which goes where.
+    bool unique = false;
+    bool mirror = false;          // a flipped tile is the tile, its flips in the map
+    bool attrInMap = false;       // the flips in the map's words rather than a table of their own
+    std::int32_t mapBase = 0;     // added to every tile's index in the map
+    std::int32_t emptyIndex = 0;  // the map entry of a cell left out as empty
 
     // The text.
     bool header = true;  // the width/height line

@@ -48,13 +48,13 @@ Layout::LaidOutImage Layout::LaidOut(std::int64_t width, std::int64_t height,
 bool Layout::FirstPixelInBit7(const ConversionSettings& settings) {
     // Rows read like a binary number; panels' pages put the top pixel in bit 0.
     return settings.bitOrder == BitOrder::Bit7First ||
-           (settings.bitOrder == BitOrder::Default && settings.layout == ByteLayout::Rows);
+           (settings.bitOrder == BitOrder::Default && settings.layout != ByteLayout::Pages);
 }
 
 std::pair<std::int64_t, std::int64_t> Layout::HeaderSize(std::int64_t width, std::int64_t height,
                                                          const ConversionSettings& settings) {
     const LaidOutImage image = LaidOut(width, height, settings);
-    const bool inBytes = settings.layout == ByteLayout::Rows &&
+    const bool inBytes = settings.layout != ByteLayout::Pages &&
                          settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
     return {inBytes ? image.width / 8 : image.width, image.height};
 }
@@ -76,7 +76,7 @@ void Layout::Begin(std::int32_t width, std::int32_t height, const ConversionSett
 
     lineDigits_.clear();
     const LaidOutImage image = LaidOut(width_, height, settings);
-    if (layout_ == ByteLayout::Rows) {
+    if (layout_ != ByteLayout::Pages) {
         const auto rowBits = static_cast<std::int32_t>(image.width);
         lead_ = static_cast<std::int32_t>(image.left);
         for (Plane& plane : planes_) {
@@ -86,6 +86,16 @@ void Layout::Begin(std::int32_t width, std::int32_t height, const ConversionSett
         for (std::int32_t bit = 0; bit < rowBits; bit += 8) {
             const auto digits = static_cast<std::uint8_t>(std::min(8, rowBits - bit));
             lineDigits_.insert(lineDigits_.end(), planes_.size(), digits);
+        }
+        rowBits_ = rowBits;
+        rowBytes_ = static_cast<std::size_t>(rowBits + 7) / 8;
+        rows_ = 0;
+        stripRows_ = layout_ == ByteLayout::Strips ? height : 0;
+        nextStrip_ = 0;
+        if (layout_ == ByteLayout::Strips) {
+            for (Plane& plane : planes_) {
+                plane.strips.assign(rowBytes_ * static_cast<std::size_t>(height), 0);
+            }
         }
     } else {
         lead_ = static_cast<std::int32_t>(image.top);
@@ -109,6 +119,18 @@ bool Layout::AddRow(std::span<const std::uint8_t> picture, std::span<const std::
         Combine(8);
         return true;
     }
+    if (layout_ == ByteLayout::Strips) {
+        const auto at = static_cast<std::ptrdiff_t>(static_cast<std::size_t>(rows_) * rowBytes_);
+        for (std::size_t i = 0; i < planes_.size(); ++i) {
+            PackRow(planes_[i], rows[i]);
+            if (rows_ < stripRows_) {
+                std::copy(planes_[i].values.begin(), planes_[i].values.end(),
+                          planes_[i].strips.begin() + at);
+            }
+        }
+        ++rows_;
+        return false;
+    }
     for (std::size_t i = 0; i < planes_.size(); ++i) {
         if (!pageStarted_) {
             std::fill(planes_[i].values.begin(), planes_[i].values.end(), std::uint8_t{0});
@@ -126,6 +148,9 @@ bool Layout::AddRow(std::span<const std::uint8_t> picture, std::span<const std::
 }
 
 bool Layout::Finish() {
+    if (layout_ == ByteLayout::Strips) {
+        return NextStrip();
+    }
     if (layout_ == ByteLayout::Rows || !pageStarted_ || rowInPage_ == 0) {
         return false;
     }
@@ -200,6 +225,26 @@ void Layout::FillPage(Plane& plane, std::int32_t from, std::int32_t to) const {
     for (std::uint8_t& value : plane.values) {
         value = static_cast<std::uint8_t>(value | bits);
     }
+}
+
+bool Layout::NextStrip() {
+    if (nextStrip_ >= rowBytes_ || stripRows_ == 0) {
+        return false;
+    }
+    const auto rows = static_cast<std::size_t>(stripRows_);
+    for (Plane& plane : planes_) {
+        plane.values.resize(rows);
+        for (std::size_t y = 0; y < rows; ++y) {
+            plane.values[y] = plane.strips[y * rowBytes_ + nextStrip_];
+        }
+    }
+    const auto digits = static_cast<std::uint8_t>(
+        std::min<std::int64_t>(8, rowBits_ - 8 * static_cast<std::int64_t>(nextStrip_)));
+    lineDigits_.assign(planes_.size() * rows, digits);
+    lineValues_.resize(planes_.size() == 2 ? lineDigits_.size() : 0);
+    ++nextStrip_;
+    Combine(8);
+    return true;
 }
 
 void Layout::Combine(std::uint8_t pageDigits) {

@@ -22,7 +22,8 @@ enum class LayoutContent { Picture, PictureWithMask, Mask };
 
 // Turns rows of digits into the bytes the hardware reads: 8 pixels of a row per byte (one line
 // per row, completed with fill digits) or 8 rows of a column per byte (one line per page of 8
-// rows), the first pixel in bit 7 or bit 0. Holds at most one page of rows.
+// rows), the first pixel in bit 7 or bit 0; or as rows, but a line per strip of 8 pixels wide.
+// Holds at most one page of rows, but strips the whole image's bytes.
 class Layout {
   public:
     // Starts an image `width` x `height` pixels big. Fill digits count as transparent in the
@@ -32,7 +33,8 @@ class Layout {
     // Takes the next row's digits (and its mask digits with PictureWithMask), top row first;
     // true when a line is complete: read it with Line() before the next call.
     bool AddRow(std::span<const std::uint8_t> picture, std::span<const std::uint8_t> mask = {});
-    // After the last row: true when a last page remains, completed as the fill says.
+    // After the last row: true while a line remains (a last page, completed as the fill
+    // says, or each strip in turn): read it with Line() before the next call.
     bool Finish();
     LiteralLine Line() const;
 
@@ -59,11 +61,13 @@ class Layout {
         std::uint8_t fill = 0;
         std::vector<std::uint8_t> padded;  // rows: one row with its fill digits in place
         std::vector<std::uint8_t> values;  // the bytes of the line in hand
+        std::vector<std::uint8_t> strips;  // strips: every row's bytes, row after row
     };
     void PackRow(Plane& plane, std::span<const std::uint8_t> digits) const;
     void AddToPage(Plane& plane, std::span<const std::uint8_t> digits, std::int32_t row) const;
     void FillPage(Plane& plane, std::int32_t from, std::int32_t to) const;
     void Combine(std::uint8_t pageDigits);
+    bool NextStrip();
 
     ByteLayout layout_ = ByteLayout::Rows;
     bool firstInBit7_ = true;
@@ -72,6 +76,11 @@ class Layout {
     std::int32_t lead_ = 0;       // fill digits before the pixels (rows) or rows above (pages)
     std::int32_t rowInPage_ = 0;  // pages: rows of the page in hand so far
     bool pageStarted_ = false;    // pages: the page in hand holds digits
+    std::int32_t rows_ = 0;       // strips: rows taken
+    std::int32_t stripRows_ = 0;  // strips: rows of the image
+    std::size_t rowBytes_ = 0;    // strips: bytes of a row
+    std::size_t nextStrip_ = 0;   // strips: the next strip Finish gives
+    std::int32_t rowBits_ = 0;    // strips: digits of a row with its fill
     MaskLayout maskLayout_ = MaskLayout::Before;
     std::vector<Plane> planes_;             // the picture or the mask, or both
     std::vector<std::uint8_t> lineValues_;  // both planes' bytes, interleaved

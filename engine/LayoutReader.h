@@ -11,7 +11,8 @@
 namespace rastelle {
 
 // The way back through Layout: the bytes of a text's lines become rows of digits again, fill
-// digits dropped as the settings place them. Holds one line's rows: one row, or a page of 8.
+// digits dropped as the settings place them. Holds one line's rows: one row, or a page of 8;
+// strips, the whole image, whose rows come with the last strip.
 class LayoutReader {
   public:
     // Starts an image of `width` x `height` pixels laid out as the settings say.
@@ -33,6 +34,7 @@ class LayoutReader {
 
   private:
     std::span<const std::uint8_t> Row(std::size_t plane, std::int32_t i) const;
+    std::string AddStrip(std::span<const std::uint8_t> values);
     // The j-th byte of `plane` in the line.
     std::uint8_t ValueOf(std::span<const std::uint8_t> values, std::size_t plane,
                          std::size_t j) const;

@@ -1,5 +1,6 @@
 #include "PictureWriter.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,25 @@ class BitPlane {
         for (std::size_t i = 0; i < digits.size(); ++i) {
             const std::size_t x = static_cast<std::size_t>(first) + i;
             digits[i] = static_cast<std::uint8_t>((words[x / 64] >> (x % 64)) & 1U);
+        }
+    }
+    // `count` digits from `first` on, digit i in bit i % 64 of out[i / 64], the rest 0.
+    void ReadBits(std::int32_t row, std::int32_t first, std::int32_t count,
+                  std::uint64_t* out) const {
+        const std::uint64_t* const words = &words_[static_cast<std::size_t>(row) * wordsPerRow_];
+        const std::size_t n = (static_cast<std::size_t>(count) + 63) / 64;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t bit = static_cast<std::size_t>(first) + 64 * i;
+            const std::size_t word = bit / 64;
+            const std::size_t shift = bit % 64;
+            std::uint64_t value = words[word] >> shift;
+            if (shift != 0 && word + 1 < wordsPerRow_) {
+                value |= words[word + 1] << (64 - shift);
+            }
+            out[i] = value;
+        }
+        if (const std::size_t rest = static_cast<std::size_t>(count) % 64; rest != 0) {
+            out[n - 1] &= (std::uint64_t{1} << rest) - 1;
         }
     }
     bool AnyOne(std::int32_t first, std::int32_t top, std::int32_t width, std::int32_t height,
@@ -75,7 +95,7 @@ bool WriteLaidOut(RowEncoder& encoder, Layout& layout, std::int32_t width, std::
             encoder.AppendLine(layout.Line());
         }
     }
-    if (layout.Finish()) {
+    while (layout.Finish()) {
         encoder.AppendLine(layout.Line());
     }
     encoder.Finish();
@@ -86,7 +106,7 @@ bool WriteLaidOut(RowEncoder& encoder, Layout& layout, std::int32_t width, std::
 
 PictureReport WritePicture(const PixelSource& source, const ConversionSettings& settings,
                            const AssemblerSyntax& syntax, std::string_view name, TextSink& sink,
-                           bool separate) {
+                           bool separate, TileSet* tiles) {
     PictureReport report;
     RowEncoder encoder(syntax, &sink);
     Layout layout;
@@ -147,12 +167,58 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
     const LayoutContent content =
         masked && !maskBlock ? LayoutContent::PictureWithMask : LayoutContent::Picture;
 
+    if (!settings.unique) {
+        tiles = nullptr;
+    }
+    TileMap map;
+    if (tiles != nullptr) {
+        map.columns = columns;
+        map.rows = cellRows;
+        map.entries.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(cellRows));
+        map.flips.reserve(settings.mirror ? map.entries.capacity() : 0);
+    }
+    const std::size_t cellWords = (static_cast<std::size_t>(cellWidth) + 63) / 64;
+    std::vector<std::uint64_t> cellBits(cellWords * static_cast<std::size_t>(cellHeight) *
+                                        (masked ? 2 : 1));
+    // The tile a cell is: its number, or that it is already written.
+    const auto placeCell = [&](std::int32_t left, std::int32_t top) -> std::optional<std::int64_t> {
+        for (std::int32_t y = 0; y < cellHeight; ++y) {
+            const auto at = static_cast<std::size_t>(y) * cellWords;
+            picture.ReadBits(top + y, left, cellWidth, cellBits.data() + at);
+            if (masked) {
+                mask.ReadBits(
+                    top + y, left, cellWidth,
+                    cellBits.data() + at + cellWords * static_cast<std::size_t>(cellHeight));
+            }
+        }
+        const TileSet::Match match = tiles->Place(
+            {cellBits, cellWords, cellWidth, cellHeight, masked ? 2 : 1}, settings.mirror);
+        map.entries.push_back(match.tile + static_cast<std::uint32_t>(settings.mapBase));
+        if (settings.mirror) {
+            map.flips.push_back(match.flips);
+        }
+        return match.added ? std::optional<std::int64_t>(match.tile) : std::nullopt;
+    };
+
     const auto writeCell = [&](std::int64_t number, std::int32_t left, std::int32_t top) {
         if (settings.skipEmpty && !picture.AnyOne(left, top, cellWidth, cellHeight, cellDigits)) {
             ++report.skippedCells;
+            if (tiles != nullptr) {
+                map.entries.push_back(static_cast<std::uint32_t>(settings.emptyIndex));
+                if (settings.mirror) {
+                    map.flips.push_back(0);
+                }
+            }
             return true;
         }
-        std::string cellName(name);
+        if (tiles != nullptr) {
+            const std::optional<std::int64_t> tile = placeCell(left, top);
+            if (!tile) {
+                return true;
+            }
+            number = *tile;
+        }
+        std::string cellName(tiles != nullptr ? std::string_view(tiles->Name()) : name);
         if (!cellName.empty()) {
             cellName += '_';
             cellName += std::to_string(number);
@@ -204,7 +270,23 @@ PictureReport WritePicture(const PixelSource& source, const ConversionSettings& 
         }
     }
     report.sawTransparent = digits.SawTransparent();
-    if (settings.symbols && !name.empty()) {
+    if (tiles != nullptr) {
+        const MapForm form = FormOfMap(map, settings);
+        report.mapCells = static_cast<std::int64_t>(map.entries.size());
+        report.mapWords = form.words;
+        if (!form.refusal.empty()) {
+            report.refusal = form.refusal;
+            return report;
+        }
+        report.written = startImage() && WriteTileMap(map, form, MapTable::Entries, settings,
+                                                      syntax, label("_map"), sink);
+        if (report.written && settings.mirror && !settings.attrInMap) {
+            report.written = startImage() && WriteTileMap(map, form, MapTable::Flips, settings,
+                                                          syntax, label("_attr"), sink);
+        }
+    }
+    // The tiles' table comes after the last frame's map, from the caller.
+    if (settings.symbols && !name.empty() && tiles == nullptr) {
         report.written = sink.Write(RowEncoder::SymbolTable(syntax, name, cellNames));
     }
     return report;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "AssemblerSyntax.h"
 #include "ConversionSettings.h"
 #include "PixelSource.h"
 #include "RowEncoder.h"
+#include "TileSet.h"
 
 namespace rastelle {
 
@@ -15,6 +17,11 @@ struct PictureReport {
     bool wroteImage = false;  // at least one image's text went out
     std::int64_t skippedCells = 0;
     bool sawTransparent = false;  // with a mask: some pixel was transparent
+    // With a tile set: the map's cells and whether its entries took words; or why no map
+    // could be written.
+    std::int64_t mapCells = 0;
+    bool mapWords = false;
+    std::string refusal;
 };
 
 // Writes one picture as the settings lay it out: the whole picture, or each of its cells
@@ -26,8 +33,12 @@ struct PictureReport {
 // Cells are cut from one band of cell rows at a time (from the whole picture, kept at one bit
 // a pixel, when cells go down the columns); the plain picture streams row by row, and a block
 // mask reads the source a second time.
+// With `tiles` (cells and the settings' unique), only a cell the set does not hold yet is
+// written, labelled by the set's name and its tile number, and after the cells the map
+// NAME_map (and NAME_attr with mirrored tiles); the set goes on across calls, as across the
+// frames of a picture.
 PictureReport WritePicture(const PixelSource& source, const ConversionSettings& settings,
                            const AssemblerSyntax& syntax, std::string_view name, TextSink& sink,
-                           bool separate);
+                           bool separate, TileSet* tiles = nullptr);
 
 }  // namespace rastelle

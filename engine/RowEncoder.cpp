@@ -395,7 +395,7 @@ void RowEncoder::AppendLine(const LiteralLine& line) {
 }
 
 void RowEncoder::Finish() {
-    if (usesLayout_ && layout_.Finish()) {
+    while (usesLayout_ && layout_.Finish()) {
         AppendLine(layout_.Line());
     }
     usesLayout_ = false;

@@ -205,7 +205,7 @@ std::string TextToPicture::Header(std::uint32_t width, std::uint32_t height) {
         }
         return BeginPicture(settings_.width, settings_.height);
     }
-    const bool inBytes = settings.layout == ByteLayout::Rows &&
+    const bool inBytes = settings.layout != ByteLayout::Pages &&
                          settings.widthUnit == WidthUnit::Bytes && settings.fill != FillMode::None;
     return BeginPicture(std::int64_t{width} * (inBytes ? 8 : 1), height);
 }

@@ -38,6 +38,9 @@
 #define IDC_RADIX 1037
 #define IDC_COMMENT 1038
 #define IDC_TARGET 1039
+#define IDC_UNIQUE 1040
+#define IDC_MIRROR 1041
+#define IDC_TILE_COUNT 1042
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

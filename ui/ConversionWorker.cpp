@@ -82,7 +82,13 @@ void Convert(ConversionRun& run) {
     run.board.Start(std::move(text));
     ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
     BoardSink sink(run);
-    rastelle::WritePicture(HookedSource(picture), settings, run.syntax, run.label, sink, false);
+    rastelle::TileSet tiles(run.label);
+    const rastelle::PictureReport written = rastelle::WritePicture(
+        HookedSource(picture), settings, run.syntax, run.label, sink, false, &tiles);
+    if (settings.unique && written.written && written.refusal.empty()) {
+        run.tiles = tiles.Count();
+        ::PostMessageW(run.dialog, WM_CONVERSION_TILES, 0, 0);
+    }
 }
 
 // Waits for `thread` to end. A worker may be blocked sending to this thread, so sent
@@ -118,7 +124,13 @@ std::uint64_t TextBound(std::int64_t width, std::int64_t height,
     const std::uint64_t one =
         RowEncoder::TextSize(lineBits, lines, settings.fill, syntax, settings) + extra;
     const bool maskBlock = mask && settings.maskLayout == MaskLayout::Block;
-    return static_cast<std::uint64_t>(images) * one * (maskBlock ? 2 : 1);
+    // A tile map and its flips: at most 7 characters an entry, each row of cells a line.
+    const std::uint64_t map = settings.unique && cells
+                                  ? (static_cast<std::uint64_t>(images) * 8 +
+                                     static_cast<std::uint64_t>(height / imageHeight) * 16 + 256) *
+                                        (settings.mirror ? 2 : 1)
+                                  : 0;
+    return static_cast<std::uint64_t>(images) * one * (maskBlock ? 2 : 1) + map;
 }
 
 std::string PictureName(std::string typed, const rastelle::ConversionSettings& settings,

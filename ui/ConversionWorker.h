@@ -23,6 +23,8 @@ constexpr UINT WM_CONVERSION_OPENED = WM_APP + 1;
 constexpr UINT WM_CONVERSION_PUBLISHED = WM_APP + 2;
 // Posted when the run has stopped for want of memory.
 constexpr UINT WM_CONVERSION_FAILED = WM_APP + 3;
+// Posted when a run of unique tiles has counted them (ConversionRun::tiles).
+constexpr UINT WM_CONVERSION_TILES = WM_APP + 5;  // after the preview's WM_APP + 4
 
 // How much the window takes on. Changed only by tests.
 struct OutputLimits {
@@ -50,7 +52,8 @@ struct ConversionRun {
     std::atomic<bool> cancelled{false};
     std::atomic<bool> outOfMemory{false};
     PublicationBoard board;
-    std::uint64_t textBytes = 0;  // the whole text's size, once the image is open
+    std::uint64_t textBytes = 0;          // the whole text's size, once the image is open
+    std::atomic<std::int64_t> tiles{-1};  // with unique tiles, how many, once written
 };
 
 // An upper bound of the text's length (exact for a plain picture without label); labels named

@@ -33,6 +33,7 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindMessage(WM_CONVERSION_OPENED, &CConverterDlg::OnConversionOpened);
     BindMessage(WM_CONVERSION_PUBLISHED, &CConverterDlg::OnConversionPublished);
     BindMessage(WM_CONVERSION_FAILED, &CConverterDlg::OnConversionFailed);
+    BindMessage(WM_CONVERSION_TILES, &CConverterDlg::OnConversionTiles);
     BindMessage(WM_TIMER, &CConverterDlg::OnTimer);
     BindMessage(WM_DROPFILES, &CConverterDlg::OnDropFiles);
     BindCommand(IDC_OUTPUT, EN_ERRSPACE, &CConverterDlg::OnOutputErrSpace);
@@ -41,6 +42,8 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindEditChange(IDC_INPUT_FILE, &CConverterDlg::OnOptionChange);
     BindClick(IDC_CENTER_IMAGE, &CConverterDlg::OnOptionChange);
     BindClick(IDC_INVERT, &CConverterDlg::OnOptionChange);
+    BindClick(IDC_UNIQUE, &CConverterDlg::OnOptionChange);
+    BindClick(IDC_MIRROR, &CConverterDlg::OnOptionChange);
     BindEditChange(IDC_CELLS, &CConverterDlg::OnOptionChange);
     BindEditChange(IDC_RESIZE, &CConverterDlg::OnOptionChange);
     BindClick(IDC_TRIM, &CConverterDlg::OnOptionChange);
@@ -99,6 +102,8 @@ void CConverterDlg::DoDataExchange(win32::DataExchange& exchange) {
     exchange.Check(IDC_TRIM, m_bTrim);
     exchange.ComboIndex(IDC_RADIX, m_nRadix);
     exchange.Check(IDC_COMMENT, m_bComment);
+    exchange.Check(IDC_UNIQUE, m_bUnique);
+    exchange.Check(IDC_MIRROR, m_bMirror);
     exchange.ComboIndex(IDC_TARGET, m_nTarget);
 }
 
@@ -137,6 +142,8 @@ bool CConverterDlg::OnInitDialog() {
     m_bTrim = 0;
     m_nRadix = 0;
     m_bComment = 0;
+    m_bUnique = 0;
+    m_bMirror = 0;
     m_nTarget = 0;
     LayOutForResizing();
     m_preview = std::make_unique<PreviewWorker>(Window());
@@ -304,6 +311,9 @@ ChosenOptions CConverterDlg::Options() const {
     constexpr Flip kFlips[] = {Flip::None, Flip::Horizontal, Flip::Vertical, Flip::Both};
     geometry.flip = kFlips[m_nFlip > 0 && m_nFlip < 4 ? m_nFlip : 0];
     options.trim = m_bTrim != 0;
+    // Tiles are cells: without cells the boxes change nothing.
+    settings.unique = m_bUnique != 0 && settings.cellWidth > 0;
+    settings.mirror = settings.unique && m_bMirror != 0;
     for (const wchar_t c : m_strLabel) {
         options.label += c < 0x80 ? static_cast<char>(c) : '?';
     }
@@ -471,6 +481,7 @@ void CConverterDlg::OnConvert() {
     }
     m_run = std::move(run);
     m_nOutputShown = 0;
+    ::SetWindowTextW(Item(IDC_TILE_COUNT), L"");
     ::KillTimer(Window(), kNextPieceTimer);
     m_hWorker.Reset(thread);
     m_dwWorkerId = threadId;
@@ -660,6 +671,16 @@ win32::MessageResult CConverterDlg::OnTimer(WPARAM timer, LPARAM) {
 // Sent by the output field, from inside an append, when it cannot grow.
 void CConverterDlg::OnOutputErrSpace() {
     m_bOutputOutOfSpace = true;
+}
+
+win32::MessageResult CConverterDlg::OnConversionTiles(WPARAM, LPARAM) {
+    // A run that has ended since counts for nothing: the count is read from the current one.
+    const std::int64_t tiles = m_run && !m_run->cancelled ? m_run->tiles.load() : -1;
+    if (tiles >= 0) {
+        const std::wstring text = std::to_wstring(tiles) + (tiles == 1 ? L" tile" : L" tiles");
+        ::SetWindowTextW(Item(IDC_TILE_COUNT), text.c_str());
+    }
+    return 0;
 }
 
 win32::MessageResult CConverterDlg::OnConversionFailed(WPARAM, LPARAM) {

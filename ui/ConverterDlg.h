@@ -64,6 +64,8 @@ class CConverterDlg : public win32::Dialog {
     int m_bTrim = 0;
     int m_nRadix = 0;  // binary, hexadecimal, decimal
     int m_bComment = 0;
+    int m_bUnique = 0;  // with cells: each distinct cell once, and a map
+    int m_bMirror = 0;
     int m_nTarget = 0;  // none, then rastelle::DisplayTargets()
 
     win32::IconHandle m_hIcon;
@@ -112,6 +114,7 @@ class CConverterDlg : public win32::Dialog {
     win32::MessageResult OnConversionOpened(WPARAM run, LPARAM report);
     win32::MessageResult OnConversionPublished(WPARAM paintFirst, LPARAM);
     win32::MessageResult OnConversionFailed(WPARAM, LPARAM);
+    win32::MessageResult OnConversionTiles(WPARAM, LPARAM);
     win32::MessageResult OnTimer(WPARAM timer, LPARAM);
     win32::MessageResult OnDropFiles(WPARAM drop, LPARAM);
     void OnOutputErrSpace();

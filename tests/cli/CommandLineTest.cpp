@@ -61,7 +61,14 @@ TEST(CommandLine, RefusesBadInput) {
              {"--radix", "oct", "x"}, {"--per-line", "0", "x"}, {"--per-line", "2x", "x"},
              {"--syntax", "c", "--radix", "bin", "x"}, {"--syntax", "xbm", "--radix", "dec", "x"},
              {"--syntax", "xbm", "--layout", "pages", "x"}, {"--syntax", "xbm", "--fill", "none", "x"},
-             {"--syntax", "xbm", "--bit-order", "msb", "x"}, {"--syntax", "xbm", "--no-header", "x"}}) {
+             {"--syntax", "xbm", "--bit-order", "msb", "x"}, {"--syntax", "xbm", "--no-header", "x"},
+             {"--unique", "x"}, {"--mirror", "--cell", "8x8", "x"},
+             {"--attr-in-map", "--unique", "--cell", "8x8", "x"},
+             {"--map-base", "1", "--cell", "8x8", "x"},
+             {"--empty-index", "1", "--unique", "--cell", "8x8", "x"},
+             {"--map-base", "65536", "--unique", "--cell", "8x8", "x"},
+             {"--map-base", "-0", "--unique", "--cell", "8x8", "x"},
+             {"--unique", "--cell", "8x8", "--reverse", "-o", "p.png", "x"}}) {
         // clang-format on
         const ParseResult result = Parse(arguments);
         EXPECT_FALSE(result.commandLine);
@@ -74,6 +81,12 @@ TEST(CommandLine, RefusesBadInput) {
     EXPECT_EQ(Parse({"--radix", "oct", "x"}).error, "radix must be bin, hex or dec, not 'oct'");
     EXPECT_EQ(Parse({"--background=grey", "x"}).error,
               "background must be white or black, not 'grey'");
+    EXPECT_EQ(Parse({"--unique", "x"}).error, "--unique needs --cell WxH: tiles are cells");
+    EXPECT_EQ(Parse({"--mirror", "--cell", "8x8", "x"}).error, "--mirror needs --unique");
+    const ParseResult highest = Parse({"--map-base", "65535", "--empty-index", "0", "--unique",
+                                       "--skip-empty", "--cell", "8x8", "x"});
+    ASSERT_TRUE(highest.commandLine) << highest.error;
+    EXPECT_EQ(highest.commandLine->settings.mapBase, 65535);
     EXPECT_EQ(Parse({"p/a-b.bmp", "a_b.gif"}).error,
               "p/a-b.bmp and a_b.gif would both get the label a_b");
 }
@@ -122,6 +135,10 @@ TEST(CommandLine, ReservedAndClashingLabels) {
         {{"--symbols", "x.png", "images_count.png"}, {},
          "images_count.png and the table of files would both get the label images_count"},
         {{"--symbols", "x_count.png", "x.png"}, {"x_count", "x"}, ""},  // one image: no count
+        {{"--cell", "8x8", "--unique", "--mirror", "x.png", "x_attr.png"}, {},
+         "x.png's flips and x_attr.png would both get the label x_attr"},
+        {{"--cell", "8x8", "--unique", "x_map.png", "x.png"}, {},
+         "x_map.png and x.png's map would both get the label x_map"},
         {{"--label", a256, "s.bmp"}, {a256}, ""},
         {{"--label", a257, "s.bmp"}, {},
          "--label would get labels of up to 257 characters; labels have at most 256, the most "

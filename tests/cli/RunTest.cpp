@@ -59,6 +59,14 @@ std::string Image(const std::vector<std::string>& rows) {
 const std::string kSpriteText =
     "\t.db 16,2\r\n\t.db %11111111,%11000000\r\n\t.db %00000000,%00000000\r\n";
 
+// An MSX sprite of 16 x 16 with four different quarters: a diagonal down to the right, one
+// down to the left, columns of 4, and rows of 8 and 4 in turn.
+const std::vector<std::string> kQuarters = {
+    "1000000000000001", "0100000000000010", "0010000000000100", "0001000000001000",
+    "0000100000010000", "0000010000100000", "0000001001000000", "0000000110000000",
+    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111",
+    "1111000011111111", "1111000000001111", "1111000011111111", "1111000000001111"};
+
 struct Outcome {
     int status = -1;  // the exit status, or 128 + the signal that ended the program
     std::string out;
@@ -583,6 +591,128 @@ TEST_F(Cli, EveryRadixAndFormAssemblesToThePixels) {
             }
 }
 
+// A sheet of 4 x 2 cells of 8 x 8: A, A flipped across, A, blank / A flipped down, A flipped
+// both ways, blank, A. Every preset's assemblers, in every radix, give the tiles, the map and
+// the flips worked out by hand; word maps in the assembler's byte order (as31's 8051 puts the
+// high byte first).
+TEST_F(Cli, TilesAndMapsAssembleToTheCells) {
+    const std::vector<std::string> a = {"11110000", "10000000", "10000000", "10000000",
+                                        "00000000", "00000000", "00000000", "00000001"};
+    const auto across = [](std::vector<std::string> tile) {
+        for (std::string& row : tile)
+            std::reverse(row.begin(), row.end());
+        return tile;
+    };
+    const auto down = [](std::vector<std::string> tile) {
+        std::reverse(tile.begin(), tile.end());
+        return tile;
+    };
+    const std::vector<std::string> blank(8, "00000000");
+    const std::vector<std::vector<std::string>> cells = {a,       across(a),       a,     blank,
+                                                         down(a), across(down(a)), blank, a};
+    std::vector<std::string> sheet(16);
+    for (std::size_t cell = 0; cell < cells.size(); ++cell)
+        for (std::size_t y = 0; y < 8; ++y)
+            sheet[cell / 4 * 8 + y] += cells[cell][y];
+    WriteFile(dir_ / "pic.bmp", Image(sheet));
+    // 257 different cells of 16 x 1 pixels (0 to 256 as binary numbers), then cell 0 again,
+    // two to a row.
+    std::vector<std::string> numbers(129);
+    std::string counted;
+    for (int n = 0; n <= 257; ++n) {
+        for (int bit = 15; bit >= 0; --bit)
+            numbers[std::size_t(n / 2)] += ((n % 257) >> bit & 1) != 0 ? '1' : '0';
+        if (n < 257)
+            counted.append("\x10\x01").append(1, char(n >> 8)).append(1, char(n & 255));
+    }
+    WriteFile(dir_ / "many.bmp", Image(numbers));
+    WriteFile(dir_ / "msx.bmp", Image(kQuarters));
+    WriteFile(dir_ / "odd.bmp", Image({"1010101011"}));
+
+    const std::string tileA("\x08\x08\xF0\x80\x80\x80\x00\x00\x00\x01", 10);
+    const std::string tileAcross("\x08\x08\x0F\x01\x01\x01\x00\x00\x00\x80", 10);
+    const std::string tileDown("\x08\x08\x01\x00\x00\x00\x80\x80\x80\xF0", 10);
+    const std::string tileBoth("\x08\x08\x80\x00\x00\x00\x01\x01\x01\x0F", 10);
+    const std::string tileBlank("\x08\x08\0\0\0\0\0\0\0\0", 10);
+    std::string words;  // the map of many.bmp: 0 to 256, then 0, under a header of 2,129
+    std::string wordsHighFirst;
+    for (int n = 0; n <= 257; ++n) {
+        const char low = char(n % 257 & 255);
+        const char high = char(n % 257 >> 8);
+        words.append(1, low).append(1, high);
+        wordsHighFirst.append(1, high).append(1, low);
+    }
+    const struct {
+        std::vector<std::string> options;
+        std::string bytes;
+        std::string highFirst;  // where word entries differ
+    } cases[] = {
+        {{"--cell", "8x8", "--unique"},
+         tileA + tileAcross + tileBlank + tileDown + tileBoth +
+             std::string("\x04\x02\x00\x01\x00\x02\x03\x04\x02\x00", 10),
+         {}},
+        {{"--cell", "8x8", "--unique", "--cell-order", "columns"},
+         tileA + tileDown + tileAcross + tileBoth + tileBlank +
+             std::string("\x04\x02\x00\x01\x02\x03\x00\x04\x04\x00", 10),
+         {}},
+        {{"--cell", "8x8", "--unique", "--mirror", "--skip-empty", "--empty-index", "9",
+          "--map-base", "1"},
+         tileA + std::string("\x04\x02\x01\x01\x01\x09\x01\x01\x09\x01", 10) +
+             std::string("\x04\x02\x00\x20\x00\x00\x40\x60\x00\x00", 10),
+         {}},
+        {{"--cell", "8x8", "--unique", "--mirror", "--attr-in-map"},
+         tileA + tileBlank + std::string("\x04\x02\0\0\0\x40\0\0\x01\0\0\x80\0\xC0\x01\0\0\0", 18),
+         tileA + tileBlank + std::string("\x04\x02\0\0\x40\0\0\0\0\x01\x80\0\xC0\0\0\x01\0\0", 18)},
+        // Strips: the left 8 pixels of every row, then the right 8.
+        {{"--layout", "strips", "--cell", "16x16", "msx.bmp"},
+         std::string("\x10\x10\x80\x40\x20\x10\x08\x04\x02\x01\xF0\xF0\xF0\xF0\xF0\xF0"
+                     "\xF0\xF0\x01\x02\x04\x08\x10\x20\x40\x80\xFF\x0F\xFF\x0F\xFF\x0F"
+                     "\xFF\x0F",
+                     34),
+         {}},
+        {{"--layout", "strips", "--fill", "none", "odd.bmp"},
+         std::string("\x0A\x01\xAA\x03", 4),
+         {}},
+        {{"--unique", "--cell", "16x1", "many.bmp"},
+         counted + "\x02\x81" + words,
+         counted + "\x02\x81" + wordsHighFirst},
+    };
+    const std::string gnuAs =
+        "z80-unknown-coff-as -o in.o in.s && z80-unknown-coff-objcopy -O binary in.o out.bin";
+    const std::pair<std::string, std::string> assemblers[] = {
+        {"xa65", "xa -o out.bin in.s"},
+        {"tasm", gnuAs},
+        {"pasmo", "pasmo in.s out.bin"},
+        {"z80asm", "z80asm -o out.bin in.s"},
+        {"nasm", "nasm -f bin -o out.bin in.s"},
+        {"cc65", "ca65 -o in.o in.s && ld65 -t none -o out.bin in.o"},
+        {"acme", "acme --setpc 0 -f plain -o out.bin in.s"},
+        {"as31", "as31 -Fbin -Oout.bin in.s"},
+        {"gas", gnuAs},
+        {"--binary", "cp in.s out.bin"},  // what --binary writes is the bytes themselves
+    };
+    for (const auto& [syntax, command] : assemblers)
+        for (const char* radix : {"bin", "hex", "dec"})
+            for (const auto& [options, bytes, highFirst] : cases) {
+                std::vector<std::string> arguments = {"--radix", radix, "--syntax", syntax};
+                if (syntax == "--binary")
+                    arguments.erase(arguments.begin() + 2);
+                arguments.insert(arguments.end(), options.begin(), options.end());
+                if (!arguments.back().ends_with(".bmp"))
+                    arguments.push_back("pic.bmp");
+                arguments.insert(arguments.end(), {"-o", "in.s"});
+                SCOPED_TRACE(syntax + " " + radix + " " + options.back());
+                ASSERT_EQ(Run(arguments).status, 0);
+                EXPECT_EQ(
+                    std::system(("cd " + dir_.string() + " && " + command + " >/dev/null").c_str()),
+                    0)
+                    << ReadFile(dir_ / "in.s");
+                EXPECT_EQ(ReadFile(dir_ / "out.bin"),
+                          syntax == "as31" && !highFirst.empty() ? highFirst : bytes);
+                fs::remove(dir_ / "out.bin");
+            }
+}
+
 // --binary on standard output gives what nasm makes of the text, for each layout, cells,
 // masks, frames and several files; a terminal and a header number above 255 are refused.
 TEST_F(Cli, BinaryIsTheAssembledText) {
@@ -741,6 +871,8 @@ std::string Png(std::uint32_t width, std::uint32_t height, char depth, char colo
 TEST_F(Cli, Messages) {
     WriteFile(dir_ / "empty.bmp", "");
     WriteFile(dir_ / "sprite", "hello");
+    WriteFile(dir_ / "w255.bmp", Image({std::string(255, '1')}));
+    WriteFile(dir_ / "w256.bmp", Image({std::string(256, '1')}));
     WriteFile(dir_ / "clear.png", Png(1, 1, 8, 0, "\x1b[2J"));
     WriteFile(dir_ / "split.png", Png(1, 1, 8, 0, std::string("\n\x7f") + "AB"));
     WriteFile(dir_ / "dot.png", Png(1, 1, 8, 0));
@@ -822,6 +954,32 @@ TEST_F(Cli, Messages) {
              inkRow + "\n", ""},
         // Refused at its first bytes, not read to the cap.
         {"yes |", {"-"}, 1, "", cannot + "standard input: not a BMP, PNG, GIF, TGA, PNM or PSD file\n"},
+        {"", {"--cell", "8x8", "--mirror", "sprite.bmp"}, 2, "",
+         "rastelle-cli: --mirror needs --unique" + tryHelp},
+        // sprite.bmp's 1 x 1 cells are two tiles, 0 and 1, each base + tile at most.
+        {"", {"--cell", "1x1", "--unique", "--map-base", "65534", "-o", "o.s", "sprite.bmp"}, 0,
+         "", "rastelle-cli: sprite.bmp: 2 distinct tiles for 20 cells; the map takes a word an "
+         "entry\n"},
+        {"", {"--cell", "1x1", "--unique", "--map-base", "65535", "-o", "o.s", "sprite.bmp"}, 1,
+         "", "rastelle-cli: sprite.bmp: the map's entries go up to 65536, more than a word holds "
+         "(65535)\n"},
+        {"", {"--cell", "1x1", "--unique", "--mirror", "--attr-in-map", "--map-base", "16382",
+              "-o", "o.s", "sprite.bmp"}, 0,
+         "", "rastelle-cli: sprite.bmp: 2 distinct tiles for 20 cells; the map takes a word an "
+         "entry\n"},
+        {"", {"--cell", "1x1", "--unique", "--mirror", "--attr-in-map", "--map-base", "16383",
+              "-o", "o.s", "sprite.bmp"}, 1,
+         "", "rastelle-cli: sprite.bmp: the map's entries go up to 16384, and with the flips in "
+         "the map an entry holds at most 16383\n"},
+        // A map of 256 columns: its header's number takes more than a byte.
+        {"", {"--cell", "1x1", "--unique", "-o", "o.s", "w255.bmp"}, 0, "",
+         "rastelle-cli: w255.bmp: 1 distinct tile for 255 cells; the map takes a byte an entry\n"},
+        {"", {"--cell", "1x1", "--unique", "-o", "o.s", "w256.bmp"}, 0, "",
+         "rastelle-cli: w256.bmp: the map's column count 256 does not fit in a byte\n"
+         "rastelle-cli: w256.bmp: 1 distinct tile for 256 cells; the map takes a byte an entry\n"},
+        {"", {"--cell", "1x1", "--unique", "--map-base", "254", "-o", "o.s", "sprite.bmp"}, 0,
+         "", "rastelle-cli: sprite.bmp: 2 distinct tiles for 20 cells; the map takes a byte an "
+         "entry\n"},
     };
     // clang-format on
     for (const auto& [shell, arguments, status, out, err] : cases) {
@@ -1143,6 +1301,81 @@ TEST_F(Cli, GeometryAtOnceIsEachStepInTurn) {
                              "vertical", "order.bmp"});
     EXPECT_EQ(all.out, ReadFile(dir_ / "step.asm"));
     EXPECT_EQ(all.out.substr(0, 11), "\t.db 8,8\r\n\t");
+}
+
+// A tile is its digits and its mask together; the frames of a GIF share one tile set, each
+// with its map; --symbols counts the tiles and gives the map's entry width.
+TEST_F(Cli, TilesSpanFramesAndMasks) {
+    // 1 opaque black, k transparent, 0 opaque white: transparent and white are both 0 digits.
+    WriteFile(dir_ / "key.bmp", Image({"1k0", "01k"}));
+    fs::copy_file(RASTELLE_FIXTURES_DIR "/formats/good/animated-4-frames.gif", dir_ / "a.gif");
+    const std::vector<std::string> tiles = {"--cell",      "1x1",     "--unique",
+                                            "--no-header", "--radix", "hex"};
+    // Frames 110, 110, 010, 011 (1 black): tile 0 black, tile 1 white.
+    const auto map = [](int frame, const char* entries) {
+        return "\r\na_" + std::to_string(frame) + "_map_width = 1\r\na_" + std::to_string(frame) +
+               "_map:\r\n\t.db " + entries + "\r\n";
+    };
+    const struct {
+        std::vector<std::string> arguments;
+        std::string out;
+    } cases[] = {
+        // Mask before each picture byte, fill transparent: black 7F,80; clear FF,00; white
+        // 7F,00.
+        {{"--mask", "#ff00ff", "--label", "k", "key.bmp"},
+         "k_0:\r\n\t.db $7F,$80\r\n\r\nk_1:\r\n\t.db $FF,$00\r\n\r\nk_2:\r\n\t.db "
+         "$7F,$00\r\n\r\nk_map:\r\n\t.db $00,$01,$02\r\n\t.db $02,$00,$01\r\n"},
+        {{"--frames", "all", "--symbols", "a.gif"},
+         "a_0_width = 1\r\na_0_height = 1\r\na_0:\r\n\t.db $80\r\n\r\n"
+         "a_1_width = 1\r\na_1_height = 1\r\na_1:\r\n\t.db $00\r\n" +
+             map(0, "$00,$00,$01") + map(1, "$00,$00,$01") + map(2, "$01,$00,$01") +
+             map(3, "$01,$00,$00") + "\r\na_count = 2\r\na_table:\r\n\t.word a_0,a_1\r\n"},
+    };
+    for (const auto& [arguments, out] : cases) {
+        std::vector<std::string> all = tiles;
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        SCOPED_TRACE(arguments.back());
+        const Outcome outcome = Run(all);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.out, out);
+    }
+}
+
+// Strips read back give the picture they came from, whatever fill, lead and bit order.
+TEST_F(Cli, StripsComeBackAsThePicture) {
+    const auto pbm = [](const std::vector<std::string>& rows) {
+        std::string bytes =
+            "P4\n" + std::to_string(rows[0].size()) + " " + std::to_string(rows.size()) + "\n";
+        for (const std::string& row : rows)
+            for (std::size_t x = 0; x < row.size(); x += 8)
+                bytes += char(std::stoi((row.substr(x, 8) + "0000000").substr(0, 8), nullptr, 2));
+        return bytes;
+    };
+    const std::vector<std::string> odd = {"1010101011", "0111000001"};
+    WriteFile(dir_ / "msx.bmp", Image(kQuarters));
+    WriteFile(dir_ / "odd.bmp", Image(odd));
+    const struct {
+        std::vector<std::string> options;
+        std::vector<std::string> rows;
+        std::string size;  // with fill, to drop it again
+    } cases[] = {
+        {{"--bit-order", "lsb", "--width-unit", "bytes", "msx.bmp"}, kQuarters, {}},
+        {{"--fill", "none", "odd.bmp"}, odd, {}},
+        {{"--fill", "ones", "--centre", "odd.bmp"}, odd, "10x2"},
+    };
+    for (const auto& [options, rows, size] : cases) {
+        SCOPED_TRACE(options[1]);
+        std::vector<std::string> arguments = {"--layout", "strips"};
+        arguments.insert(arguments.end(), options.begin(), options.end() - 1);
+        std::vector<std::string> back = arguments;
+        arguments.insert(arguments.end(), {options.back(), "-o", "in.s"});
+        back.insert(back.end(), {"--reverse", "in.s", "-o", "back.pbm"});
+        if (!size.empty())
+            back.insert(back.end(), {"--size", size});
+        ASSERT_EQ(Run(arguments).status, 0);
+        ASSERT_EQ(Run(back).status, 0) << ReadFile(dir_ / "in.s");
+        EXPECT_EQ(ReadFile(dir_ / "back.pbm"), pbm(rows));
+    }
 }
 
 TEST_F(Cli, ReverseWritesPicturesOrNothing) {

@@ -234,6 +234,28 @@ TEST_P(PanelOptionTest, ConvertGivesTheEnginesTextForTheOption) {
 INSTANTIATE_TEST_SUITE_P(Table, PanelOptionTest, testing::ValuesIn(kPanelCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// Unique and Mirror with cells: the engine's tiles, map and flips, and the tiles counted (grey's
+// top rows are black, its bottom rows white: two tiles of 2 x 2).
+TEST_F(PanelTest, UniqueTilesGiveTheMapAndTheirCount) {
+    TypeOver(Window(), Item(IDC_CELLS), L"2x2");
+    Click(Item(IDC_UNIQUE));
+    Click(Item(IDC_MIRROR));
+    ChosenOptions options;
+    options.settings.cellWidth = options.settings.cellHeight = 2;
+    options.settings.unique = options.settings.mirror = true;
+    ImageSource source;
+    ASSERT_TRUE(source.Open(folder_ / "grey.bmp").opened);
+    StringSink expected;
+    TileSet tiles("grey");
+    WritePicture(source, options.settings, options.syntax, "grey", expected, false, &tiles);
+
+    Convert("grey.bmp");
+    EXPECT_TRUE(WaitUntil([&] { return Output() == expected.text_wide(); }, 20s))
+        << testing::PrintToString(Output()) << "\nexpected\n"
+        << expected.text_;
+    EXPECT_TRUE(WaitUntil([&] { return Text(Item(IDC_TILE_COUNT)) == L"2 tiles"; }, 20s));
+}
+
 TEST_F(PanelTest, BadValuesAreSaidAndConvertNothing) {
     const struct {
         int control;
