@@ -564,12 +564,9 @@ win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM paintFirst, LPA
             return 0;
         }
     }
-    if (m_nPieceChars == 0 || m_nPieceChars > OutputLimits::pieceChars) {
-        m_nPieceChars = OutputLimits::pieceChars;
-    }
     PublicationBoard::Piece piece;
     try {
-        piece = m_run->board.Take(m_nOutputShown, m_nPieceChars);
+        piece = m_run->board.Take(m_nOutputShown, OutputLimits::pieceChars);
     } catch (const std::bad_alloc&) {
         m_run->cancelled = true;
         SayOutOfMemory();
@@ -583,7 +580,6 @@ win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM paintFirst, LPA
     }
     m_bOutputOutOfSpace = false;
     const auto end = static_cast<WPARAM>(m_nOutputShown);
-    const DWORD appendStart = ::GetTickCount();
     {
         // Hidden, the field neither draws its scroll bars nor scrolls on screen for each append,
         // which under Wine cost about 20 ms per append; the piece shows with the next paint.
@@ -595,7 +591,6 @@ win32::MessageResult CConverterDlg::OnConversionPublished(WPARAM paintFirst, LPA
         ::SetWindowLongW(output, GWL_STYLE, style);
         ::RedrawWindow(output, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     }
-    AdaptPieceSize(piece.text.size(), ::GetTickCount() - appendStart);
     if (m_bOutputOutOfSpace) {
         m_run->cancelled = true;  // the field kept what it had: whole rows
         SayOutOfMemory();
@@ -633,21 +628,6 @@ void CConverterDlg::ReserveOutput(std::uint64_t chars) const {
     ::SendMessageW(output, EM_SETHANDLE, reinterpret_cast<WPARAM>(buffer), 0);
     if (previous != nullptr && previous != buffer) {
         ::LocalFree(previous);
-    }
-}
-
-// An append's cost is a fixed part plus a part per character, both several times larger on a
-// slow or busy machine: the piece shrinks while an append takes longer than about 30 ms, so the
-// dialog keeps answering within a fraction of the 100 ms a user notices, and grows back when
-// appends are quick.
-void CConverterDlg::AdaptPieceSize(std::size_t appended, DWORD milliseconds) {
-    constexpr DWORD kSlowStep = 30;
-    constexpr DWORD kQuickStep = 10;
-    constexpr std::size_t kFewestChars = 1024;
-    if (milliseconds > kSlowStep) {
-        m_nPieceChars = std::max(kFewestChars, std::min(m_nPieceChars, appended) / 2);
-    } else if (milliseconds < kQuickStep && appended * 2 >= m_nPieceChars) {
-        m_nPieceChars = std::min(OutputLimits::pieceChars, m_nPieceChars * 2);
     }
 }
 

@@ -75,9 +75,6 @@ class CConverterDlg : public win32::Dialog {
     std::size_t m_nOutputShown = 0;
     bool m_bOutputOutOfSpace = false;
     DWORD m_dwOutputPainted = 0;
-    // Characters of the next append: OutputLimits::pieceChars at most, less on a machine where
-    // an append of that many keeps the dialog from answering for too long.
-    std::size_t m_nPieceChars = 0;
 
     std::unique_ptr<PreviewWorker> m_preview;
     win32::ControlAnchors m_anchors;
@@ -125,7 +122,6 @@ class CConverterDlg : public win32::Dialog {
     void LayOutForResizing();
     void RequestPreview();
     void TakeNextPieceLater(bool paintFirst = false);
-    void AdaptPieceSize(std::size_t appended, DWORD milliseconds);
     void ReserveOutput(std::uint64_t chars) const;
     void SayTooBig(std::uint64_t textBytes) const;
     void SayOutOfMemory() const;
