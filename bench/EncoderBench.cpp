@@ -96,15 +96,18 @@ BENCHMARK(EncodePreset)
     ->ArgsProduct({{4096}, benchmark::CreateDenseRange(0, 8, 1)})
     ->Unit(benchmark::kMillisecond);
 
+// A sink that only counts what it is handed, as a stand-in for the command line's output.
+struct CountingSink final : rastelle::TextSink {
+    bool Write(std::string_view text) override {
+        bytes += text.size();
+        return true;
+    }
+    std::size_t bytes = 0;
+};
+
 // Streamed in blocks to a sink that only counts, as the command line writes.
 void StreamToSink(benchmark::State& state) {
-    struct CountingSink final : rastelle::TextSink {
-        bool Write(std::string_view text) override {
-            bytes += text.size();
-            return true;
-        }
-        std::size_t bytes = 0;
-    } sink;
+    CountingSink sink;
     const auto side = static_cast<std::int32_t>(state.range(0));
     const FixedRowImage image(side, side);
     for (auto _ : state) {
@@ -122,13 +125,7 @@ BENCHMARK(StreamToSink)->Arg(4096)->Unit(benchmark::kMillisecond);
 // time), streamed as the command line writes them: binary, hexadecimal, decimal, binary with
 // comments, hexadecimal with comments.
 void StreamForm(benchmark::State& state) {
-    struct CountingSink final : rastelle::TextSink {
-        bool Write(std::string_view text) override {
-            bytes += text.size();
-            return true;
-        }
-        std::size_t bytes = 0;
-    } sink;
+    CountingSink sink;
     constexpr const char* kNames[] = {"bin", "hex", "dec", "bin+comment", "hex+comment"};
     constexpr rastelle::Radix kRadixes[] = {rastelle::Radix::Binary, rastelle::Radix::Hex,
                                             rastelle::Radix::Decimal, rastelle::Radix::Binary,
@@ -212,13 +209,7 @@ class TileSheet final : public rastelle::PixelSource {
 // cell once with flips found and a map (1) (target: at most twice the time of 0), for sheets of
 // 256 patterns and of cells all different.
 void CutTiles(benchmark::State& state) {
-    struct CountingSink final : rastelle::TextSink {
-        bool Write(std::string_view text) override {
-            bytes += text.size();
-            return true;
-        }
-        std::size_t bytes = 0;
-    } sink;
+    CountingSink sink;
     const auto side = static_cast<std::int32_t>(state.range(0));
     const bool unique = state.range(1) != 0;
     const auto kinds = static_cast<std::uint32_t>(state.range(2));
