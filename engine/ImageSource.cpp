@@ -16,6 +16,21 @@ DecodeError Unreadable(std::string message) {
     return MakeError(DecodeErrorKind::Unreadable, std::move(message));
 }
 
+// Keeps a decoded image in `held` as the one to read, or gives the decoder's refusal.
+template <typename Image>
+DecodeError Keep(Decoded<Image> decoded, std::unique_ptr<Image>& held, const PixelSource*& image) {
+    if (!decoded.ok()) {
+        return decoded.error();
+    }
+    try {
+        held = std::make_unique<Image>(std::move(decoded.value()));
+    } catch (const std::bad_alloc&) {
+        return MakeError(DecodeErrorKind::TooLarge, "not enough memory for the image");
+    }
+    image = held.get();
+    return {};
+}
+
 struct Attempt {
     bool missing = false;
     DecodeError error;
@@ -52,30 +67,10 @@ DecodeError ImageSource::OpenBytes(std::vector<std::uint8_t> bytes) {
         return MakeError(DecodeErrorKind::Invalid, "empty file");
     }
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
-        auto decoded = DecodeBmp(std::move(bytes));
-        if (!decoded.ok()) {
-            return decoded.error();
-        }
-        try {
-            bmp_ = std::make_unique<BmpImage>(std::move(decoded.value()));
-        } catch (const std::bad_alloc&) {
-            return MakeError(DecodeErrorKind::TooLarge, "not enough memory for the image");
-        }
-        image_ = bmp_.get();
-        return {};
+        return Keep(DecodeBmp(std::move(bytes)), bmp_, image_);
     }
     if (IsPnm(bytes)) {
-        auto decoded = PnmImage::Decode(bytes);
-        if (!decoded.ok()) {
-            return decoded.error();
-        }
-        try {
-            pnm_ = std::make_unique<PnmImage>(std::move(decoded.value()));
-        } catch (const std::bad_alloc&) {
-            return MakeError(DecodeErrorKind::TooLarge, "not enough memory for the image");
-        }
-        image_ = pnm_.get();
-        return {};
+        return Keep(PnmImage::Decode(bytes), pnm_, image_);
     }
     if (IsJpeg(bytes)) {
         auto decoded = JpegImage::Decode(bytes);
