@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "DigitStage.h"
 #include "ImageSource.h"
 #include "PictureWriter.h"
+#include "TileSet.h"
 
 namespace rastelle {
 namespace {
@@ -132,6 +134,94 @@ TEST(Reverse, RoundTripsEveryLayout) {
                             WritePicture(decoded, settings, syntax, "s", again, false);
                             EXPECT_EQ(again.bytes, text.bytes);
                         }
+}
+
+// A picture drawn in rows: '1' black, '0' white, 't' transparent.
+class Drawn final : public AlphaRowSource {
+  public:
+    explicit Drawn(std::vector<std::string> rows) : rows_(std::move(rows)) {}
+    std::int32_t Width() const override { return static_cast<std::int32_t>(rows_[0].size()); }
+    std::int32_t Height() const override { return static_cast<std::int32_t>(rows_.size()); }
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override {
+        for (std::size_t x = 0; x < rows_[0].size(); ++x) {
+            const char c = rows_[static_cast<std::size_t>(y)][x];
+            row[x] = c == 't' ? MakeColour(255, 0, 255) : c == '1' ? kOpaque : kOpaque | 0xFFFFFF;
+        }
+    }
+
+  private:
+    std::vector<std::string> rows_;
+};
+
+// Tiles and their maps come back as the pictures they were cut from, in every syntax family:
+// each flip, empty cells, a base, words, flips in the map, masks, strips, columns, frames.
+TEST(Reverse, TilesAndMapsComeBackAsThePictures) {
+    using Cell = std::array<std::string, 3>;
+    const Cell a{"1100t", "10000", "00001"}, across{"t0011", "00001", "10000"},
+        down{"00001", "10000", "1100t"}, both{"10000", "00001", "t0011"},
+        b{"01110", "0t0t1", "11111"}, blank{"ttttt", "ttttt", "ttttt"},
+        c{"10101", "01010", "10101"};
+    const auto sheet = [](std::vector<std::array<Cell, 3>> cells) {
+        std::vector<std::string> rows;
+        for (const auto& cellRow : cells)
+            for (std::size_t y = 0; y < 3; ++y)
+                rows.push_back(cellRow[0][y] + cellRow[1][y] + cellRow[2][y]);
+        return Drawn(rows);
+    };
+    const Drawn frames[] = {sheet({{a, across, b}, {down, blank, both}, {b, a, blank}}),
+                            sheet({{c, blank, a}, {both, b, c}, {blank, down, across}})};
+    constexpr Colour kKey = MakeColour(255, 0, 255);
+    const struct {
+        std::size_t syntax;  // in SyntaxPresets()
+        ConversionSettings settings;
+        bool frames;
+    } rows[] = {
+        // clang-format off
+        {0, {}, false},
+        {1, {.mirror = true, .radix = Radix::Hex}, false},
+        {2, {.mirror = true, .attrInMap = true, .radix = Radix::Binary}, false},
+        {3, {.invert = true, .skipEmpty = true, .mirror = true, .mapBase = 3, .emptyIndex = 200,
+             .radix = Radix::Decimal}, false},
+        {4, {.layout = ByteLayout::Strips, .bitOrder = BitOrder::Bit0First,
+             .cellOrder = CellOrder::Columns, .mirror = true}, true},
+        {5, {.fill = FillMode::None, .mapBase = 300, .radix = Radix::Hex, .perLine = 1,
+             .symbols = true}, false},
+        {6, {.mask = MaskSource::Alpha, .mirror = true, .mapBase = 1000, .comment = true}, true},
+        {7, {.mask = MaskSource::KeyColour, .maskKey = kKey, .maskBit = MaskBit::Opaque,
+             .maskLayout = MaskLayout::Block, .mirror = true, .attrInMap = true,
+             .radix = Radix::Decimal, .symbols = true}, false},
+        {8, {.mask = MaskSource::Alpha, .bitOrder = BitOrder::Bit0First,
+             .maskLayout = MaskLayout::Block, .skipEmpty = true, .mirror = true, .mapBase = 1},
+         false},
+        // Without a header the map's words follow its label.
+        {0, {.fill = FillMode::Ones, .centre = true, .layout = ByteLayout::Pages, .mirror = true,
+             .mapBase = 256, .header = false}, true},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        ConversionSettings settings = row.settings;
+        settings.cellWidth = 5;
+        settings.cellHeight = 3;
+        settings.unique = true;
+        const AssemblerSyntax& syntax = SyntaxPresets()[row.syntax].syntax;
+        StringSink text;
+        TileSet tiles("s");
+        const std::size_t count = row.frames ? 2 : 1;
+        for (std::size_t i = 0; i < count; ++i)
+            WritePicture(frames[i], settings, syntax, row.frames ? "s_" + std::to_string(i) : "s",
+                         text, i > 0, &tiles);
+        SCOPED_TRACE(text.bytes);
+        const Outcome back = Reverse(text.bytes, {settings, settings.header ? 0 : 15, 9});
+        ASSERT_EQ(back.error, "");
+        ASSERT_EQ(back.files.size(), count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string& file =
+                back.files.at(row.frames ? "s_" + std::to_string(i) : "s").bytes;
+            ImageSource decoded;
+            ASSERT_EQ(decoded.OpenBytes({file.begin(), file.end()}).kind, DecodeErrorKind::None);
+            EXPECT_EQ(DigitsOf(decoded, settings), DigitsOf(frames[i], settings));
+        }
+    }
 }
 
 constexpr ConversionSettings kBlock{.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block};
