@@ -517,9 +517,8 @@ std::string TextToPicture::MapValue(std::uint32_t value) {
     }
     if (!namesTile) {
         return "expected map entries from " + std::to_string(base) + " to " +
-               std::to_string(base + tiles_->count - 1) + " for the " +
-               std::to_string(tiles_->count) + " tiles before " + label_ + ", not " +
-               std::to_string(value);
+               std::to_string(base + tiles_->count - 1) + ", the tiles read before " + label_ +
+               ", not " + std::to_string(value);
     }
     entries_.push_back(index - base);
     return {};

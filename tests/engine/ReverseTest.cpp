@@ -228,6 +228,12 @@ constexpr ConversionSettings kBlock{.mask = MaskSource::Alpha, .maskLayout = Mas
 constexpr ConversionSettings kNoFill{.fill = FillMode::None};
 constexpr auto kBytes = WidthUnit::Bytes;
 constexpr auto kPages = ByteLayout::Pages;
+constexpr ConversionSettings kTiles{.cellWidth = 8, .cellHeight = 1, .unique = true};
+constexpr ConversionSettings kFlipped{
+    .cellWidth = 8, .cellHeight = 1, .unique = true, .mirror = true};
+constexpr ConversionSettings kEmpty{
+    .cellWidth = 8, .cellHeight = 1, .skipEmpty = true, .unique = true};
+const std::string kTile = "s_0:\n\t.db 8,1\n\t.db 1\ns_map:\n";
 
 // Texts as people write them, and the pictures they make: '1' black, '0' white, 't'
 // transparent.
@@ -331,6 +337,19 @@ const struct {
     {"s:\n\t.db 8,1\n\t.db 1\n\n", "3: expected the mask s_mask", {kBlock}},
     {"s:\n\t.db 8,1\n\t.db 1\ns_mask:\n\t.db 8,2\n", "5: expected the mask as big", {kBlock}},
     {"a:\n\t.db 8,1\n\t.db 1\n", "3: expected an image labelled b", {.label = "b"}},
+    // Tiles and maps.
+    {kTile + "\t.db 2,1\n\t.db 0,1\n", "6: expected map entries from 0 to 0, the tiles read "
+     "before s_map, not 1", {kTiles}},
+    {kTile + "\t.db 2,1\n\t.db 0\n", "6: expected 2 entries in s_map (2 x 1 cells), not 1",
+     {kTiles}},
+    {kTile + "\t.db 2,1\n\t.db 0,0,0\n", "6: expected 2 entries in s_map (2 x 1 cells), not more",
+     {kTiles}},
+    {kTile + "\t.db 1,1\n\t.db 0\n", "6: expected the flips s_attr after s_map", {kFlipped}},
+    {kTile + "\t.db 1,1\n\t.db 0\n", "6: expected entries that are either --empty-index 0 or a "
+     "tile", {kEmpty}},
+    {"s_1:\n", "1: expected the tile s_0 next, not s_1", {kTiles}},
+    {"s_map:\n\t.db 1,1\n", "1: expected the tiles s_0, s_1... before the map s_map", {kTiles}},
+    {"\t.db 8,1\n", "1: expected a label: tiles", {kTiles}},
     {"; nothing\n", "1: expected an image"},
     {"\t.db 8,2\n", "1: expected the header 16,2 that a picture of 10x2 makes", {{}, 10, 2}},
     {"\t.db " + std::string(300, '1'), "1: expected words of at most 256"},
