@@ -1404,9 +1404,6 @@ TEST_F(Cli, ReverseWritesPicturesOrNothing) {
          "hold one picture per label, or pick one with --label\n", nullptr, ""},
         {{"--reverse", "--cell", "8x1", "--unique", "t.asm", "-o", "t.pbm"}, 0, "", "t.pbm",
          "P4\n16 1\n\x81\x81"},
-        {{"--reverse", "--cell", "8x1", "--unique", "--map-base", "1", "t.asm", "-o", "u.pbm"}, 1,
-         "rastelle-cli: t.asm:6: expected map entries from 1 to 1, the tiles read before t_map, "
-         "not 0\n", nullptr, ""},
         {{"--reverse", "--mask", "alpha", "two.asm", "-o", "m.pbm"}, 2,
          "rastelle-cli: PBM has no transparency; write the mask to a PNG\n", nullptr, ""},
     };

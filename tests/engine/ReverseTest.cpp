@@ -136,40 +136,33 @@ TEST(Reverse, RoundTripsEveryLayout) {
                         }
 }
 
-// A picture drawn in rows: '1' black, '0' white, 't' transparent.
-class Drawn final : public AlphaRowSource {
-  public:
-    explicit Drawn(std::vector<std::string> rows) : rows_(std::move(rows)) {}
-    std::int32_t Width() const override { return static_cast<std::int32_t>(rows_[0].size()); }
-    std::int32_t Height() const override { return static_cast<std::int32_t>(rows_.size()); }
-    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override {
-        for (std::size_t x = 0; x < rows_[0].size(); ++x) {
-            const char c = rows_[static_cast<std::size_t>(y)][x];
-            row[x] = c == 't' ? MakeColour(255, 0, 255) : c == '1' ? kOpaque : kOpaque | 0xFFFFFF;
-        }
+// A picture drawn in rows of 5 x 3 cells: '1' black, '0' white, 't' transparent.
+using Cell = std::array<std::string, 3>;
+struct Drawn final : AlphaRowSource {
+    explicit Drawn(const std::vector<std::array<Cell, 3>>& cells) {
+        for (const auto& cellRow : cells)
+            for (std::size_t y = 0; y < 3; ++y)
+                rows.push_back(cellRow[0][y] + cellRow[1][y] + cellRow[2][y]);
     }
-
-  private:
-    std::vector<std::string> rows_;
+    std::int32_t Width() const override { return 15; }
+    std::int32_t Height() const override { return static_cast<std::int32_t>(rows.size()); }
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override {
+        const std::string& line = rows[static_cast<std::size_t>(y)];
+        for (std::size_t x = 0; x < line.size(); ++x)
+            row[x] = line[x] == 't' ? 0xFF00FF : line[x] == '1' ? kOpaque : kOpaque | 0xFFFFFF;
+    }
+    std::vector<std::string> rows;
 };
 
 // Tiles and their maps come back as the pictures they were cut from, in every syntax family:
 // each flip, empty cells, a base, words, flips in the map, masks, strips, columns, frames.
 TEST(Reverse, TilesAndMapsComeBackAsThePictures) {
-    using Cell = std::array<std::string, 3>;
     const Cell a{"1100t", "10000", "00001"}, across{"t0011", "00001", "10000"},
         down{"00001", "10000", "1100t"}, both{"10000", "00001", "t0011"},
         b{"01110", "0t0t1", "11111"}, blank{"ttttt", "ttttt", "ttttt"},
         c{"10101", "01010", "10101"};
-    const auto sheet = [](std::vector<std::array<Cell, 3>> cells) {
-        std::vector<std::string> rows;
-        for (const auto& cellRow : cells)
-            for (std::size_t y = 0; y < 3; ++y)
-                rows.push_back(cellRow[0][y] + cellRow[1][y] + cellRow[2][y]);
-        return Drawn(rows);
-    };
-    const Drawn frames[] = {sheet({{a, across, b}, {down, blank, both}, {b, a, blank}}),
-                            sheet({{c, blank, a}, {both, b, c}, {blank, down, across}})};
+    const Drawn frames[] = {Drawn({{a, across, b}, {down, blank, both}, {b, a, blank}}),
+                            Drawn({{c, blank, a}, {both, b, c}, {blank, down, across}})};
     constexpr Colour kKey = MakeColour(255, 0, 255);
     const struct {
         std::size_t syntax;  // in SyntaxPresets()
@@ -207,16 +200,17 @@ TEST(Reverse, TilesAndMapsComeBackAsThePictures) {
         StringSink text;
         TileSet tiles("s");
         const std::size_t count = row.frames ? 2 : 1;
+        const auto name = [&](std::size_t i) {
+            return row.frames ? "s_" + std::to_string(i) : "s"s;
+        };
         for (std::size_t i = 0; i < count; ++i)
-            WritePicture(frames[i], settings, syntax, row.frames ? "s_" + std::to_string(i) : "s",
-                         text, i > 0, &tiles);
+            WritePicture(frames[i], settings, syntax, name(i), text, i > 0, &tiles);
         SCOPED_TRACE(text.bytes);
         const Outcome back = Reverse(text.bytes, {settings, settings.header ? 0 : 15, 9});
         ASSERT_EQ(back.error, "");
         ASSERT_EQ(back.files.size(), count);
         for (std::size_t i = 0; i < count; ++i) {
-            const std::string& file =
-                back.files.at(row.frames ? "s_" + std::to_string(i) : "s").bytes;
+            const std::string& file = back.files.at(name(i)).bytes;
             ImageSource decoded;
             ASSERT_EQ(decoded.OpenBytes({file.begin(), file.end()}).kind, DecodeErrorKind::None);
             EXPECT_EQ(DigitsOf(decoded, settings), DigitsOf(frames[i], settings));
@@ -229,10 +223,6 @@ constexpr ConversionSettings kNoFill{.fill = FillMode::None};
 constexpr auto kBytes = WidthUnit::Bytes;
 constexpr auto kPages = ByteLayout::Pages;
 constexpr ConversionSettings kTiles{.cellWidth = 8, .cellHeight = 1, .unique = true};
-constexpr ConversionSettings kFlipped{
-    .cellWidth = 8, .cellHeight = 1, .unique = true, .mirror = true};
-constexpr ConversionSettings kEmpty{
-    .cellWidth = 8, .cellHeight = 1, .skipEmpty = true, .unique = true};
 const std::string kTile = "s_0:\n\t.db 8,1\n\t.db 1\ns_map:\n";
 
 // Texts as people write them, and the pictures they make: '1' black, '0' white, 't'
@@ -344,12 +334,12 @@ const struct {
      {kTiles}},
     {kTile + "\t.db 2,1\n\t.db 0,0,0\n", "6: expected 2 entries in s_map (2 x 1 cells), not more",
      {kTiles}},
-    {kTile + "\t.db 1,1\n\t.db 0\n", "6: expected the flips s_attr after s_map", {kFlipped}},
+    {kTile + "\t.db 1,1\n\t.db 0\n", "6: expected the flips s_attr after s_map",
+     {{.cellWidth = 8, .cellHeight = 1, .unique = true, .mirror = true}}},
     {kTile + "\t.db 1,1\n\t.db 0\n", "6: expected entries that are either --empty-index 0 or a "
-     "tile", {kEmpty}},
+     "tile", {{.cellWidth = 8, .cellHeight = 1, .skipEmpty = true, .unique = true}}},
     {"s_1:\n", "1: expected the tile s_0 next, not s_1", {kTiles}},
     {"s_map:\n\t.db 1,1\n", "1: expected the tiles s_0, s_1... before the map s_map", {kTiles}},
-    {"\t.db 8,1\n", "1: expected a label: tiles", {kTiles}},
     {"; nothing\n", "1: expected an image"},
     {"\t.db 8,2\n", "1: expected the header 16,2 that a picture of 10x2 makes", {{}, 10, 2}},
     {"\t.db " + std::string(300, '1'), "1: expected words of at most 256"},
