@@ -143,7 +143,7 @@ std::string TextToPicture::StartImage(std::string label, bool mask) {
             settings_.height % settings.cellHeight != 0) {
             return "expected --size " + std::to_string(settings_.width) + "x" +
                    std::to_string(settings_.height) + " to be a whole number of " +
-                   Cells(settings.cellWidth, settings.cellHeight).substr(4);
+                   Cells(settings.cellWidth, settings.cellHeight);
         }
         return MapHeader(settings_.width / settings.cellWidth,
                          settings_.height / settings.cellHeight);
@@ -445,10 +445,6 @@ std::string TextToPicture::EndImage() {
     }
     return {};
 }
-
-}  // namespace rastelle
-
-namespace rastelle {
 
 std::string TextToPicture::MapHeader(std::int64_t columns, std::int64_t rows) {
     const ConversionSettings& settings = settings_.settings;
