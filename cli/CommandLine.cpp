@@ -538,8 +538,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
     if (commandLine.settings.binary && commandLine.preview)
         return Fail("--binary and --preview each replace the text: give one of them");
     if (commandLine.reverse) {
-        if (commandLine.settings.unique)
-            return Fail("--reverse reads images, not tiles and their map");
+        if (commandLine.settings.unique && commandLine.settings.binary)
+            return Fail(
+                "--reverse --binary reads one image: tiles and their map come back from the "
+                "text");
         if (!commandLine.output)
             return Fail("--reverse needs -o PICTURE: a .png or .pbm file, or a folder");
         if (!commandLine.settings.header && commandLine.width == 0)
@@ -825,7 +827,9 @@ std::string UsageText() {
            "                         (--syntax xbm); with --binary, the bytes --binary\n"
            "                         writes. TEXT \"-\" is standard input. Several labels\n"
            "                         make one picture each: PICTURE is then a folder, the\n"
-           "                         files LABEL.png; --label NAME picks one\n"
+           "                         files LABEL.png; --label NAME picks one. With --cell\n"
+           "                         WxH --unique, each map NAME_map is drawn with its\n"
+           "                         tiles and flips as the picture NAME\n"
            "  --size WxH             with --reverse, the picture's size in pixels: needed\n"
            "                         with --no-header; with a header, fill digits are then\n"
            "                         dropped (without it they become pixels)\n"

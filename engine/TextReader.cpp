@@ -53,7 +53,7 @@ bool IsEquate(std::string_view word) {
 
 // A table of words, such as a table of addresses: no image's bytes.
 bool IsWordDirective(std::string_view word) {
-    return IsOneOf(word, {".word", "word", "dw", ".dw", "!word", "!wo", "defw", ".defw"});
+    return IsOneOf(word, {".word", "word", "dw", ".dw", "!word", "!wo", "defw", ".defw", ".2byte"});
 }
 
 int DigitValue(char c) {
@@ -308,13 +308,13 @@ bool TextReader::Word(std::string_view word, bool colon) {
             }
             [[fallthrough]];
         case Phase::AfterLabel:
-            if (IsEquate(word) || IsWordDirective(word)) {
+            if (IsEquate(word) || (IsWordDirective(word) && !events_.TakesWords(pendingLabel_))) {
                 return skipLine();
             }
             if (!EmitLabel()) {
                 return false;
             }
-            if (!IsDirective(word)) {
+            if (!IsDirective(word) && !IsWordDirective(word)) {
                 return Fail("expected a directive (.db, db, .byte, !byte, defb, dc.b, fcb), not '" +
                             Printable(word) + "'");
             }

@@ -19,6 +19,9 @@ class TextEvents {
     virtual std::string EndValues() = 0;
     // A C array's size in pixels from its #defines, after its Label.
     virtual std::string Size(std::uint32_t width, std::uint32_t height) = 0;
+    // Whether a table of words (.dw, .word...) holds numbers to read rather than symbols:
+    // `label` is the label it follows, or empty for the image being read.
+    virtual bool TakesWords(std::string_view /*label*/) { return false; }
 };
 
 // Reads assembler text a piece at a time, never holding more than one word of it:
@@ -29,8 +32,8 @@ class TextEvents {
 //     with an optional '#' in front;
 //   - comments from ';' or '//' to the end of the line, from '/*' to '*/', and lines
 //     starting with '*';
-//   - equates (NAME = 5, NAME: equ 5, .equ NAME, 5) and tables of words (.word, dw...),
-//     which are skipped;
+//   - equates (NAME = 5, NAME: equ 5, .equ NAME, 5), which are skipped, and tables of words
+//     (.word, dw, .2byte...), skipped unless the events take them (a tile map's words);
 //   - C arrays and X BitMaps: "#define NAME_WIDTH 16" and "_HEIGHT" (or _width, _height)
 //     give the size; "static const unsigned char NAME[] = {" (NAME_bits[] read as NAME) opens
 //     the numbers, a line of them each text line, up to "};"; an array of pointers is

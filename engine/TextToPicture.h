@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ConversionSettings.h"
@@ -49,6 +51,10 @@ class PictureTarget {
 // the header's two (unless --no-header), then the lines', one image. With a
 // mask as a block of its own, image NAME_mask is the mask of image NAME before it.
 // Holds one line's rows (a PBM written as they come) or one whole picture (PNG).
+// With settings.unique the text is tiles and maps: tiles NAME_0, NAME_1... (each with its
+// mask) are kept, and each map NAME_map (NAME_F_map for a frame), with its flips NAME_attr
+// after it under --mirror, becomes the picture NAME (NAME_F): each entry's tile, flipped as
+// its flips say, at its cell. Holds the tiles and one map, 5 bytes a cell.
 class TextToPicture final : TextEvents {
   public:
     TextToPicture(const ReverseSettings& settings, PictureTarget& target);
@@ -73,6 +79,7 @@ class TextToPicture final : TextEvents {
     std::string Value(std::uint32_t value) override;
     std::string EndValues() override;
     std::string Size(std::uint32_t width, std::uint32_t height) override;
+    bool TakesWords(std::string_view label) override;
 
     bool FeedBytes(std::string_view bytes);
     std::string StartImage(std::string label, bool mask);
@@ -81,6 +88,15 @@ class TextToPicture final : TextEvents {
     std::string EndImage();
     bool Fail(std::string error, std::int64_t line);
     std::string Name() const;
+    std::string PictureSizeError(std::int64_t width, std::int64_t height) const;
+    // The size in pixels the image being read must have, where options give it.
+    std::optional<std::pair<std::int64_t, std::int64_t>> ExpectedSize() const;
+    bool IsMap() const { return part_ == Part::Map || part_ == Part::Flips; }
+    std::string StartTilePart();
+    std::string MapHeader(std::int64_t columns, std::int64_t rows);
+    std::string MapValue(std::uint32_t value);
+    std::string EndMap();
+    std::string DrawMap();
 
     ReverseSettings settings_;
     PictureTarget& target_;
@@ -109,6 +125,25 @@ class TextToPicture final : TextEvents {
     bool awaitingMask_ = false;
     std::set<std::string> labels_;
     std::int64_t pictures_ = 0;
+
+    // What the image being read is: an image of its own, or with --unique a tile, a map or
+    // the map's flips.
+    enum class Part { Image, Tile, Map, Flips };
+    Part part_ = Part::Image;
+    struct Tiles {
+        std::vector<std::uint8_t> digits;  // each tile's digits, then its mask's, row by row
+        std::uint32_t count = 0;
+    };
+    std::map<std::string, Tiles, std::less<>> tileSets_;  // by NAME
+    Tiles* tiles_ = nullptr;  // the set of the tile or the map being read
+    std::size_t tileAt_ = 0;  // where the tile being read starts in its set's digits
+    std::uint64_t tilePixels_ = 0;
+    std::string mapLabel_;  // the picture the map draws
+    std::int64_t mapColumns_ = 0;
+    std::int64_t mapRows_ = 0;
+    std::vector<std::uint32_t> entries_;  // each cell's tile, or kEmptyCell
+    std::vector<std::uint8_t> flips_;     // each cell's flips, or empty without any
+    bool awaitingFlips_ = false;
 };
 
 }  // namespace rastelle

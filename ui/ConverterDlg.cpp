@@ -42,9 +42,9 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindEditChange(IDC_INPUT_FILE, &CConverterDlg::OnOptionChange);
     BindClick(IDC_CENTER_IMAGE, &CConverterDlg::OnOptionChange);
     BindClick(IDC_INVERT, &CConverterDlg::OnOptionChange);
-    BindClick(IDC_UNIQUE, &CConverterDlg::OnOptionChange);
+    BindClick(IDC_UNIQUE, &CConverterDlg::OnTilesChange);
     BindClick(IDC_MIRROR, &CConverterDlg::OnOptionChange);
-    BindEditChange(IDC_CELLS, &CConverterDlg::OnOptionChange);
+    BindEditChange(IDC_CELLS, &CConverterDlg::OnTilesChange);
     BindEditChange(IDC_RESIZE, &CConverterDlg::OnOptionChange);
     BindClick(IDC_TRIM, &CConverterDlg::OnOptionChange);
     for (const int list : {IDC_DITHER, IDC_BYTES, IDC_MASK, IDC_FIT, IDC_ROTATE, IDC_FLIP}) {
@@ -149,6 +149,7 @@ bool CConverterDlg::OnInitDialog() {
     m_preview = std::make_unique<PreviewWorker>(Window());
 
     UpdateData(false);
+    EnableTileBoxes();
     return true;
 }
 
@@ -311,7 +312,7 @@ ChosenOptions CConverterDlg::Options() const {
     constexpr Flip kFlips[] = {Flip::None, Flip::Horizontal, Flip::Vertical, Flip::Both};
     geometry.flip = kFlips[m_nFlip > 0 && m_nFlip < 4 ? m_nFlip : 0];
     options.trim = m_bTrim != 0;
-    // Tiles are cells: without cells the boxes change nothing.
+    // Tiles are cells: without cells the boxes, greyed, change nothing.
     settings.unique = m_bUnique != 0 && settings.cellWidth > 0;
     settings.mirror = settings.unique && m_bMirror != 0;
     for (const wchar_t c : m_strLabel) {
@@ -339,6 +340,20 @@ void CConverterDlg::RequestPreview() {
 
 void CConverterDlg::OnOptionChange() {
     RequestPreview();
+}
+
+void CConverterDlg::OnTilesChange() {
+    RequestPreview();
+    EnableTileBoxes();
+}
+
+void CConverterDlg::EnableTileBoxes() {
+    UpdateData(true);
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    const bool cells = ParseCells(m_strCells, width, height);
+    ::EnableWindow(Item(IDC_UNIQUE), cells ? TRUE : FALSE);
+    ::EnableWindow(Item(IDC_MIRROR), cells && m_bUnique != 0 ? TRUE : FALSE);
 }
 
 // A target sets the controls it settles; they can be changed again afterwards.

@@ -100,6 +100,10 @@ class CConverterDlg : public win32::Dialog {
     void OnClear();
     void OnCopy();
     void OnOptionChange();
+    // Unique and Mirror greyed while they would change nothing: without cells, and Mirror
+    // without Unique.
+    void OnTilesChange();
+    void EnableTileBoxes();
     void OnTargetChange();
 
     win32::MessageResult OnSize(WPARAM, LPARAM);

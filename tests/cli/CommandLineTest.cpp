@@ -68,7 +68,7 @@ TEST(CommandLine, RefusesBadInput) {
              {"--empty-index", "1", "--unique", "--cell", "8x8", "x"},
              {"--map-base", "65536", "--unique", "--cell", "8x8", "x"},
              {"--map-base", "-0", "--unique", "--cell", "8x8", "x"},
-             {"--unique", "--cell", "8x8", "--reverse", "-o", "p.png", "x"}}) {
+             {"--unique", "--cell", "8x8", "--reverse", "--binary", "-o", "p.png", "x"}}) {
         // clang-format on
         const ParseResult result = Parse(arguments);
         EXPECT_FALSE(result.commandLine);

@@ -1381,6 +1381,7 @@ TEST_F(Cli, StripsComeBackAsThePicture) {
 TEST_F(Cli, ReverseWritesPicturesOrNothing) {
     WriteFile(dir_ / "two.asm", "a:\n\t.db 8,1\n\t.db $81\nb:\n\t.db 8,1\n\t.db 1\n");
     WriteFile(dir_ / "bad.asm", "\t.db 8,1\n\t.db 1,2\n");
+    WriteFile(dir_ / "t.asm", "t_0:\n\t.db 8,1\n\t.db $81\nt_map:\n\t.db 2,1\n\tdw 0,0\n");
     fs::create_directories(dir_ / "pictures");
     const std::string bad =
         "rastelle-cli: bad.asm:2: expected 1 numbers in each line of the image, not more\n";
@@ -1401,6 +1402,8 @@ TEST_F(Cli, ReverseWritesPicturesOrNothing) {
         {{"--reverse", "two.asm", "-o", "one.png"}, 1,
          "rastelle-cli: Could not write one.png: the text holds several images; name a folder to "
          "hold one picture per label, or pick one with --label\n", nullptr, ""},
+        {{"--reverse", "--cell", "8x1", "--unique", "t.asm", "-o", "t.pbm"}, 0, "", "t.pbm",
+         "P4\n16 1\n\x81\x81"},
         {{"--reverse", "--mask", "alpha", "two.asm", "-o", "m.pbm"}, 2,
          "rastelle-cli: PBM has no transparency; write the mask to a PNG\n", nullptr, ""},
     };
@@ -1415,7 +1418,7 @@ TEST_F(Cli, ReverseWritesPicturesOrNothing) {
         }
     }
     EXPECT_EQ(Names(), (std::set<std::string>{"sprite.bmp", "two.asm", "bad.asm", "pictures",
-                                              "a.pbm", "b.pbm"}));
+                                              "a.pbm", "b.pbm", "t.asm", "t.pbm"}));
     std::set<std::string> pictures;
     for (const auto& entry : fs::directory_iterator(dir_ / "pictures"))
         pictures.insert(entry.path().filename().string());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "DigitStage.h"
 #include "ImageSource.h"
 #include "PictureWriter.h"
+#include "TileSet.h"
 
 namespace rastelle {
 namespace {
@@ -134,10 +136,94 @@ TEST(Reverse, RoundTripsEveryLayout) {
                         }
 }
 
+// A picture drawn in rows of 5 x 3 cells: '1' black, '0' white, 't' transparent.
+using Cell = std::array<std::string, 3>;
+struct Drawn final : AlphaRowSource {
+    explicit Drawn(const std::vector<std::array<Cell, 3>>& cells) {
+        for (const auto& cellRow : cells)
+            for (std::size_t y = 0; y < 3; ++y)
+                rows.push_back(cellRow[0][y] + cellRow[1][y] + cellRow[2][y]);
+    }
+    std::int32_t Width() const override { return 15; }
+    std::int32_t Height() const override { return static_cast<std::int32_t>(rows.size()); }
+    void ReadRowWithAlpha(std::int32_t y, std::span<Colour> row) const override {
+        const std::string& line = rows[static_cast<std::size_t>(y)];
+        for (std::size_t x = 0; x < line.size(); ++x)
+            row[x] = line[x] == 't' ? 0xFF00FF : line[x] == '1' ? kOpaque : kOpaque | 0xFFFFFF;
+    }
+    std::vector<std::string> rows;
+};
+
+// Tiles and their maps come back as the pictures they were cut from, in every syntax family:
+// each flip, empty cells, a base, words, flips in the map, masks, strips, columns, frames.
+TEST(Reverse, TilesAndMapsComeBackAsThePictures) {
+    const Cell a{"1100t", "10000", "00001"}, across{"t0011", "00001", "10000"},
+        down{"00001", "10000", "1100t"}, both{"10000", "00001", "t0011"},
+        b{"01110", "0t0t1", "11111"}, blank{"ttttt", "ttttt", "ttttt"},
+        c{"10101", "01010", "10101"};
+    const Drawn frames[] = {Drawn({{a, across, b}, {down, blank, both}, {b, a, blank}}),
+                            Drawn({{c, blank, a}, {both, b, c}, {blank, down, across}})};
+    constexpr Colour kKey = MakeColour(255, 0, 255);
+    const struct {
+        std::size_t syntax;  // in SyntaxPresets()
+        ConversionSettings settings;
+        bool frames;
+    } rows[] = {
+        // clang-format off
+        {0, {}, false},
+        {1, {.mirror = true, .radix = Radix::Hex}, false},
+        {2, {.mirror = true, .attrInMap = true, .radix = Radix::Binary}, false},
+        {3, {.invert = true, .skipEmpty = true, .mirror = true, .mapBase = 3, .emptyIndex = 200,
+             .radix = Radix::Decimal}, false},
+        {4, {.layout = ByteLayout::Strips, .bitOrder = BitOrder::Bit0First,
+             .cellOrder = CellOrder::Columns, .mirror = true}, true},
+        {5, {.fill = FillMode::None, .mapBase = 300, .radix = Radix::Hex, .perLine = 1,
+             .symbols = true}, false},
+        {6, {.mask = MaskSource::Alpha, .mirror = true, .mapBase = 1000, .comment = true}, true},
+        {7, {.mask = MaskSource::KeyColour, .maskKey = kKey, .maskBit = MaskBit::Opaque,
+             .maskLayout = MaskLayout::Block, .mirror = true, .attrInMap = true,
+             .radix = Radix::Decimal, .symbols = true}, false},
+        {8, {.mask = MaskSource::Alpha, .bitOrder = BitOrder::Bit0First,
+             .maskLayout = MaskLayout::Block, .skipEmpty = true, .mirror = true, .mapBase = 1},
+         false},
+        // Without a header the map's words follow its label.
+        {0, {.fill = FillMode::Ones, .centre = true, .layout = ByteLayout::Pages, .mirror = true,
+             .mapBase = 256, .header = false}, true},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        ConversionSettings settings = row.settings;
+        settings.cellWidth = 5;
+        settings.cellHeight = 3;
+        settings.unique = true;
+        const AssemblerSyntax& syntax = SyntaxPresets()[row.syntax].syntax;
+        StringSink text;
+        TileSet tiles("s");
+        const std::size_t count = row.frames ? 2 : 1;
+        const auto name = [&](std::size_t i) {
+            return row.frames ? "s_" + std::to_string(i) : "s"s;
+        };
+        for (std::size_t i = 0; i < count; ++i)
+            WritePicture(frames[i], settings, syntax, name(i), text, i > 0, &tiles);
+        SCOPED_TRACE(text.bytes);
+        const Outcome back = Reverse(text.bytes, {settings, settings.header ? 0 : 15, 9});
+        ASSERT_EQ(back.error, "");
+        ASSERT_EQ(back.files.size(), count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string& file = back.files.at(name(i)).bytes;
+            ImageSource decoded;
+            ASSERT_EQ(decoded.OpenBytes({file.begin(), file.end()}).kind, DecodeErrorKind::None);
+            EXPECT_EQ(DigitsOf(decoded, settings), DigitsOf(frames[i], settings));
+        }
+    }
+}
+
 constexpr ConversionSettings kBlock{.mask = MaskSource::Alpha, .maskLayout = MaskLayout::Block};
 constexpr ConversionSettings kNoFill{.fill = FillMode::None};
 constexpr auto kBytes = WidthUnit::Bytes;
 constexpr auto kPages = ByteLayout::Pages;
+constexpr ConversionSettings kTiles{.cellWidth = 8, .cellHeight = 1, .unique = true};
+const std::string kTile = "s_0:\n\t.db 8,1\n\t.db 1\ns_map:\n";
 
 // Texts as people write them, and the pictures they make: '1' black, '0' white, 't'
 // transparent.
@@ -241,6 +327,19 @@ const struct {
     {"s:\n\t.db 8,1\n\t.db 1\n\n", "3: expected the mask s_mask", {kBlock}},
     {"s:\n\t.db 8,1\n\t.db 1\ns_mask:\n\t.db 8,2\n", "5: expected the mask as big", {kBlock}},
     {"a:\n\t.db 8,1\n\t.db 1\n", "3: expected an image labelled b", {.label = "b"}},
+    // Tiles and maps.
+    {kTile + "\t.db 2,1\n\t.db 0,1\n", "6: expected map entries from 0 to 0, the tiles read "
+     "before s_map, not 1", {kTiles}},
+    {kTile + "\t.db 2,1\n\t.db 0\n", "6: expected 2 entries in s_map (2 x 1 cells), not 1",
+     {kTiles}},
+    {kTile + "\t.db 2,1\n\t.db 0,0,0\n", "6: expected 2 entries in s_map (2 x 1 cells), not more",
+     {kTiles}},
+    {kTile + "\t.db 1,1\n\t.db 0\n", "6: expected the flips s_attr after s_map",
+     {{.cellWidth = 8, .cellHeight = 1, .unique = true, .mirror = true}}},
+    {kTile + "\t.db 1,1\n\t.db 0\n", "6: expected entries that are either --empty-index 0 or a "
+     "tile", {{.cellWidth = 8, .cellHeight = 1, .skipEmpty = true, .unique = true}}},
+    {"s_1:\n", "1: expected the tile s_0 next, not s_1", {kTiles}},
+    {"s_map:\n\t.db 1,1\n", "1: expected the tiles s_0, s_1... before the map s_map", {kTiles}},
     {"; nothing\n", "1: expected an image"},
     {"\t.db 8,2\n", "1: expected the header 16,2 that a picture of 10x2 makes", {{}, 10, 2}},
     {"\t.db " + std::string(300, '1'), "1: expected words of at most 256"},

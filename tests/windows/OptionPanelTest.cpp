@@ -256,6 +256,29 @@ TEST_F(PanelTest, UniqueTilesGiveTheMapAndTheirCount) {
     EXPECT_TRUE(WaitUntil([&] { return Text(Item(IDC_TILE_COUNT)) == L"2 tiles"; }, 20s));
 }
 
+// Unique and Mirror are greyed while they would change nothing: without cells, and Mirror
+// without Unique, as the command line refuses them.
+TEST_F(PanelTest, TileBoxesAreGreyedWhileTheyChangeNothing) {
+    const struct {
+        const wchar_t* cells;  // typed over the field first, unless null ("\b": emptied)
+        bool clickUnique;
+        bool unique, mirror;  // enabled afterwards
+    } steps[] = {
+        {nullptr, false, false, false}, {L"2x2", false, true, false},  {nullptr, true, true, true},
+        {L"\b", false, false, false},   {L"2x0", false, false, false}, {L"8x8", false, true, true},
+        {nullptr, true, true, false},
+    };
+    for (const auto& step : steps) {
+        if (step.cells != nullptr)
+            TypeOver(Window(), Item(IDC_CELLS), step.cells);
+        if (step.clickUnique)
+            Click(Item(IDC_UNIQUE));
+        SCOPED_TRACE(Text(Item(IDC_CELLS)));
+        EXPECT_EQ(::IsWindowEnabled(Item(IDC_UNIQUE)) != 0, step.unique);
+        EXPECT_EQ(::IsWindowEnabled(Item(IDC_MIRROR)) != 0, step.mirror);
+    }
+}
+
 TEST_F(PanelTest, BadValuesAreSaidAndConvertNothing) {
     const struct {
         int control;
