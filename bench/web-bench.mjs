@@ -12,10 +12,12 @@ const rastelle = await createRequire(import.meta.url)(modulePath)();
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'rastelle-web-bench-'));
 const runs = 15;
 
-// A photo-like picture: smooth shading with detail, as a PNG and a JPEG of ImageMagick's.
+// A photo-like picture: smooth shading with detail, as a 24-bit BMP, a PNG and a JPEG of
+// ImageMagick's.
+const bmp = path.join(work, 'picture.bmp');
 const png = path.join(work, 'picture.png');
 const jpeg = path.join(work, 'picture.jpg');
-for (const [out, extra] of [[png, []], [jpeg, ['-quality', '90']]]) {
+for (const [out, extra] of [[bmp, ['-type', 'TrueColor']], [png, []], [jpeg, ['-quality', '90']]]) {
   const made = spawnSync('convert', ['-size', '1024x1024', '-seed', '7', 'plasma:', ...extra, out]);
   if (made.status !== 0) throw new Error(`convert failed: ${made.stderr}`);
 }
@@ -46,6 +48,7 @@ function nativeTime(args, file) {
 }
 
 const rows = [
+  ['threshold, BMP', [], bmp],
   ['threshold, PNG', [], png],
   ['floyd-steinberg, PNG', ['--dither', 'floyd-steinberg'], png],
   ['threshold, JPEG', [], jpeg],

@@ -108,7 +108,8 @@ zip=dist/rastelle-web-$version.zip
 echo "== $zip"
 unzip -q "$zip" -d "$work/web"
 folder=$work/web/rastelle-web-$version
-expected=$( (ls web/page 2>/dev/null || true; printf '%s\n' index.html rastelle.js rastelle-source.js) |
+expected=$( (ls web/page 2>/dev/null || true; printf '%s\n' index.html rastelle.js rastelle-source.js \
+    LICENSE.txt THIRD-PARTY.txt) |
     sort -u | tr '\n' ' ')
 [ "$(cd "$folder" && ls | sort | tr '\n' ' ')" = "$expected" ] ||
     fail "unexpected files in $zip: $(ls "$folder" | tr '\n' ' '), not $expected"

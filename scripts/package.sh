@@ -2,7 +2,8 @@
 # Makes every release artefact in dist/: rastelle-cli_VERSION_ARCH.deb (the command-line tool,
 # its man page and completion, through CPack), Rastelle-VERSION-win64.zip and
 # Rastelle-VERSION-win32.zip (both Windows programs of each build and the texts, with CR LF),
-# rastelle-web-VERSION.zip (the web page's folder: web/page/ with the module beside it).
+# rastelle-web-VERSION.zip (the web page's folder: web/page/ with the module beside it, and
+# the license texts).
 # scripts/check-packages.sh checks them.
 set -eu
 
@@ -45,6 +46,8 @@ name=rastelle-web-$version
 rm -rf build/web/zip
 mkdir -p build/web/zip
 cp -r build/web/web/page "build/web/zip/$name"
+cp LICENSE "build/web/zip/$name/LICENSE.txt"
+cp THIRD-PARTY.md "build/web/zip/$name/THIRD-PARTY.txt"
 (cd build/web/zip && zip -qrX "$name.zip" "$name")
 mv "build/web/zip/$name.zip" dist/
 ls -l dist
