@@ -349,10 +349,18 @@ function setState(state) {
 let image = null; // { name, bytes }
 let result = null; // { bytes, name }
 
-function changed() {
+// The address keeps the settings, so that a link reproduces them.
+function keepSettings() {
   const settings = getSettings();
   const hash = settings.toString().replace(/=(&|$)/g, '$1');
-  if (location.hash.slice(1) !== hash) history.replaceState(null, '', hash ? '#' + hash : location.pathname + location.search);
+  if (location.hash.slice(1) !== hash) {
+    history.replaceState(null, '', hash ? '#' + hash : location.pathname + location.search);
+  }
+  return settings;
+}
+
+function changed() {
+  const settings = keepSettings();
   const args = optionArgs(settings, 'image');
   const words = ['rastelle-cli'].concat(args);
   if (image && !settings.get('output')?.startsWith('--preview')) words.push('-o', textName(settings));
@@ -361,8 +369,13 @@ function changed() {
   convert(settings, args);
 }
 
+let converted = ''; // what the last request converted: a change that changes nothing converts nothing
+
 function convert(settings, args) {
   if (!image) return;
+  const key = image.serial + ' ' + JSON.stringify(args);
+  if (key === converted) return;
+  converted = key;
   const inputs = { [image.name]: image.bytes };
   const form = settings.get('output');
   const previewArgs = args.filter((arg) => arg !== form);
@@ -451,7 +464,9 @@ async function copyText(text, button) {
 
 async function openImage(file) {
   if (!file) return;
-  image = { name: file.name || 'pasted.png', bytes: new Uint8Array(await file.arrayBuffer()) };
+  setState('busy');
+  image = { name: file.name || 'pasted.png', bytes: new Uint8Array(await file.arrayBuffer()),
+    serial: image ? image.serial + 1 : 1 };
   $('image-name').textContent = image.name + ' (' + sizeWords(image.bytes.length) + ')';
   changed();
 }
@@ -466,8 +481,6 @@ function makePicture() {
   if (text.bytes.length === 0) return;
   const output = stem(text.name) + '.png';
   const args = ['--reverse'].concat(optionArgs(getSettings(), 'back'));
-  const size = $('opt-size').value.trim();
-  if (size) args.push('--size', size);
   args.push('-o', output, ...fileArg(text.name));
   request({ kind: 'reverse', args, inputs: { [text.name]: text.bytes }, output });
 }
@@ -497,6 +510,7 @@ function showPicture(request, message) {
 
 async function openText(file) {
   if (!file) return;
+  setState('busy');
   const bytes = new Uint8Array(await file.arrayBuffer());
   backText = { name: file.name || 'text.asm', bytes };
   $('back-text').value = new TextDecoder().decode(bytes.subarray(0, 1 << 20));
@@ -507,6 +521,7 @@ async function openText(file) {
 function wire() {
   $('option-groups').addEventListener('input', changed);
   $('option-groups').addEventListener('change', changed);
+  $('back-options').addEventListener('input', keepSettings);
   $('reset').addEventListener('click', () => { setSettings(new URLSearchParams()); changed(); });
   $('image-file').addEventListener('change', (e) => openImage(e.target.files[0]));
   $('text-file').addEventListener('change', (e) => openText(e.target.files[0]));

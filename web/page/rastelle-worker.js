@@ -37,8 +37,8 @@ function rastelleWorker() {
   }
 
   // The digits as screen pixels: a whole number of them a digit (every step-th digit when
-  // the picture is bigger than the box), ink black, paper white, fill digits in blue tints,
-  // transparent pixels as a grey checkerboard, red lines between cells where there is room.
+  // the picture is bigger than the box), 1s in a dark blue tint on white, transparent pixels
+  // as a grey checkerboard, red lines between cells where there is room.
   function draw(preview, box) {
     const { width, height, digits, mask } = preview;
     const step = Math.max(1, Math.ceil(width / box.width), Math.ceil(height / box.height));
@@ -49,7 +49,7 @@ function rastelleWorker() {
     const w = across * scale;
     const h = down * scale;
     const rgba = new Uint8ClampedArray(w * h * 4);
-    const tones = [[255, 255, 255], [0, 0, 0], [200, 218, 255], [32, 64, 160]];
+    const tones = [[255, 255, 255], [24, 40, 120]];
     for (let y = 0; y < h; ++y) {
       const row = Math.floor(y / scale) * step;
       for (let x = 0; x < w; ++x) {
@@ -59,7 +59,7 @@ function rastelleWorker() {
           const v = ((x >> 3) + (y >> 3)) & 1 ? 204 : 240;
           tone = [v, v, v];
         } else {
-          tone = tones[digits[at]] || tones[1];
+          tone = tones[digits[at] ? 1 : 0];
         }
         const o = (y * w + x) * 4;
         rgba[o] = tone[0];
