@@ -1,9 +1,10 @@
 #!/bin/sh
-# install-deps.sh [--native] [--windows] [--cli] [--check]
+# install-deps.sh [--native] [--windows] [--web] [--cli] [--check]
 #
 # Installs what building and testing Rastelle need on Debian 12: --native the host tools,
-# --windows the mingw-w64 cross compilers (64 and 32 bits), Wine and Xvfb; --cli only what building
-# rastelle-cli needs; --native and --windows when none is given.
+# --windows the mingw-w64 cross compilers (64 and 32 bits), Wine and Xvfb; --web emscripten,
+# libjpeg-turbo built for wasm, Chromium and the page's npm packages; --cli only what building
+# rastelle-cli needs; --native, --windows and --web when none is given.
 # Nothing is installed when everything is there already. --check only reports what is missing
 # (status 1 when something is). Installing needs root.
 #
@@ -24,6 +25,10 @@ RASTELLE_CLI_PACKAGES="cmake ninja-build g++ libstb-dev libjpeg62-turbo-dev"
 RASTELLE_WINDOWS_PACKAGES="cmake ninja-build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64
 wine wine64 fonts-wine xvfb x11-utils imagemagick xdotool libstb-dev dpkg-dev nasm
 libjpeg-turbo-progs"
+# The web build: emscripten compiles the engine, node runs its tests, Chromium the page's.
+RASTELLE_WEB_PACKAGES="cmake ninja-build emscripten nodejs chromium libstb-dev dpkg-dev"
+RASTELLE_WASM_JPEG_PREFIX=/opt/rastelle/wasm-libjpeg-turbo
+
 # Only where the kernel runs 32-bit code: the 32-bit loader, and libfreetype6:i386, without
 # which 32-bit Wine draws no TrueType at all.
 RASTELLE_WINDOWS_32BIT_PACKAGES="wine32:i386 libfreetype6:i386"
@@ -37,6 +42,7 @@ RASTELLE_MINGW64_JPEG_PREFIX=/opt/rastelle/mingw64-libjpeg-turbo
 # rastelle_kernel_runs_i386; found beside the running script, which is in scripts/ whether
 # this file is run or sourced.
 . "$(dirname "$0")/../cmake/wine-loader.sh"
+RASTELLE_TOP=$(cd "$(dirname "$0")/.." && pwd)
 
 rastelle_missing_packages() {
     for package in "$@"; do
@@ -62,9 +68,33 @@ rastelle_mingw_jpeg_missing() {
 
 # rastelle_build_mingw_jpeg PROCESSOR TRIPLET PREFIX
 rastelle_build_mingw_jpeg() {
-    processor=$1
-    triplet=$2
-    prefix=$3
+    # Static, no TurboJPEG API, SIMD through nasm; only what libjpeg's decoder needs.
+    rastelle_build_jpeg "Windows ($1)" "$3" cmake -DCMAKE_SYSTEM_NAME=Windows \
+        -DCMAKE_SYSTEM_PROCESSOR="$1" -DCMAKE_C_COMPILER="$2-gcc-posix" \
+        -DCMAKE_RC_COMPILER="$2-windres" -DWITH_SIMD=ON -DREQUIRE_SIMD=ON
+}
+
+# rastelle_build_wasm_jpeg: the library has no SIMD path for wasm. Its configure checks run
+# under node, which rejects the flag emcmake would hand it otherwise; a node with fetch would
+# try to fetch the checks' .wasm files as addresses and fail every check.
+rastelle_build_wasm_jpeg() {
+    rastelle_build_jpeg wasm "$RASTELLE_WASM_JPEG_PREFIX" emcmake cmake -DWITH_SIMD=OFF \
+        "-DCMAKE_CROSSCOMPILING_EMULATOR=$(command -v node);$(rastelle_node_without_fetch)"
+}
+
+# The option that keeps node from using fetch for emscripten's files (empty where node has none).
+rastelle_node_without_fetch() {
+    if node --no-experimental-fetch -e '' 2>/dev/null; then
+        echo --no-experimental-fetch
+    fi
+}
+
+# rastelle_build_jpeg WHAT PREFIX CONFIGURE...: libjpeg-turbo from Debian's source package,
+# static, without the TurboJPEG API, configured by the command given.
+rastelle_build_jpeg() {
+    what=$1
+    prefix=$2
+    shift 2
     if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
         # The first archive the machine uses, with its own options (Signed-By), as sources.
         if [ -f /etc/apt/sources.list.d/debian.sources ]; then
@@ -78,34 +108,29 @@ rastelle_build_mingw_jpeg() {
     fi
     work=$(mktemp -d "${TMPDIR:-/tmp}/rastelle-libjpeg.XXXXXX")
     started=$(date +%s)
+    # Each step checked: set -e does not hold in a function whose caller tests its result.
     (
-        set -e
-        cd "$work"
-        apt-get source --download-only libjpeg-turbo >/dev/null
-        dpkg-source --no-check -x ./libjpeg-turbo_*.dsc source >/dev/null
-        version=$(dpkg-parsechangelog -l source/debian/changelog -S Version)
-        # Static, no TurboJPEG API, SIMD through nasm; only what libjpeg's decoder needs.
-        cmake -S source -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$processor" \
-            -DCMAKE_C_COMPILER="$triplet-gcc-posix" \
-            -DCMAKE_RC_COMPILER="$triplet-windres" \
-            -DCMAKE_INSTALL_PREFIX="$prefix" \
-            -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
-            -DREQUIRE_SIMD=ON >/dev/null
-        cmake --build build --target jpeg-static >/dev/null
-        rm -rf "$prefix"
-        mkdir -p "$prefix/lib" "$prefix/include"
-        cp build/libjpeg.a "$prefix/lib/"
-        cp build/jconfig.h source/jpeglib.h source/jmorecfg.h source/jerror.h "$prefix/include/"
-        echo "$version" >"$prefix/debian-version"
+        cd "$work" &&
+            apt-get source --download-only libjpeg-turbo >/dev/null &&
+            dpkg-source --no-check -x ./libjpeg-turbo_*.dsc source >/dev/null &&
+            version=$(dpkg-parsechangelog -l source/debian/changelog -S Version) &&
+            "$@" -S source -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+                -DCMAKE_INSTALL_PREFIX="$prefix" \
+                -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF >/dev/null &&
+            cmake --build build --target jpeg-static >/dev/null &&
+            rm -rf "$prefix" &&
+            mkdir -p "$prefix/lib" "$prefix/include" &&
+            cp build/libjpeg.a "$prefix/lib/" &&
+            cp build/jconfig.h source/jpeglib.h source/jmorecfg.h source/jerror.h "$prefix/include/" &&
+            echo "$version" >"$prefix/debian-version"
     )
     result=$?
     rm -rf "$work"
     if [ "$result" -ne 0 ]; then
-        echo "install-deps.sh: building libjpeg-turbo for Windows ($processor) failed" >&2
+        echo "install-deps.sh: building libjpeg-turbo for $what failed" >&2
         return 1
     fi
-    echo "Built libjpeg-turbo for Windows ($processor) in $(($(date +%s) - started)) s: $prefix"
+    echo "Built libjpeg-turbo for $what in $(($(date +%s) - started)) s: $prefix"
 }
 
 # Builds each architecture's copy that is missing or out of date.
@@ -122,12 +147,14 @@ rastelle_install_deps() {
     want_native=
     want_windows=
     want_cli=
+    want_web=
     check_only=
     for option in "$@"; do
         case $option in
             --native) want_native=1 ;;
             --windows) want_windows=1 ;;
             --cli) want_cli=1 ;;
+            --web) want_web=1 ;;
             --check) check_only=1 ;;
             *)
                 echo "install-deps.sh: unknown option $option" >&2
@@ -135,9 +162,11 @@ rastelle_install_deps() {
                 ;;
         esac
     done
-    if [ -z "$want_native" ] && [ -z "$want_windows" ] && [ -z "$want_cli" ]; then
+    if [ -z "$want_native" ] && [ -z "$want_windows" ] && [ -z "$want_cli" ] &&
+        [ -z "$want_web" ]; then
         want_native=1
         want_windows=1
+        want_web=1
     fi
 
     wanted=
@@ -150,31 +179,64 @@ rastelle_install_deps() {
         fi
     fi
     [ -n "$want_cli" ] && wanted="$wanted $RASTELLE_CLI_PACKAGES"
+    [ -n "$want_web" ] && wanted="$wanted $RASTELLE_WEB_PACKAGES"
     # shellcheck disable=SC2086 # word splitting wanted
     missing=$(rastelle_missing_packages $wanted | sort -u | tr '\n' ' ')
+    # npm comes with some builds of nodejs, in a package of its own with Debian's.
+    if [ -n "$want_web" ] && ! command -v npm >/dev/null; then
+        missing="${missing}npm "
+    fi
     jpeg_missing=
     if [ -n "$want_windows" ] && { rastelle_mingw_jpeg_missing "$RASTELLE_MINGW_JPEG_PREFIX" ||
         rastelle_mingw_jpeg_missing "$RASTELLE_MINGW64_JPEG_PREFIX"; }; then
         jpeg_missing=1
     fi
-    if [ -z "$missing" ] && [ -z "$jpeg_missing" ]; then
+    if [ -n "$want_web" ] && rastelle_mingw_jpeg_missing "$RASTELLE_WASM_JPEG_PREFIX"; then
+        jpeg_missing=1
+    fi
+    npm_missing=
+    [ -n "$want_web" ] && rastelle_npm_missing && npm_missing=1
+    if [ -z "$missing" ] && [ -z "$jpeg_missing" ] && [ -z "$npm_missing" ]; then
         return 0
     fi
     if [ -n "$check_only" ]; then
         [ -n "$missing" ] && echo "Missing packages: $missing"
-        [ -n "$jpeg_missing" ] && echo "Missing: libjpeg-turbo for Windows in /opt/rastelle"
+        [ -n "$jpeg_missing" ] && echo "Missing: libjpeg-turbo for Windows or wasm in /opt/rastelle"
+        [ -n "$npm_missing" ] && echo "Missing: the page's npm packages (npm ci)"
         return 1
     fi
     if [ "$(id -u)" -ne 0 ]; then
         [ -n "$missing" ] && echo "install-deps.sh: missing packages: $missing" >&2
-        [ -n "$jpeg_missing" ] && echo "install-deps.sh: missing libjpeg-turbo for Windows" >&2
+        [ -n "$jpeg_missing" ] && echo "install-deps.sh: missing libjpeg-turbo for Windows or wasm" >&2
+        [ -n "$npm_missing" ] && echo "install-deps.sh: missing the page's npm packages" >&2
         echo "Run this script as root (e.g. sudo $0) to install them." >&2
         return 1
     fi
-    if [ -z "$missing" ]; then
-        rastelle_build_mingw_jpegs
-        return
+    if [ -n "$missing" ]; then
+        rastelle_apt_install "$missing" || return 1
     fi
+    if [ -n "$jpeg_missing" ]; then
+        if [ -n "$want_windows" ]; then
+            rastelle_build_mingw_jpegs || return 1
+        fi
+        if [ -n "$want_web" ] && rastelle_mingw_jpeg_missing "$RASTELLE_WASM_JPEG_PREFIX"; then
+            rastelle_build_wasm_jpeg || return 1
+        fi
+    fi
+    if [ -n "$npm_missing" ]; then
+        (cd "$RASTELLE_TOP" && npm ci --no-audit --no-fund) || return 1
+    fi
+}
+
+# The page's tests' packages, pinned by package-lock.json at the top, when it exists.
+rastelle_npm_missing() {
+    [ -f "$RASTELLE_TOP/package-lock.json" ] &&
+        ! [ "$RASTELLE_TOP/node_modules/.package-lock.json" -nt "$RASTELLE_TOP/package-lock.json" ]
+}
+
+# rastelle_apt_install "PACKAGES"
+rastelle_apt_install() {
+    missing=$1
 
     echo "Installing: $missing"
     if case $missing in *:i386*) true ;; *) false ;; esac &&
@@ -186,10 +248,7 @@ rastelle_install_deps() {
     # With recommends: Wine's X11 driver's libraries (libxrender1 and others) come only that
     # way. wine32 is named explicitly because nothing depends on it.
     # shellcheck disable=SC2086
-    apt-get install -y $missing || return 1
-    if [ -n "$jpeg_missing" ]; then
-        rastelle_build_mingw_jpegs
-    fi
+    apt-get install -y $missing
 }
 
 # Run directly (not sourced): install and exit with the result.

@@ -117,8 +117,8 @@ Decoded<std::unique_ptr<JpegImage>> JpegImage::Decode(std::span<const std::uint8
         const bool turned = orientation >= 5;
         image->width_ = static_cast<std::int32_t>(turned ? height : width);
         image->height_ = static_cast<std::int32_t>(turned ? width : height);
-        image->pixels_ =
-            std::make_unique_for_overwrite<Colour[]>(static_cast<std::size_t>(width * height));
+        // Left uninitialised, as every pixel is written below: new without () zeroes nothing.
+        image->pixels_.reset(new Colour[static_cast<std::size_t>(width * height)]);
         const auto rowSamples = static_cast<std::size_t>(width) *
                                 static_cast<std::size_t>(header.value().samplesPerPixel);
         std::vector<std::uint8_t> samples(rowSamples *
