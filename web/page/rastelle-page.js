@@ -321,14 +321,16 @@ function received(message) {
     if (!busy) setState('idle');
     return;
   }
-  if (!busy || message.id !== busy.id) return; // an older request's
+  if (!busy || message.id !== busy.id) return; // a stopped request's
+  // A newer request of the same kind waits: this result is out of date already.
+  const current = !waiting.has(busy.kind);
   if (message.kind === 'preview') {
-    showPreview(message);
+    if (current) showPreview(message);
     return;
   }
   const done = busy;
   busy = null;
-  finished(done, message);
+  if (current) finished(done, message);
   sendNext();
   if (!busy) setState('idle');
 }

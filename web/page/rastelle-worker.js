@@ -3,7 +3,8 @@
 // file:// may not start a worker from a file). It converts and draws the preview, so that the
 // page's thread only swaps results in.
 function rastelleWorker() {
-  const SHOWN_BYTES = 1 << 20; // of the text, shown in the page; Copy and Download take all
+  const SHOWN_BYTES = 1 << 18; // of the text, shown in the page (more takes the page's thread
+  // longer to lay out than a user may wait); Copy and Download take all
   const ready = createRastelle();
   ready.then((rastelle) => {
     self.postMessage({ kind: 'ready', help: rastelle.help(), version: rastelle.version() });

@@ -277,3 +277,54 @@ test('readable 320 pixels wide and in a dark theme', async () => {
     assert.ok(colorScheme === 'dark' ? paper < 150 && ink > 500 : paper > 600 && ink < 150, colorScheme);
   }
 });
+
+test('the page answers while a 4096 x 4096 picture converts, and a newer image replaces it', async () => {
+  const big = made('big.png', '-size', '4096x4096', 'gradient:white-black', '-depth', '8');
+  const page = await browser.open(browser.bases.http, 'dither=floyd-steinberg&comment');
+  // The page's own thread: the longest it was kept from its event loop while converting.
+  await page.evaluate(() => {
+    window.longest = 0;
+    let last = performance.now();
+    (function tick() {
+      const now = performance.now();
+      if (document.body.dataset.state === 'busy') window.longest = Math.max(window.longest, now - last);
+      last = now;
+      setTimeout(tick, 0);
+    }());
+  });
+  await page.focus('#back-text');
+  const started = Date.now();
+  await page.setInputFiles('#image-file', big);
+  const times = [];
+  while (await page.evaluate(() => document.body.dataset.state === 'busy')) {
+    const start = Date.now();
+    await page.keyboard.press('a');
+    await page.waitForFunction((n) => document.getElementById('back-text').value.length === n, times.length + 1);
+    times.push(Date.now() - start);
+  }
+  const took = Date.now() - started;
+  const longest = await page.evaluate(() => Math.round(window.longest));
+  console.log(`4096 x 4096 converted in ${took} ms; ${times.length} keypresses answered in ` +
+    `${Math.min(...times)} to ${Math.max(...times)} ms; the page's thread held at most ${longest} ms`);
+  assert.ok(times.length > 0 && Math.max(...times) < 1000, 'a keypress answered within 1 s');
+  assert.match(await page.textContent('#text-size'), /MiB/);
+
+  // Converting it again, then a small image, at once (it waits) or later (it stops the big one):
+  // the small one's text shows, the big one's never does.
+  for (const [threshold, delay] of [[100, 0], [101, 400]]) {
+    await convert(page, big);
+    await page.evaluate((t) => { location.hash = 'dither=floyd-steinberg&comment&threshold=' + t; }, threshold);
+    await page.waitForFunction(() => document.body.dataset.state === 'busy');
+    await new Promise((resolve) => setTimeout(resolve, delay));
+    await page.evaluate(() => {
+      window.sizes = [];
+      new MutationObserver(() => window.sizes.push(document.getElementById('text-size').textContent))
+        .observe(document.getElementById('text-size'), { childList: true, characterData: true, subtree: true });
+    });
+    await convert(page, files.ghost);
+    const expected = cli(['--dither', 'floyd-steinberg', '--comment', '--threshold', String(threshold)], files.ghost);
+    assert.ok((await download(page)).bytes.equals(expected.stdout), `${threshold}`);
+    await new Promise((resolve) => setTimeout(resolve, took));
+    assert.deepEqual(await page.evaluate(() => window.sizes.filter((size) => /MiB/.test(size))), [], 'the older text showed');
+  }
+});
