@@ -33,7 +33,7 @@ const OPTIONS = [
   { option: '--label', group: 'text', kind: 'text', label: 'Label name', hint: 'none', to: 'both' },
   { option: '--label-prefix', group: 'text', kind: 'text', label: 'Label prefix', hint: 'none', to: 'both' },
   { option: '--radix', group: 'text', kind: 'choice', label: 'Radix',
-    values: ['', 'bin', 'hex', 'dec'], names: { '': 'as the assembler says' }, def: '', to: 'both' },
+    values: ['', 'bin', 'hex', 'dec'], names: { '': 'default (bin; C: hex)' }, def: '', to: 'both' },
   { option: '--per-line', group: 'text', kind: 'number', label: 'Literals a line', min: 1,
     hint: 'a row or page', to: 'both' },
   { option: '--comment', group: 'text', kind: 'flag', label: 'Comment drawing each row', to: 'both' },
@@ -50,7 +50,7 @@ const OPTIONS = [
   { option: '--layout', group: 'layout', kind: 'choice', label: 'Layout',
     values: ['rows', 'pages', 'strips'], def: 'rows', to: 'both' },
   { option: '--bit-order', group: 'layout', kind: 'choice', label: 'First pixel in',
-    values: ['', 'msb', 'lsb'], names: { '': 'as the layout says', msb: 'bit 7 (msb)', lsb: 'bit 0 (lsb)' },
+    values: ['', 'msb', 'lsb'], names: { '': 'default (rows: msb)', msb: 'bit 7 (msb)', lsb: 'bit 0 (lsb)' },
     def: '', to: 'both' },
   { option: '--frames', group: 'layout', kind: 'choice', label: 'Frames of a GIF',
     values: ['first', 'all'], def: 'first', to: 'both' },
@@ -381,7 +381,7 @@ function convert(settings, args) {
   const inputs = { [image.name]: image.bytes };
   const form = settings.get('output');
   const previewArgs = args.filter((arg) => arg !== form);
-  const box = { width: Math.max(64, $('preview-box').clientWidth - 4), height: 512 };
+  const box = { width: Math.max(64, $('preview-box').clientWidth - 4), height: 320 };
   request({
     kind: 'convert', args: args.concat(fileArg(image.name)), previewArgs: previewArgs.concat(fileArg(image.name)),
     inputs, box, binary: form === '--binary', name: textName(settings),

@@ -239,7 +239,7 @@ test('bad files and settings show the CLI\'s words and no text', async () => {
 });
 
 test('every option of --help has a labelled control that the keyboard reaches', async () => {
-  const page = await browser.open(browser.bases.http);
+  const page = await browser.open(browser.bases.http, '', { permissions: ['clipboard-read', 'clipboard-write'] });
   const help = await page.textContent('#help');
   const named = [...help.matchAll(/^ {2}(?:-o, )?(--[a-z][a-z-]*)/gm)].map((m) => m[1]);
   assert.ok(named.length > 40, 'the options of --help, read from the page');
@@ -264,7 +264,13 @@ test('every option of --help has a labelled control that the keyboard reaches', 
   await page.focus('#opt-threshold');
   await page.keyboard.press('ArrowLeft');
   await idle(page);
-  assert.ok((await download(page)).bytes.equals(cli(['--threshold', '127'], files.ghost).stdout));
+  const expected = cli(['--threshold', '127'], files.ghost).stdout;
+  assert.ok((await download(page)).bytes.equals(expected));
+  // Copy takes the whole text, line ends and all.
+  await page.focus('#copy');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => document.getElementById('copy').textContent !== 'Copy');
+  assert.equal(await page.evaluate(() => navigator.clipboard.readText()), expected.toString());
 });
 
 test('readable 320 pixels wide and in a dark theme', async () => {
@@ -326,5 +332,22 @@ test('the page answers while a 4096 x 4096 picture converts, and a newer image r
     assert.ok((await download(page)).bytes.equals(expected.stdout), `${threshold}`);
     await new Promise((resolve) => setTimeout(resolve, took));
     assert.deepEqual(await page.evaluate(() => window.sizes.filter((size) => /MiB/.test(size))), [], 'the older text showed');
+  }
+});
+
+test('an image dropped on the box or pasted is converted as one opened', async () => {
+  const page = await browser.open(browser.bases.http);
+  for (const [how, file, type] of [['drop', files.photo, 'image/jpeg'], ['paste', files.ghost, 'image/bmp']]) {
+    await page.evaluate(([how, name, type, bytes]) => {
+      const data = new DataTransfer();
+      data.items.add(new File([new Uint8Array(bytes)], name, { type }));
+      const event = how === 'drop' ? new DragEvent('drop', { dataTransfer: data, bubbles: true })
+        : new ClipboardEvent('paste', { clipboardData: data, bubbles: true });
+      (how === 'drop' ? document.getElementById('drop') : document.body).dispatchEvent(event);
+    }, [how, path.basename(file), type, [...fs.readFileSync(file)]]);
+    await idle(page);
+    const saved = await download(page);
+    assert.equal(saved.name, path.basename(file).replace(/\.\w+$/, '.asm'), how);
+    assert.ok(saved.bytes.equals(cli([], file).stdout), how);
   }
 });
