@@ -399,7 +399,7 @@ function showPreview(message) {
     canvas.getContext('2d').putImageData(new ImageData(picture.rgba, picture.width, picture.height), 0, 0);
   }
   let note = message.width + ' × ' + message.height + ' digits';
-  if (picture.step > 1) note += ', every ' + picture.step + 'th shown';
+  if (picture.step > 1) note += ', one of every ' + picture.step + ' × ' + picture.step + ' shown';
   else if (picture.scale > 1) note += ', each ' + picture.scale + ' × ' + picture.scale + ' screen pixels';
   if (message.frames > 1) note += '; ' + message.frames + ' frames, the first shown';
   $('preview-note').textContent = note;

@@ -14,18 +14,17 @@ const CLI = path.resolve(ROOT, process.env.RASTELLE_CLI || 'build/native/rastell
 const CHROMIUM = process.env.RASTELLE_CHROMIUM || '/usr/bin/chromium';
 const WORK = fs.mkdtempSync(path.join(require('node:os').tmpdir(), 'rastelle-web-'));
 
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
-  '.png': 'image/png' };
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
 
 function serve() {
   const server = http.createServer((request, response) => {
     const file = path.join(PAGE_DIR, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    if (!file.startsWith(PAGE_DIR) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+    if (!file.startsWith(PAGE_DIR) || !fs.statSync(file, { throwIfNoEntry: false })?.isFile()) {
       response.writeHead(404).end();
-      return;
+    } else {
+      response.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
+      fs.createReadStream(file).pipe(response);
     }
-    response.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
-    fs.createReadStream(file).pipe(response);
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
@@ -43,6 +42,7 @@ async function start() {
     async stop() {
       await browser.close();
       server.close();
+      fs.rmSync(WORK, { recursive: true, force: true });
     },
     // A page ready to convert; every request it makes is kept in `requests`.
     async open(base, hash = '', options = {}) {
@@ -86,27 +86,13 @@ function made(name, ...convertArgs) {
   return file;
 }
 
-// A 24-bit BMP from rows of letters: K black, W white, G grey 128, M magenta.
-function bmp(name, rows) {
-  const colours = { K: [0, 0, 0], W: [255, 255, 255], G: [128, 128, 128], M: [255, 0, 255] };
-  const width = rows[0].length;
-  const stride = (width * 3 + 3) & ~3;
-  const file = Buffer.alloc(54 + stride * rows.length);
-  file.write('BM');
-  file.writeUInt32LE(file.length, 2);
-  file.writeUInt32LE(54, 10);
-  file.writeUInt32LE(40, 14);
-  file.writeInt32LE(width, 18);
-  file.writeInt32LE(-rows.length, 22); // top-down
-  file.writeUInt16LE(1, 26);
-  file.writeUInt16LE(24, 28);
-  rows.forEach((row, y) => [...row].forEach((letter, x) => {
-    const [r, g, b] = colours[letter];
-    file.set([b, g, r], 54 + y * stride + x * 3);
-  }));
-  const at = path.join(WORK, name);
-  fs.writeFileSync(at, file);
-  return at;
+// A plain PPM from rows of letters: K black, W white, G grey 128, M magenta.
+function ppm(name, rows) {
+  const colours = { K: '0 0 0', W: '255 255 255', G: '128 128 128', M: '255 0 255' };
+  const file = path.join(WORK, name);
+  fs.writeFileSync(file, `P3 ${rows[0].length} ${rows.length} 255\n` +
+    rows.map((row) => [...row].map((letter) => colours[letter]).join(' ')).join('\n') + '\n');
+  return file;
 }
 
-module.exports = { ROOT, CLI, WORK, start, convert, idle, download, cli, made, bmp };
+module.exports = { ROOT, CLI, WORK, start, convert, idle, download, cli, made, ppm };
