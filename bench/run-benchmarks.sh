@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints every performance figure of the project: engine throughput (Google Benchmark),
-# rastelle-cli against ImageMagick with its peak memory, and conversions through the window
-# under Wine. Exits non-zero when a target is missed.
+# rastelle-cli against ImageMagick with its peak memory, the web module against rastelle-cli,
+# and conversions through the window under Wine. Exits non-zero when a target is missed.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -23,6 +23,12 @@ python3 bench/compare-imagemagick.py --cli build/native/rastelle-cli || status=1
 echo
 echo "== Digits: plain thresholding against cat, Floyd-Steinberg against ImageMagick, memory of dithering"
 python3 bench/compare-digits.py --cli build/native/rastelle-cli || status=1
+
+echo
+echo "== The web module's run() in node against rastelle-cli (target: at most 3 times its time)"
+cmake --preset web >/dev/null
+cmake --build --preset web >/dev/null
+node bench/web-bench.mjs build/web/web/rastelle.js build/native/rastelle-cli || status=1
 
 . cmake/wine-loader.sh
 for bits in 64 32; do

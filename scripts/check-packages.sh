@@ -4,7 +4,8 @@
 # and has its man page and completion; removed, it leaves nothing. Each Windows zip (64 and 32
 # bits): the files named, the texts with CR LF, only system DLLs imported, and both programs
 # run under Wine in a session of scripts/wine-session.sh; the 32-bit ones only where this
-# machine runs 32-bit code (said in one line where it doesn't).
+# machine runs 32-bit code (said in one line where it doesn't). The web page's zip: one folder
+# holding web/page/'s files and the module, its index.html loading nothing from another site.
 #
 # check-packages.sh --run FOLDER EXPECTED is the part that runs inside a session: it starts
 # the zip's two programs from FOLDER.
@@ -103,4 +104,19 @@ for bits in 64 32; do
             sh scripts/wine-session.sh --bits "$bits" sh "$0" --run "$folder" "$work/expected.asm"
     fi
 done
+zip=dist/rastelle-web-$version.zip
+echo "== $zip"
+unzip -q "$zip" -d "$work/web"
+folder=$work/web/rastelle-web-$version
+expected=$( (ls web/page 2>/dev/null || true; printf '%s\n' index.html rastelle.js rastelle-source.js \
+    LICENSE.txt THIRD-PARTY.txt) |
+    sort -u | tr '\n' ' ')
+[ "$(cd "$folder" && ls | sort | tr '\n' ' ')" = "$expected" ] ||
+    fail "unexpected files in $zip: $(ls "$folder" | tr '\n' ' '), not $expected"
+[ -f "$folder/index.html" ] || fail "$zip has no index.html"
+# src, href, url() or import naming a scheme or a host (//...): another site.
+if grep -Eiq '(src|href|action)[[:space:]]*=[[:space:]]*["'"'"']?([a-z]+:|//)|url\([[:space:]]*["'"'"']?([a-z]+:|//)|import[^;]*["'"'"'](https?:)?//' \
+    "$folder/index.html"; then
+    fail "$zip: index.html loads from another site"
+fi
 echo "packages checked"

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Makes every release artefact in dist/: rastelle-cli_VERSION_ARCH.deb (the command-line tool,
 # its man page and completion, through CPack), Rastelle-VERSION-win64.zip and
-# Rastelle-VERSION-win32.zip (both Windows programs of each build and the texts, with CR LF).
+# Rastelle-VERSION-win32.zip (both Windows programs of each build and the texts, with CR LF),
+# rastelle-web-VERSION.zip (the web page's folder: web/page/ with the module beside it, and
+# the license texts).
 # scripts/check-packages.sh checks them.
 set -eu
 
@@ -37,4 +39,15 @@ done <<'BUILDS'
 windows64 build/windows64 win64 x86_64-w64-mingw32
 windows build/windows win32 i686-w64-mingw32
 BUILDS
+# The page as the web build lays it out, in one folder.
+cmake --preset web
+cmake --build --preset web --target rastelle-page
+name=rastelle-web-$version
+rm -rf build/web/zip
+mkdir -p build/web/zip
+cp -r build/web/web/page "build/web/zip/$name"
+cp LICENSE "build/web/zip/$name/LICENSE.txt"
+cp THIRD-PARTY.md "build/web/zip/$name/THIRD-PARTY.txt"
+(cd build/web/zip && zip -qrX "$name.zip" "$name")
+mv "build/web/zip/$name.zip" dist/
 ls -l dist

@@ -7,10 +7,22 @@
 # WINEPREFIX: the Wine prefix to use (default wineprefix-desktop in the build's folder, so the
 # prefix tuned for the tests, without window-manager decorations, stays separate).
 # RASTELLE_ONLY_64BIT=1: behave as on a machine that runs no 32-bit code.
+#
+# run.sh --web builds the web page instead and serves it on 127.0.0.1 (port RASTELLE_PORT,
+# default 8000) until Ctrl+C.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+
+if [ "${1:-}" = "--web" ]; then
+    sh scripts/install-deps.sh --web
+    cmake --preset web >/dev/null
+    cmake --build --preset web --target rastelle-page
+    port=${RASTELLE_PORT:-8000}
+    echo "Serving the web page at http://127.0.0.1:$port/ (Ctrl+C stops)"
+    exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build/web/web/page
+fi
 
 if [ -z "${DISPLAY:-}" ]; then
     sh scripts/install-deps.sh --cli

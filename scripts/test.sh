@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of the project: the host build with g++ and clang, the sanitizer build,
-# a short fuzzing run, the Windows programs and their tests under Wine on a private
+# a short fuzzing run, the web module against the host build in node and the page in headless
+# Chromium, the Windows programs and their tests under Wine on a private
 # display (the 64-bit build everywhere, the 32-bit build where the machine runs 32-bit
 # code), and the release artefacts (scripts/package.sh, scripts/check-packages.sh).
 # Installs what is missing first (as root). Exits non-zero when anything fails, naming the
@@ -48,6 +49,15 @@ bash tests/fuzz/run-fuzzer.sh "$fuzz_seconds"
 step "Fuzzing the reading of assembler text for $((fuzz_seconds / 2)) s"
 bash tests/fuzz/run-fuzzer.sh "$((fuzz_seconds / 2))" text
 
+step "Web module (emscripten) against the host build, in node"
+cmake --preset web
+cmake --build --preset web
+ctest --preset web
+if [ -f package.json ] && grep -q '"test"' package.json; then
+    step "The web page in headless Chromium"
+    npm test
+fi
+
 step "Starting Wine's 64-bit loader"
 rastelle_check_wine_loader 64 test.sh
 
@@ -67,7 +77,7 @@ else
     bash scripts/wine-session.sh --bits 32 ctest --preset windows
 fi
 
-step "Release artefacts: the Debian package and the Windows zips, made and checked"
+step "Release artefacts: the Debian package, the Windows zips and the web page's zip, made and checked"
 bash scripts/package.sh
 bash scripts/check-packages.sh
 
