@@ -159,7 +159,6 @@ function buildControls() {
         number.addEventListener('input', () => {
           if (number.value !== '' && +number.value >= row.min && +number.value <= row.max) {
             control.value = number.value;
-            changed();
           }
         });
       } else {
@@ -521,7 +520,12 @@ async function openText(file) {
 
 // ---- wiring ---------------------------------------------------------------------------
 function wire() {
-  $('option-groups').addEventListener('input', changed);
+  // A field of words converts when it is left or Enter is pressed, not at each keystroke (a
+  // half-typed "8" is no cell size); the slider, its number and the lists at once.
+  $('option-groups').addEventListener('input', (event) => {
+    const words = event.target.type === 'text' || event.target.type === 'number';
+    if (!words || event.target.id === 'opt-threshold-number') changed();
+  });
   $('option-groups').addEventListener('change', changed);
   $('back-options').addEventListener('input', keepSettings);
   $('reset').addEventListener('click', () => { setSettings(new URLSearchParams()); changed(); });
