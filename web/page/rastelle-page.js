@@ -255,6 +255,7 @@ let workerReady = false;
 let busy = null; // the request the worker works on
 const waiting = new Map(); // of each kind, the newest request not yet sent
 let lastId = 0;
+let workerImage = 0; // the serial number of the image the worker holds
 const REPLACE_AFTER_MS = 200; // a request running longer is stopped for a newer one
 
 function startWorker() {
@@ -269,6 +270,7 @@ function startWorker() {
   worker = new Worker(url);
   URL.revokeObjectURL(url);
   workerReady = false;
+  workerImage = 0;
   worker.onmessage = (event) => received(event.data);
   worker.onerror = (event) => {
     event.preventDefault();
@@ -302,7 +304,14 @@ function sendNext() {
   busy = waiting.values().next().value;
   waiting.delete(busy.kind);
   busy.started = performance.now();
-  worker.postMessage(busy);
+  // The image goes to a worker once, not with every move of the slider.
+  const { image: sent, ...message } = busy;
+  if (sent) {
+    message.image = { serial: sent.serial, name: sent.name };
+    if (workerImage !== sent.serial) message.image.bytes = sent.bytes;
+    workerImage = sent.serial;
+  }
+  worker.postMessage(message);
 }
 
 function received(message) {
@@ -377,13 +386,12 @@ function convert(settings, args) {
   const key = image.serial + ' ' + JSON.stringify(args);
   if (key === converted) return;
   converted = key;
-  const inputs = { [image.name]: image.bytes };
   const form = settings.get('output');
   const previewArgs = args.filter((arg) => arg !== form);
   const box = { width: Math.max(64, $('preview-box').clientWidth - 4), height: 320 };
   request({
     kind: 'convert', args: args.concat(fileArg(image.name)), previewArgs: previewArgs.concat(fileArg(image.name)),
-    inputs, box, binary: form === '--binary', name: textName(settings),
+    image, box, binary: form === '--binary', name: textName(settings),
   });
 }
 

@@ -6,6 +6,7 @@ function rastelleWorker() {
   const SHOWN_BYTES = 1 << 18; // of the text, shown in the page (more takes the page's thread
   // longer to lay out than a user may wait); Copy and Download take all
   const ready = createRastelle();
+  let image = null; // { serial, name, bytes }: sent once, converted with each setting
   ready.then((rastelle) => {
     self.postMessage({ kind: 'ready', help: rastelle.help(), version: rastelle.version() });
   }, (error) => {
@@ -93,7 +94,9 @@ function rastelleWorker() {
 
   function handle(request, rastelle) {
     if (request.kind === 'convert') {
-      const preview = rastelle.preview(request.previewArgs, request.inputs);
+      if (request.image.bytes) image = request.image;
+      const inputs = { [image.name]: image.bytes };
+      const preview = rastelle.preview(request.previewArgs, inputs);
       if (preview.status === 0) {
         const picture = draw(preview, request.box);
         self.postMessage({
@@ -101,7 +104,7 @@ function rastelleWorker() {
           width: preview.width, height: preview.height,
         }, [picture.rgba.buffer]);
       }
-      const result = rastelle.run(request.args, request.inputs);
+      const result = rastelle.run(request.args, inputs);
       const stdout = own(result.stdout);
       const shown = result.status === 0 ? shownText(stdout, request.binary) : { text: '', whole: true };
       self.postMessage({
