@@ -256,7 +256,6 @@ let busy = null; // the request the worker works on
 const waiting = new Map(); // of each kind, the newest request not yet sent
 let lastId = 0;
 let workerImage = 0; // the serial number of the image the worker holds
-const REPLACE_AFTER_MS = 200; // a request running longer is stopped for a newer one
 
 function startWorker() {
   if (typeof RASTELLE_MODULE_SOURCE !== 'string' || typeof rastelleWorker !== 'function') {
@@ -291,12 +290,22 @@ function request(message) {
   message.id = ++lastId;
   waiting.set(message.kind, message);
   setState('busy');
-  if (busy && busy.kind === message.kind && performance.now() - busy.started > REPLACE_AFTER_MS) {
+  if (outdates(message)) {
     busy = null;
     restartWorker();
   } else {
     sendNext();
   }
+}
+
+// Whether a newer request stops the worker's work rather than wait for it: when the older one
+// converts another image, has shown its preview already (the text is the slow part; a dragged
+// slider's previews come as fast as the worker makes them), or has run long.
+function outdates(message) {
+  if (!busy || busy.kind !== message.kind) return false;
+  const running = performance.now() - busy.started;
+  if (message.kind !== 'convert') return running > 200;
+  return busy.image !== message.image || busy.previewShown || running > 1000;
 }
 
 function sendNext() {
@@ -333,6 +342,7 @@ function received(message) {
   // A newer request of the same kind waits: this result is out of date already.
   const current = !waiting.has(busy.kind);
   if (message.kind === 'preview') {
+    busy.previewShown = current;
     if (current) showPreview(message);
     return;
   }

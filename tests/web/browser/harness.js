@@ -75,7 +75,7 @@ async function download(page, button = '#download') {
 
 // The native CLI run in the file's folder, so that its messages name the file as the page does.
 function cli(args, file) {
-  const run = spawnSync(CLI, args.concat(path.basename(file)), { cwd: path.dirname(file) });
+  const run = spawnSync(CLI, args.concat(path.basename(file)), { cwd: path.dirname(file), maxBuffer: 1 << 30 });
   return { status: run.status, stdout: run.stdout, stderr: run.stderr.toString() };
 }
 
