@@ -550,6 +550,7 @@ function wire() {
   $('image-file').addEventListener('change', (e) => openImage(e.target.files[0]));
   $('text-file').addEventListener('change', (e) => openText(e.target.files[0]));
   $('back-text').addEventListener('input', () => { backText = null; });
+  $('back-text').addEventListener('paste', () => setTimeout(makePicture, 0)); // once it is in
   $('make-picture').addEventListener('click', makePicture);
   $('copy').addEventListener('click', () => copyText(new TextDecoder().decode(result.bytes), $('copy')));
   $('copy-command').addEventListener('click', () => copyText($('command').value, $('copy-command')));
