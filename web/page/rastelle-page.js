@@ -333,7 +333,6 @@ function received(message) {
     workerReady = true;
     $('version').textContent = message.version.trim();
     $('help').textContent = message.help;
-    if (!$('help').dataset.loaded) $('help').dataset.loaded = 'yes';
     sendNext();
     if (!busy) setState('idle');
     return;
@@ -366,7 +365,7 @@ function setState(state) {
 }
 
 // ---- converting the image -------------------------------------------------------------
-let image = null; // { name, bytes }
+let image = null; // { name, bytes, serial }: a new serial for each image opened
 let result = null; // { bytes, name }
 
 // The address keeps the settings, so that a link reproduces them.
@@ -411,7 +410,6 @@ function showPreview(message) {
   canvas.width = picture.width;
   canvas.height = picture.height;
   canvas.dataset.scale = picture.scale;
-  canvas.dataset.step = picture.step;
   if (picture.width > 0 && picture.height > 0) {
     canvas.getContext('2d').putImageData(new ImageData(picture.rgba, picture.width, picture.height), 0, 0);
   }
