@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <functional>
-#include <new>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -187,8 +187,8 @@ int rastelle_preview(int count, char** values, const char* input) {
     bool made = false;
     try {
         made = TakeStandardInput(input) && MakeDigits(Arguments(count, values), result);
-    } catch (const std::bad_alloc&) {
-        made = false;
+    } catch (const std::exception&) {
+        made = false;  // out of memory, say: the tool's own run reports it
     }
     if (!made) {
         return rastelle_run(count, values, input);
