@@ -545,8 +545,13 @@ function wire() {
   $('option-groups').addEventListener('change', changed);
   $('back-options').addEventListener('input', keepSettings);
   $('reset').addEventListener('click', () => { setSettings(new URLSearchParams()); changed(); });
-  $('image-file').addEventListener('change', (e) => openImage(e.target.files[0]));
-  $('text-file').addEventListener('change', (e) => openText(e.target.files[0]));
+  // Emptied once read, so that choosing the same file again (changed on disk) reads it again.
+  for (const [id, open] of [['image-file', openImage], ['text-file', openText]]) {
+    $(id).addEventListener('change', (e) => {
+      open(e.target.files[0]);
+      e.target.value = '';
+    });
+  }
   $('back-text').addEventListener('input', () => { backText = null; });
   $('back-text').addEventListener('paste', () => setTimeout(makePicture, 0)); // once it is in
   $('make-picture').addEventListener('click', makePicture);

@@ -125,6 +125,9 @@ test('the preview shows the digits, the mask and the cells', async () => {
     for (const x of across) assert.equal(shown.at(x * shown.k, 1), 'line', hash);
     for (const y of down) assert.equal(shown.at(1, y * shown.k), 'line', hash);
   }
+  // The same file chosen again, changed on disk, is read again (still turned and inverted).
+  await convert(page, ppm('six.ppm', ['WWWWWW', 'WWWWWW']));
+  assert.deepEqual((await preview(page, 2, 6)).rows, Array(6).fill('II'));
 });
 
 test('the preview follows the slider while it is dragged, and the address keeps it', async () => {
