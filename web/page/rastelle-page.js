@@ -436,7 +436,7 @@ function showText(request, message) {
   $('text-size').textContent = ok ? '(' + sizeWords(message.stdout.length) + ')' : '';
   $('text-note').textContent = ok && !message.shown.whole
     ? 'The beginning is shown; Copy and Download take the whole text.' : '';
-  $('copy').disabled = !ok;
+  $('copy').disabled = !ok || request.binary; // bytes are no text for the clipboard
   $('download').disabled = !ok;
 }
 
