@@ -76,9 +76,11 @@
     try {
       FS.writeFile(stdinPath, bytesOf(stdin));
       const given = inputs || {};
+      // Every input inside the folder, so that nothing outlives the call.
       for (const name of Object.keys(given)) {
-        makeParents(folder, name);
-        FS.writeFile(name.startsWith('/') ? name : folder + '/' + name, bytesOf(given[name]));
+        const inside = name.replace(/^\/+/, '');
+        makeParents(folder, inside);
+        FS.writeFile(folder + '/' + inside, bytesOf(given[name]));
       }
       FS.chdir(folder);
       const strings = (args || []).map(String).concat([stdinPath]);
@@ -110,7 +112,7 @@
         : HEAPU8.slice(_rastelle_stdout(), _rastelle_stdout() + _rastelle_stdout_size());
       const files = folder === null ? {} : filesUnder(folder, '', {});
       for (const name of Object.keys(given)) {
-        delete files[name.replace(/^(\.\/)+/, '')];
+        delete files[name.replace(/^(\.?\/)+/, '')];
       }
       return { status: status, stdout: stdout, stderr: stderr, files: files };
     });
