@@ -13,7 +13,7 @@
 #include "OutputFile.h"
 #include "PathText.h"
 #include "Run.h"
-#include "TextToPicture.h"
+#include "back/TextToPicture.h"
 
 namespace rastelle::cli {
 

@@ -8,17 +8,17 @@
 #include <string>
 
 #include "CommandLine.h"
-#include "ImageSource.h"
 #include "InputFile.h"
-#include "Layout.h"
 #include "OutputFile.h"
 #include "PathText.h"
-#include "PictureWriter.h"
-#include "Preview.h"
 #include "Reverse.h"
-#include "RowEncoder.h"
-#include "ShapedPicture.h"
-#include "TileSet.h"
+#include "image/ImageSource.h"
+#include "layout/Layout.h"
+#include "layout/TileSet.h"
+#include "picture/ShapedPicture.h"
+#include "preview/Preview.h"
+#include "text/PictureWriter.h"
+#include "text/RowEncoder.h"
 
 namespace rastelle::cli {
 

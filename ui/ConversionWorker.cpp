@@ -4,10 +4,11 @@
 #include <memory>
 
 #include "ConverterDlg.h"
-#include "ImageSource.h"
-#include "PictureWriter.h"
-#include "RowEncoder.h"
-#include "ShapedPicture.h"
+#include "common/TextSize.h"
+#include "image/ImageSource.h"
+#include "picture/ShapedPicture.h"
+#include "text/PictureWriter.h"
+#include "text/RowEncoder.h"
 
 namespace {
 
@@ -121,8 +122,7 @@ std::uint64_t TextBound(std::int64_t width, std::int64_t height,
     }
     // Labels (with a cell's number and "_mask"), their line ends and the empty lines between.
     const std::uint64_t extra = cells || mask || labelBytes > 0 ? labelBytes + 32 : 0;
-    const std::uint64_t one =
-        RowEncoder::TextSize(lineBits, lines, settings.fill, syntax, settings) + extra;
+    const std::uint64_t one = TextSize(lineBits, lines, settings.fill, syntax, settings) + extra;
     const bool maskBlock = mask && settings.maskLayout == MaskLayout::Block;
     // A tile map and its flips: at most 7 characters an entry, each row of cells a line.
     const std::uint64_t map = settings.unique && cells

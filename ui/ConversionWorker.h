@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "AssemblerSyntax.h"
-#include "ConversionSettings.h"
-#include "GeometryStage.h"
 #include "PublicationBoard.h"
+#include "common/AssemblerSyntax.h"
+#include "common/ConversionSettings.h"
+#include "picture/GeometryStage.h"
 
 class CConverterDlg;
 

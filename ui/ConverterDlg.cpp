@@ -5,7 +5,7 @@
 
 #include "ConversionWorker.h"
 #include "PreviewWorker.h"
-#include "RowEncoder.h"
+#include "text/RowEncoder.h"
 
 #include "resource.h"
 #include "win32/Application.h"

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "AssemblerSyntax.h"
-#include "ConversionSettings.h"
-#include "GeometryStage.h"
+#include "common/AssemblerSyntax.h"
+#include "common/ConversionSettings.h"
+#include "picture/GeometryStage.h"
 #include "win32/ControlAnchors.h"
 #include "win32/ControlText.h"
 #include "win32/Dialog.h"

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <mutex>
 
-#include "ImageSource.h"
-#include "PicturePreview.h"
-#include "ShapedPicture.h"
+#include "image/ImageSource.h"
+#include "picture/ShapedPicture.h"
+#include "preview/PicturePreview.h"
 
 struct PreviewWorker::Shared {
     HWND dialog = nullptr;

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "DigitStage.h"
-#include "ImageSource.h"
 #include "InputFile.h"
 #include "Run.h"
-#include "ShapedPicture.h"
+#include "image/ImageSource.h"
+#include "picture/DigitStage.h"
+#include "picture/ShapedPicture.h"
 
 namespace {
 
