@@ -1,6 +1,6 @@
 // The web module (RASTELLE_WEB_MODULE) against the host's rastelle-cli (RASTELLE_NATIVE_CLI): the
 // same stdout, files, status and stderr for fixtures under every kind of option, bad files, help;
-// and preview() against a picture worked by hand.
+// and preview() against a picture worked by hand (its refusals are the page's, in the browser tests).
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -107,7 +107,7 @@ const input = { 'p.tga': tga };
 // Each cell of 1 x 1 pixel is 8 wide with its fill; of 8192 x 512 every second is kept.
 const sampled = (digits) => Array(128).fill(digits.map((d) => `${d}222`.repeat(256)).join(''));
 
-test('the picture laid out with its fill, mask and cells, as worked by hand', () => {
+test('the picture laid out with its fill, mask and cells, as worked by hand; the frames counted', () => {
   const rows = [ // options, tones row by row, cell width and height, step
     [[], ['10012222', '01012222']],
     [['--mask', 'alpha', '--fill', 'ones'], ['10413333', '01413333']],
@@ -126,16 +126,7 @@ test('the picture laid out with its fill, mask and cells, as worked by hand', ()
     assert.deepEqual({ ...got, tones: text }, { status: 0, stderr: '', width: tones[0].length, height: tones.length,
       step, cellWidth, cellHeight, frames: 1, tones }, options.join(' '));
   }
-});
-
-test('an animation counts its frames; a picture that can\'t be converted gives the tool\'s words', () => {
   const gif = fs.readFileSync(`${top}/tests/fixtures/formats/good/animated-4-frames.gif`);
   assert.equal(rastelle.preview(['a.gif'], { 'a.gif': gif }).frames, 4);
-  const rows = [[['--cell', '3x2', 'p.tga'], 1, 'rastelle-cli: p.tga: 4 x 2 pixels are no whole number of 3 x 2 cells: 1 columns and 0 rows left over\n'],
-    [['q.tga'], 1, 'rastelle-cli: Could not open file q.tga: No such file or directory\n'],
-    [['--threshold', 'x', 'p.tga'], 2, rastelle.run(['--threshold', 'x', 'p.tga'], input).stderr]];
-  for (const [args, status, stderr] of rows) {
-    const got = rastelle.preview(args, input);
-    assert.deepEqual([got.status, got.stderr, got.tones.length], [status, stderr, 0], args.join(' '));
-  }
+  assert.equal(rastelle.preview(['--cell', '3x2', 'p.tga'], input).status, 1, 'cells that don\'t tile it, as the tool');
 });
