@@ -1,7 +1,7 @@
 // The engine's one entry for the web page: the command-line tool run in memory, and the
-// digits of a picture for the page's preview. web/entry/rastelle-api.js wraps these exports
-// into the module's run(), help(), version() and preview(); it lays out the files, this side
-// only runs.
+// picture laid out with its fill for the page's preview, as the window's preview shows it.
+// web/entry/rastelle-api.js wraps these exports into the module's run(), help(), version() and
+// preview(); it lays out the files, this side only runs.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <exception>
 #include <functional>
-#include <span>
 #include <string_view>
 #include <vector>
 
@@ -19,8 +18,8 @@
 #include "InputFile.h"
 #include "Run.h"
 #include "image/ImageSource.h"
-#include "picture/DigitStage.h"
 #include "picture/ShapedPicture.h"
+#include "preview/PicturePreview.h"
 
 namespace {
 
@@ -62,22 +61,14 @@ class MemoryStream {
 struct Result {
     MemoryStream out;
     MemoryStream err;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::int32_t cellWidth = 0;
-    std::int32_t cellHeight = 0;
+    rastelle::PicturePreview preview;
     std::int32_t frames = 0;
-    bool masked = false;
-    std::vector<std::uint8_t> digits;
-    std::vector<std::uint8_t> mask;
 
     void Reset() {
         out.Reset();
         err.Reset();
-        width = height = cellWidth = cellHeight = frames = 0;
-        masked = false;
-        digits = {};
-        mask = {};
+        preview = {};
+        frames = 0;
     }
 };
 
@@ -104,9 +95,13 @@ bool TakeStandardInput(const char* path) {
     return moved;
 }
 
-// The digits of the first input's first frame as it would be converted; false when the
-// command line or the picture can't be converted, which the tool itself then reports.
-bool MakeDigits(const std::vector<std::string_view>& arguments, Result& result) {
+// The room of the preview: a picture laid out wider or taller than this is sampled, every
+// step-th pixel, as the window samples one bigger than its box; the page scales the rest.
+constexpr std::int32_t kMostPreview = 4096;
+
+// The first input's first frame as it would be converted, laid out with its fill; false when
+// the command line or the picture can't be converted, which the tool itself then reports.
+bool MakePreview(const std::vector<std::string_view>& arguments, Result& result) {
     const rastelle::cli::ParseResult parsed = rastelle::cli::ParseCommandLine(arguments);
     if (!parsed.commandLine || parsed.commandLine->action != CommandLine::Action::Convert ||
         parsed.commandLine->reverse || parsed.commandLine->inputs.empty()) {
@@ -125,38 +120,14 @@ bool MakeDigits(const std::vector<std::string_view>& arguments, Result& result) 
     }
     const rastelle::PixelSource& picture = shaped.Picture();
     const rastelle::ConversionSettings& settings = shaped.Settings();
-    const std::int32_t width = picture.Width();
-    const std::int32_t height = picture.Height();
-    if (settings.cellWidth > 0 &&
-        (width % settings.cellWidth != 0 || height % settings.cellHeight != 0)) {
+    // Cells that don't tile the picture are refused by the conversion, in its words.
+    if (settings.cellWidth > 0 && (picture.Width() % settings.cellWidth != 0 ||
+                                   picture.Height() % settings.cellHeight != 0)) {
         return false;
     }
-    result.width = width;
-    result.height = height;
-    result.cellWidth = settings.cellWidth > 0 ? settings.cellWidth : 0;
-    result.cellHeight = settings.cellWidth > 0 ? settings.cellHeight : 0;
     result.frames = source.FrameCount();
-    result.masked = settings.mask != rastelle::MaskSource::None;
-    const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    result.digits.assign(pixels, 0);
-    result.mask.assign(result.masked ? pixels : 0, 0);
-    // The mask stage sets the mask bit of either the transparent or the opaque pixels.
-    const auto transparent =
-        static_cast<std::uint8_t>(settings.maskBit == rastelle::MaskBit::Transparent ? 1 : 0);
-    rastelle::DigitStage stage;
-    stage.Begin(width, settings);
-    for (std::int32_t y = 0; y < height; ++y) {
-        const std::span<const std::uint8_t> row = stage.Row(picture, y);
-        const std::span<const std::uint8_t> mask = stage.Mask();
-        const std::size_t start = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-        for (std::size_t x = 0; x < row.size(); ++x) {
-            result.digits[start + x] = row[x] != 0 ? 1 : 0;
-            if (result.masked && !mask.empty()) {
-                result.mask[start + x] = mask[x] == transparent ? 1 : 0;
-            }
-        }
-    }
-    return true;
+    return rastelle::MakePicturePreview(picture, settings, kMostPreview, kMostPreview, {},
+                                        result.preview);
 }
 
 }  // namespace
@@ -179,14 +150,14 @@ int rastelle_run(int count, char** values, const char* input) {
     return status;
 }
 
-// The preview's digits of the same command line; where there are none, the tool's own run
+// The preview of the same command line; where there are none, the tool's own run
 // gives the status and the words.
 int rastelle_preview(int count, char** values, const char* input) {
     Result& result = Last();
     result.Reset();
     bool made = false;
     try {
-        made = TakeStandardInput(input) && MakeDigits(Arguments(count, values), result);
+        made = TakeStandardInput(input) && MakePreview(Arguments(count, values), result);
     } catch (const std::exception&) {
         made = false;  // out of memory, say: the tool's own run reports it
     }
@@ -210,18 +181,18 @@ const char* rastelle_stderr() {
 std::size_t rastelle_stderr_size() {
     return Last().err.Size();
 }
-// The preview's numbers: width, height, cell width, cell height, frames, 1 with a mask.
+// The preview's numbers: width, height, step, cell width, cell height (with fill), frames.
 std::int32_t rastelle_preview_number(int which) {
     const Result& result = Last();
-    const std::int32_t numbers[] = {result.width,      result.height, result.cellWidth,
-                                    result.cellHeight, result.frames, result.masked ? 1 : 0};
+    const rastelle::PicturePreview& preview = result.preview;
+    const std::int32_t numbers[] = {preview.width,     preview.height,     preview.step,
+                                    preview.cellWidth, preview.cellHeight, result.frames};
     return which >= 0 && which < 6 ? numbers[which] : 0;
 }
-const std::uint8_t* rastelle_preview_digits() {
-    return Last().digits.data();
-}
-const std::uint8_t* rastelle_preview_mask() {
-    return Last().mask.data();
+// width x height tones, rows top first, numbered as the engine's PreviewTone.
+const std::uint8_t* rastelle_preview_tones() {
+    static_assert(sizeof(rastelle::PreviewTone) == 1);
+    return reinterpret_cast<const std::uint8_t*>(Last().preview.tones.data());
 }
 
 }  // extern "C"

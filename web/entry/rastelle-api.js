@@ -126,17 +126,16 @@
     return decoder.decode(Module['run'](['--version'], {}).stdout);
   };
 
+  // The first frame laid out as the conversion lays it out, cells side by side with their
+  // fill: width x height tones (0 paper, 1 ink, 2 fill of 0s, 3 fill of 1s, 4 transparent),
+  // every step-th pixel of a layout over 4096 pixels across or down.
   Module['preview'] = function (args, inputs) {
     return call(_rastelle_preview, args, inputs, null, function (status, stderr, folder) {
       const number = folder === null ? function () { return 0; } : _rastelle_preview_number;
-      const width = number(0);
-      const height = number(1);
-      const pixels = width * height;
-      const digits = HEAPU8.slice(_rastelle_preview_digits(), _rastelle_preview_digits() + pixels);
-      const mask = number(5) ? HEAPU8.slice(_rastelle_preview_mask(), _rastelle_preview_mask() + pixels) : null;
+      const tones = HEAPU8.slice(_rastelle_preview_tones(), _rastelle_preview_tones() + number(0) * number(1));
       return {
-        status: status, stderr: stderr, width: width, height: height, digits: digits, mask: mask,
-        cellWidth: number(2), cellHeight: number(3), frames: number(4)
+        status: status, stderr: stderr, width: number(0), height: number(1), step: number(2),
+        cellWidth: number(3), cellHeight: number(4), frames: number(5), tones: tones
       };
     });
   };

@@ -413,7 +413,8 @@ function showPreview(message) {
   if (picture.width > 0 && picture.height > 0) {
     canvas.getContext('2d').putImageData(new ImageData(picture.rgba, picture.width, picture.height), 0, 0);
   }
-  let note = message.width + ' × ' + message.height + ' digits';
+  // Of a layout sampled by the module, to the nearest step.
+  let note = (message.sampled ? 'about ' : '') + message.width + ' × ' + message.height + ' digits as laid out';
   if (picture.step > 1) note += ', one of every ' + picture.step + ' × ' + picture.step + ' shown';
   else if (picture.scale > 1) note += ', each ' + picture.scale + ' × ' + picture.scale + ' screen pixels';
   if (message.frames > 1) note += '; ' + message.frames + ' frames, the first shown';

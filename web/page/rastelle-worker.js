@@ -38,11 +38,14 @@ function rastelleWorker() {
     return { text: new TextDecoder().decode(bytes.subarray(0, cut)), whole: false };
   }
 
-  // The digits as screen pixels: a whole number of them a digit (every step-th digit when
-  // the picture is bigger than the box), 1s in a dark blue tint on white, transparent pixels
-  // as a grey checkerboard, red lines between cells where there is room.
+  // The colours of the engine's tones, as the window draws them: paper white, ink dark blue,
+  // the fill of 0s and of 1s in lighter, greyed tints of the two; transparent is a checkerboard.
+  const TONES = [[255, 255, 255], [24, 40, 120], [214, 220, 236], [118, 128, 168]];
+
+  // The laid-out picture as screen pixels: a whole number of them a pixel (every step-th one
+  // when it is bigger than the box), red lines between cells where there is room.
   function draw(preview, box) {
-    const { width, height, digits, mask } = preview;
+    const { width, height, tones } = preview;
     const step = Math.max(1, Math.ceil(width / box.width), Math.ceil(height / box.height));
     const across = Math.ceil(width / step);
     const down = Math.ceil(height / step);
@@ -51,33 +54,22 @@ function rastelleWorker() {
     const w = across * scale;
     const h = down * scale;
     const rgba = new Uint8ClampedArray(w * h * 4);
-    const tones = [[255, 255, 255], [24, 40, 120]];
     for (let y = 0; y < h; ++y) {
       const row = Math.floor(y / scale) * step;
       for (let x = 0; x < w; ++x) {
-        const at = row * width + Math.floor(x / scale) * step;
-        let tone;
-        if (mask && mask[at]) {
-          const v = ((x >> 3) + (y >> 3)) & 1 ? 204 : 240;
-          tone = [v, v, v];
-        } else {
-          tone = tones[digits[at] ? 1 : 0];
-        }
-        const o = (y * w + x) * 4;
-        rgba[o] = tone[0];
-        rgba[o + 1] = tone[1];
-        rgba[o + 2] = tone[2];
-        rgba[o + 3] = 255;
+        const tone = tones[row * width + Math.floor(x / scale) * step];
+        const v = ((x >> 3) + (y >> 3)) & 1 ? 204 : 240;
+        rgba.set(tone === 4 ? [v, v, v, 255] : [...TONES[tone], 255], (y * w + x) * 4);
       }
     }
-    const line = (o) => { rgba[o] = 230; rgba[o + 1] = 0; rgba[o + 2] = 0; rgba[o + 3] = 255; };
+    const line = (o) => rgba.set([230, 0, 0, 255], o);
     if (preview.cellWidth > 0 && preview.cellHeight > 0 && scale >= 4) {
       for (let cx = preview.cellWidth; cx < width; cx += preview.cellWidth)
         for (let y = 0; y < h; ++y) line((y * w + cx * scale) * 4);
       for (let cy = preview.cellHeight; cy < height; cy += preview.cellHeight)
         for (let x = 0; x < w; ++x) line((cy * scale * w + x) * 4);
     }
-    return { width: w, height: h, scale, step, rgba };
+    return { width: w, height: h, scale, step: step * preview.step, rgba };
   }
 
   self.onmessage = async (event) => {
@@ -101,7 +93,7 @@ function rastelleWorker() {
         const picture = draw(preview, request.box);
         self.postMessage({
           kind: 'preview', id: request.id, picture, frames: preview.frames,
-          width: preview.width, height: preview.height,
+          width: preview.width * preview.step, height: preview.height * preview.step, sampled: preview.step > 1,
         }, [picture.rgba.buffer]);
       }
       const result = rastelle.run(request.args, inputs);

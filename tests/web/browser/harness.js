@@ -11,34 +11,21 @@ const { chromium } = require('playwright-core');
 const ROOT = path.resolve(__dirname, '../../..');
 const PAGE_DIR = path.resolve(ROOT, process.env.RASTELLE_WEB_PAGE || 'build/web/web/page');
 const CLI = path.resolve(ROOT, process.env.RASTELLE_CLI || 'build/native/rastelle-cli');
-const CHROMIUM = process.env.RASTELLE_CHROMIUM || '/usr/bin/chromium';
 const WORK = fs.mkdtempSync(path.join(require('node:os').tmpdir(), 'rastelle-web-'));
-
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
-
-function serve() {
-  const server = http.createServer((request, response) => {
-    const file = path.join(PAGE_DIR, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    if (!file.startsWith(PAGE_DIR) || !fs.statSync(file, { throwIfNoEntry: false })?.isFile()) {
-      response.writeHead(404).end();
-    } else {
-      response.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
-      fs.createReadStream(file).pipe(response);
-    }
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
 
 // The browser, and where the page is for each way of opening it.
 async function start() {
-  const server = await serve();
-  const browser = await chromium.launch({ executablePath: CHROMIUM, args: ['--no-sandbox'] });
-  const bases = {
-    http: `http://127.0.0.1:${server.address().port}/index.html`,
-    file: pathToFileURL(path.join(PAGE_DIR, 'index.html')).href,
-  };
+  const server = http.createServer((request, response) => {
+    const file = path.join(PAGE_DIR, decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    if (!file.startsWith(PAGE_DIR) || !fs.statSync(file, { throwIfNoEntry: false })?.isFile()) return response.writeHead(404).end();
+    response.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
+    fs.createReadStream(file).pipe(response);
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const browser = await chromium.launch({ executablePath: process.env.RASTELLE_CHROMIUM || '/usr/bin/chromium', args: ['--no-sandbox'] });
   return {
-    bases,
+    bases: { http: `http://127.0.0.1:${server.address().port}/index.html`, file: pathToFileURL(path.join(PAGE_DIR, 'index.html')).href },
     async stop() {
       await browser.close();
       server.close();
@@ -46,26 +33,21 @@ async function start() {
     },
     // A page ready to convert; every request it makes is kept in `requests`.
     async open(base, hash = '', options = {}) {
-      const context = await browser.newContext({ acceptDownloads: true, ...options });
-      const page = await context.newPage();
+      const page = await (await browser.newContext({ acceptDownloads: true, ...options })).newPage();
       page.requests = [];
       page.errors = [];
       page.on('request', (request) => page.requests.push(request.url()));
       page.on('pageerror', (error) => page.errors.push(error.message));
       await page.goto(base + (hash ? '#' + hash : ''));
-      await page.waitForFunction(() => document.body.dataset.state === 'idle');
+      await idle(page);
       return page;
     },
   };
 }
 
-// Opens the image and waits for the conversion it starts to end.
-async function convert(page, file) {
-  await page.setInputFiles('#image-file', file);
-  await idle(page);
-}
-
 const idle = (page) => page.waitForFunction(() => document.body.dataset.state === 'idle');
+// Opens the image and waits for the conversion it starts to end.
+const convert = (page, file) => page.setInputFiles('#image-file', file).then(() => idle(page));
 
 // What the page's Download (or another button) saves: its name and bytes.
 async function download(page, button = '#download') {
@@ -79,20 +61,18 @@ function cli(args, file) {
   return { status: run.status, stdout: run.stdout, stderr: run.stderr.toString() };
 }
 
-// Fixtures made by ImageMagick at the start (formats the repository holds no sample of).
+// A fixture made by ImageMagick (formats the repository holds no sample of), or a plain PPM from
+// rows of letters: K black, W white, G grey 128, M magenta.
 function made(name, ...convertArgs) {
   const file = path.join(WORK, name);
   if (!fs.existsSync(file)) execFileSync('convert', [...convertArgs, file]);
   return file;
 }
-
-// A plain PPM from rows of letters: K black, W white, G grey 128, M magenta.
 function ppm(name, rows) {
   const colours = { K: '0 0 0', W: '255 255 255', G: '128 128 128', M: '255 0 255' };
-  const file = path.join(WORK, name);
-  fs.writeFileSync(file, `P3 ${rows[0].length} ${rows.length} 255\n` +
+  fs.writeFileSync(path.join(WORK, name), `P3 ${rows[0].length} ${rows.length} 255\n` +
     rows.map((row) => [...row].map((letter) => colours[letter]).join(' ')).join('\n') + '\n');
-  return file;
+  return path.join(WORK, name);
 }
 
 module.exports = { ROOT, CLI, WORK, start, convert, idle, download, cli, made, ppm };
