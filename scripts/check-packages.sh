@@ -43,17 +43,17 @@ version=$(sed -n 's/^project(Rastelle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 deb=$(ls dist/rastelle-cli_"$version"_*.deb)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# docs/*.md as they ship in the zips, and a check that FOLDER holds them and README.txt with
+# docs/*.md and the screenshots as they ship in the zips, and a check that FOLDER holds them and README.txt with
 # no link left to a .md file.
-docs_txt=$(cd docs && ls *.md | sed 's/\.md$/.txt/' | tr '\n' ' ')
+docs_txt=$(cd docs && ls *.md *.png | sed 's/\.md$/.txt/' | sort | tr '\n' ' ')
 check_docs() {
     [ "$(cd "$1/docs" && ls | tr '\n' ' ')" = "$docs_txt" ] ||
         fail "$2 holds docs/$(cd "$1/docs" && ls | tr '\n' ' '), not $docs_txt"
     ! grep -n '](\([^)]*\)\.md[#)]' "$1/README.txt" "$1"/docs/*.txt || fail "$2 links to .md files"
 }
-# The README and docs/*.md as they are, under ROOT/usr/share/doc/rastelle.
+# The README, docs/*.md and the screenshots as they are, under ROOT/usr/share/doc/rastelle.
 deb_docs() {
-    for doc in README.md docs/*.md; do
+    for doc in README.md docs/*.md docs/*.png; do
         cmp -s "$doc" "$1/usr/share/doc/rastelle/$doc" || fail "the .deb lacks $doc as it is"
     done
 }
