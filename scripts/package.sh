@@ -19,13 +19,14 @@ cpack --config build/package/CPackConfig.cmake -B build/package/cpack
 cp build/package/cpack/rastelle-cli_"$version"_*.deb dist/
 
 # The README and docs/*.md as README.txt and docs/*.txt in FOLDER, their links to .md files
-# pointing at the .txt ones beside them; each line then edited by the sed expression given.
-# The screenshots they show go beside them.
+# and LICENSE pointing at the .txt ones beside them, each line then edited by the sed
+# expression given; the screenshots they show go beside them.
 ship_docs() {
     mkdir -p "$1/docs"
     cp docs/*.png "$1/docs/"
     for doc in README.md docs/*.md; do
-        sed -e 's/\(]([^)]*\)\.md\([#)]\)/\1.txt\2/g' -e "$2" "$doc" >"$1/${doc%.md}.txt"
+        sed -e 's/\(]([^)]*\)\.md\([#)]\)/\1.txt\2/g' -e 's/](LICENSE)/](LICENSE.txt)/g' -e "$2" \
+            "$doc" >"$1/${doc%.md}.txt"
     done
 }
 
