@@ -43,8 +43,8 @@ version=$(sed -n 's/^project(Rastelle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 deb=$(ls dist/rastelle-cli_"$version"_*.deb)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# docs/*.md and the screenshots as they ship in the zips, and a check that FOLDER holds them and README.txt with
-# no link left to a .md file.
+# docs/*.md and the screenshots as they ship in the zips, and a check that FOLDER holds them
+# and README.txt, with no link left to a .md file.
 docs_txt=$(cd docs && ls *.md *.png | sed 's/\.md$/.txt/' | sort | tr '\n' ' ')
 check_docs() {
     [ "$(cd "$1/docs" && ls | tr '\n' ' ')" = "$docs_txt" ] ||
