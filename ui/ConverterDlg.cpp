@@ -37,7 +37,8 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindMessage(WM_DROPFILES, &CConverterDlg::OnDropFiles);
     BindCommand(IDC_OUTPUT, EN_ERRSPACE, &CConverterDlg::OnOutputErrSpace);
     BindClick(IDC_COPY, &CConverterDlg::OnCopy);
-    // The panel's controls, and everything that changes the picture: it redraws the preview.
+    // The panel's controls and messages, and the original controls that change the picture: the
+    // panel redraws the preview.
     m_panel.Bind({[this](int control, WORD notification, CommandHandler handler) {
                       BindCommand(control, notification, std::move(handler));
                   },
@@ -124,7 +125,7 @@ ChosenOptions CConverterDlg::Options() const {
 PreviewRequest CConverterDlg::PreviewSubject() {
     UpdateData(true);
     const ChosenOptions options = Options();
-    return {m_strInputFile, options.settings, options.geometry, options.trim, 0, 0};
+    return {m_strInputFile, options.settings, options.geometry, options.trim, 0, 0};  // no room yet
 }
 
 // The run's own text, whatever the field shows of it, in one step.

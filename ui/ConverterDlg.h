@@ -34,7 +34,7 @@ class CConverterDlg : public win32::Dialog {
     int m_nFillZeros = -1;
     int m_nFillOnes = -1;
     std::uint8_t m_nThreshold = 0;
-    // Exchanged after those; the preview shows the file with the options.
+    // Exchanged after those; its preview shows PreviewSubject().
     OptionPanel m_panel{*this, [this] { return PreviewSubject(); }};
 
     win32::IconHandle m_hIcon;
