@@ -80,6 +80,7 @@ void Messages::Report(const ConversionIssue& issue) {
                         " cells: " + number(4) + " columns and " + number(5) + " rows left over");
             return;
         case Kind::TextTooBig:  // the command line sets no limit
+        case Kind::BadText:     // the way back's
             return;
         case Kind::WideNumber: {
             static constexpr const char* kNames[] = {"width", "height", "the map's column count",

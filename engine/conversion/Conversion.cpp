@@ -193,6 +193,36 @@ bool Convert(const ConversionRequest& request, ConversionEvents& events, TextSin
     return Conversion(request, events, sink).Run();
 }
 
+bool ConvertBack(const ReverseSettings& settings, std::size_t texts, bool check,
+                 ReverseEvents& events) {
+    ReverseSettings pass = settings;
+    for (const bool write : check ? std::vector{false, true} : std::vector{true}) {
+        pass.write = write;
+        TextToPicture reverse(pass, events.Pass(write));
+        std::size_t input = 0;
+        for (; input < texts; ++input) {
+            reverse.BeginFile();
+            if (!events.Read(input, [&](std::string_view piece) { return reverse.Feed(piece); })) {
+                return false;
+            }
+            if (!reverse.EndFile()) {
+                break;
+            }
+        }
+        if (!reverse.Finish() || (write && !events.Commit())) {
+            const bool unwritten = reverse.WriteFailed() || reverse.Error().empty();
+            events.Report(ConversionIssue{unwritten ? Kind::SinkRefused : Kind::BadText,
+                                          true,
+                                          input < texts ? input : texts - 1,
+                                          0,
+                                          reverse.Error(),
+                                          {reverse.Line()}});
+            return false;
+        }
+    }
+    return true;
+}
+
 bool PreviewPicture(const PixelSource& source, const GeometrySettings& geometry, bool trim,
                     const ConversionSettings& settings, std::int32_t maxWidth,
                     std::int32_t maxHeight, const std::function<bool()>& stop,

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "back/TextToPicture.h"
 #include "common/AssemblerSyntax.h"
 #include "common/ConversionSettings.h"
 #include "image/ImageSource.h"
@@ -53,6 +54,7 @@ struct ConversionIssue {
         SkippedCells,  // notice: the empty cells left out
         TileCount,     // notice: distinct tiles, the map's cells, 1 when its entries are words
         OpaqueMask,    // notice: with a mask, no pixel was transparent
+        BadText,       // the way back: text: what was expected, at line numbers[0]
     };
     Kind kind = Kind::SinkRefused;
     bool stops = true;
@@ -86,6 +88,27 @@ class ConversionEvents {
 // Every image of the request, frame by frame, into `sink`, with the symbol tables of frames,
 // tiles and files. True when all of it was written.
 bool Convert(const ConversionRequest& request, ConversionEvents& events, TextSink& sink);
+
+// The way back's front-end side: where the pictures go and how each text is read.
+class ReverseEvents {
+  public:
+    virtual ~ReverseEvents() = default;
+    // Where a pass's pictures go, afresh for each pass: one that only plans them (`write`
+    // false), then one that writes them.
+    virtual PictureTarget& Pass(bool write) = 0;
+    // Hands text `input` to `take` piece by piece; false when it can't be read, the front end
+    // having said why.
+    virtual bool Read(std::size_t input, const std::function<bool(std::string_view)>& take) = 0;
+    // After the writing pass: puts the last picture in its place.
+    virtual bool Commit() = 0;
+    // What stopped it: BadText, or SinkRefused when a picture could not be written.
+    virtual void Report(const ConversionIssue& issue) = 0;
+};
+
+// Texts 0 to texts - 1 back into pictures. With `check` they are read twice, first only
+// checked, so that a bad text leaves every file as it was. True when every picture went out.
+bool ConvertBack(const ReverseSettings& settings, std::size_t texts, bool check,
+                 ReverseEvents& events);
 
 // The window's preview of `source` shaped as the conversion shapes it, at most maxWidth x
 // maxHeight; empty when it can't be shaped. False when `stop` ended the work.
