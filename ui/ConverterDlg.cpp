@@ -228,32 +228,23 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
         win32::ShowMessageBox(Window(), L"Could not open file", MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
-    if (!report->shapeError.empty()) {
-        win32::ShowMessageBox(
-            Window(), std::wstring(report->shapeError.begin(), report->shapeError.end()) + L".",
-            MB_OK | MB_ICONEXCLAMATION);
+    using Kind = rastelle::ConversionIssue::Kind;
+    if (const std::optional<rastelle::ConversionIssue>& issue = report->issue) {
+        const auto number = [&](std::size_t i) { return std::to_wstring(issue->numbers[i]); };
+        if (issue->kind == Kind::TextTooBig) {
+            SayTooBig(static_cast<std::uint64_t>(issue->numbers[0]));
+        } else {
+            const std::wstring text = issue->kind == Kind::CellRemainder
+                                          ? number(0) + L" x " + number(1) +
+                                                L" pixels are no whole number of " + number(2) +
+                                                L" x " + number(3) + L" cells: " + number(4) +
+                                                L" columns and " + number(5) + L" rows left over"
+                                          : std::wstring(issue->text.begin(), issue->text.end());
+            win32::ShowMessageBox(Window(), text + L".", MB_OK | MB_ICONEXCLAMATION);
+        }
         return 0;
     }
-    const rastelle::ConversionSettings& settings = run->settings;
-    if (settings.cellWidth > 0 &&
-        (report->width % settings.cellWidth != 0 || report->height % settings.cellHeight != 0)) {
-        win32::ShowMessageBox(
-            Window(),
-            std::to_wstring(report->width) + L" x " + std::to_wstring(report->height) +
-                L" pixels are no whole number of " + std::to_wstring(settings.cellWidth) + L" x " +
-                std::to_wstring(settings.cellHeight) + L" cells: " +
-                std::to_wstring(report->width % settings.cellWidth) + L" columns and " +
-                std::to_wstring(report->height % settings.cellHeight) + L" rows left over.",
-            MB_OK | MB_ICONEXCLAMATION);
-        return 0;
-    }
-    const std::uint64_t textBytes =
-        TextBound(report->width, report->height, settings, run->syntax, run->label.size());
-    if (textBytes > OutputLimits::textBytes) {
-        SayTooBig(textBytes);
-        return 0;
-    }
-    m_run->textBytes = textBytes;
+    m_run->textBytes = report->textBytes;
     UpdateData(true);
     if (report->completedPath) {
         // The field shows the file being converted, whatever was typed since.
