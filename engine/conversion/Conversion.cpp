@@ -105,16 +105,12 @@ class Conversion {
         if (request_.trim) {
             Say(Kind::Trimmed, shaped.TrimmedText(), {}, false);
         }
+        if (std::optional<ConversionIssue> issue = CellIssue(shaped.Picture(), settings_)) {
+            return Say(issue->kind, {}, issue->numbers);
+        }
         const PixelSource& picture = shaped.Picture();
         const std::int32_t width = picture.Width();
         const std::int32_t height = picture.Height();
-        const std::int32_t cellWidth = settings_.cellWidth;
-        const std::int32_t cellHeight = settings_.cellHeight;
-        if (cellWidth > 0 && (width % cellWidth != 0 || height % cellHeight != 0)) {
-            return Say(
-                Kind::CellRemainder, {},
-                {width, height, cellWidth, cellHeight, width % cellWidth, height % cellHeight});
-        }
         const std::uint64_t bound =
             request_.textLimit ? TextBound(width, height, settings_, request_.syntax, label.size())
                                : 0;
@@ -223,13 +219,32 @@ bool ConvertBack(const ReverseSettings& settings, std::size_t texts, bool check,
     return true;
 }
 
+std::optional<ConversionIssue> CellIssue(const PixelSource& picture,
+                                         const ConversionSettings& settings) {
+    const std::int32_t width = picture.Width();
+    const std::int32_t height = picture.Height();
+    const std::int32_t cellWidth = settings.cellWidth;
+    const std::int32_t cellHeight = settings.cellHeight;
+    if (cellWidth <= 0 || (width % cellWidth == 0 && height % cellHeight == 0)) {
+        return std::nullopt;
+    }
+    ConversionIssue issue;
+    issue.kind = ConversionIssue::Kind::CellRemainder;
+    issue.numbers = {width, height, cellWidth, cellHeight, width % cellWidth, height % cellHeight};
+    return issue;
+}
+
 bool PreviewPicture(const PixelSource& source, const GeometrySettings& geometry, bool trim,
                     const ConversionSettings& settings, std::int32_t maxWidth,
                     std::int32_t maxHeight, const std::function<bool()>& stop,
-                    PicturePreview& preview) {
+                    PicturePreview& preview, bool* convertible) {
     const ShapedPicture shaped(source, geometry, trim, settings);
-    return !shaped.Error().empty() || MakePicturePreview(shaped.Picture(), shaped.Settings(),
-                                                         maxWidth, maxHeight, stop, preview);
+    const bool shapedWell = shaped.Error().empty();
+    if (convertible != nullptr) {
+        *convertible = shapedWell && !CellIssue(shaped.Picture(), settings);
+    }
+    return !shapedWell || MakePicturePreview(shaped.Picture(), shaped.Settings(), maxWidth,
+                                             maxHeight, stop, preview);
 }
 
 std::uint64_t TextBound(std::int64_t width, std::int64_t height, const ConversionSettings& settings,

@@ -110,12 +110,17 @@ class ReverseEvents {
 bool ConvertBack(const ReverseSettings& settings, std::size_t texts, bool check,
                  ReverseEvents& events);
 
-// The window's preview of `source` shaped as the conversion shapes it, at most maxWidth x
-// maxHeight; empty when it can't be shaped. False when `stop` ended the work.
+// Cells that don't divide the shaped picture, as a CellRemainder issue; none without cells.
+std::optional<ConversionIssue> CellIssue(const PixelSource& picture,
+                                         const ConversionSettings& settings);
+
+// The preview of `source` shaped as the conversion shapes it, at most maxWidth x maxHeight;
+// empty when it can't be shaped. False when `stop` ended the work. `convertible`, when given,
+// says whether the conversion would take the picture (shaped, and whole cells).
 bool PreviewPicture(const PixelSource& source, const GeometrySettings& geometry, bool trim,
                     const ConversionSettings& settings, std::int32_t maxWidth,
                     std::int32_t maxHeight, const std::function<bool()>& stop,
-                    PicturePreview& preview);
+                    PicturePreview& preview, bool* convertible = nullptr);
 
 // An upper bound of the text's length (exact for a plain picture without label); labels named
 // after the file are counted as `labelBytes` long.
