@@ -9,11 +9,11 @@
 
 #include <jpeglib.h>
 
-#include "DigitStage.h"
-#include "GeometryStage.h"
-#include "RowEncoder.h"
-#include "bmp/BmpImage.h"
-#include "jpeg/JpegImage.h"
+#include "image/bmp/BmpImage.h"
+#include "image/jpeg/JpegImage.h"
+#include "picture/DigitStage.h"
+#include "picture/GeometryStage.h"
+#include "text/RowEncoder.h"
 
 namespace {
 

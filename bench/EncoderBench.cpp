@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "PictureWriter.h"
-#include "RowEncoder.h"
-#include "TileSet.h"
+#include "layout/TileSet.h"
+#include "text/PictureWriter.h"
+#include "text/RowEncoder.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "GeometryStage.h"
+#include "picture/GeometryStage.h"
 
 namespace {
 

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "BmpBuilder.h"
-#include "ImageSource.h"
-#include "RowEncoder.h"
+#include "image/ImageSource.h"
 #include "resource.h"
+#include "text/RowEncoder.h"
 #include "ui/ConversionWorker.h"
 #include "ui/ConverterDlg.h"
 #include "win32/Application.h"

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
-#include "LabelSet.h"
 #include "PathText.h"
-#include "bmp/BmpLimits.h"
+#include "common/Limits.h"
+#include "text/LabelSet.h"
 
 #include <algorithm>
 #include <array>

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "AssemblerSyntax.h"
-#include "ConversionSettings.h"
-#include "GeometryStage.h"
+#include "common/AssemblerSyntax.h"
+#include "common/ConversionSettings.h"
+#include "picture/GeometryStage.h"
 
 namespace rastelle::cli {
 

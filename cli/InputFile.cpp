@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "bmp/BmpLimits.h"
+#include "common/Limits.h"
 
 #include "Descriptor.h"
 #include "ReadToEnd.h"

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "ImageSource.h"
+#include "image/ImageSource.h"
 
 namespace rastelle::cli {
 

@@ -7,7 +7,7 @@
 #include "InputFile.h"
 #include "ReadToEnd.h"
 #include "SystemErrorWindows.h"
-#include "bmp/BmpLimits.h"
+#include "common/Limits.h"
 
 namespace rastelle::cli {
 

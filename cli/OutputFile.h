@@ -14,7 +14,7 @@
 #include "Descriptor.h"
 #endif
 #include "InputFile.h"
-#include "RowEncoder.h"
+#include "text/RowEncoder.h"
 
 namespace rastelle::cli {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "bmp/DecodeError.h"
+#include "common/DecodeError.h"
 
 namespace rastelle::cli {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ImageSource.h"
-#include "bmp/BmpLimits.h"
+#include "common/Limits.h"
+#include "image/ImageSource.h"
 
 namespace rastelle::cli {
 

@@ -13,7 +13,7 @@
 #include "OutputFile.h"
 #include "PathText.h"
 #include "Run.h"
-#include "TextToPicture.h"
+#include "conversion/Conversion.h"
 
 namespace rastelle::cli {
 
@@ -229,6 +229,66 @@ class Pictures final : public PictureTarget {
     std::string reason_;
 };
 
+// The texts read, and the pictures of each pass.
+class Texts final : public ReverseEvents {
+  public:
+    Texts(const std::vector<fs::path>& texts, const fs::path& out, OutputFile* single,
+          const std::vector<FileIdentity>& inputs, const std::optional<FileBytes>& standardInput,
+          std::FILE* err)
+        : texts_(texts),
+          out_(out),
+          single_(single),
+          inputs_(inputs),
+          standardInput_(standardInput),
+          err_(err) {}
+
+    PictureTarget& Pass(bool) override {
+        pictures_.reset();
+        return pictures_.emplace(out_, single_, inputs_);
+    }
+
+    bool Read(std::size_t input, const std::function<bool(std::string_view)>& take) override {
+        const fs::path& text = texts_[input];
+        pictures_->SetFile(text);
+        std::string reason;
+        if (text == "-") {
+            const std::vector<std::uint8_t>& bytes = standardInput_->bytes;
+            take({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        } else if (!InputFileReader::ReadPieces(
+                       text,
+                       [&](std::span<const char> piece) {
+                           return take({piece.data(), piece.size()});
+                       },
+                       reason)) {
+            Print(err_, "rastelle-cli: Could not open file " + Shown(text) + ": " + reason + "\n");
+            return false;
+        }
+        return true;
+    }
+
+    bool Commit() override { return pictures_->Commit(); }
+
+    void Report(const ConversionIssue& issue) override {
+        if (issue.kind == ConversionIssue::Kind::BadText) {
+            Print(err_, "rastelle-cli: " + Shown(texts_[issue.input]) + ":" +
+                            std::to_string(issue.numbers[0]) + ": " + issue.text + "\n");
+        } else {
+            Print(err_, "rastelle-cli: Could not write " + pictures_->Reason() + "\n");
+        }
+    }
+
+    void Keep() { pictures_->Keep(); }
+
+  private:
+    const std::vector<fs::path>& texts_;
+    const fs::path& out_;
+    OutputFile* single_;
+    const std::vector<FileIdentity>& inputs_;
+    const std::optional<FileBytes>& standardInput_;
+    std::FILE* err_;
+    std::optional<Pictures> pictures_;
+};
+
 }  // namespace
 
 int Reverse(const CommandLine& commandLine, std::FILE* err) {
@@ -285,44 +345,12 @@ int Reverse(const CommandLine& commandLine, std::FILE* err) {
 
     // The text is read twice, first only checked, so that a bad text leaves every file as it
     // was: into a folder, and where OUT takes the bytes as they come (a descriptor, a pipe).
-    const bool check = folder || !single.ReplacesWhole();
-    for (const bool write : check ? std::vector{false, true} : std::vector{true}) {
-        Pictures pictures(out, folder ? nullptr : &single, inputs);
-        settings.write = write;
-        TextToPicture reverse(settings, pictures);
-        const fs::path* input = nullptr;
-        for (const fs::path& text : commandLine.inputs) {
-            input = &text;
-            pictures.SetFile(text);
-            reverse.BeginFile();
-            std::string reason;
-            const auto take = [&](std::span<const char> piece) {
-                return reverse.Feed({piece.data(), piece.size()});
-            };
-            if (text == "-") {
-                const std::vector<std::uint8_t>& bytes = standardInput->bytes;
-                take({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-            } else if (!InputFileReader::ReadPieces(text, take, reason)) {
-                Print(err,
-                      "rastelle-cli: Could not open file " + Shown(text) + ": " + reason + "\n");
-                return kFailure;
-            }
-            if (!reverse.EndFile()) {
-                break;
-            }
-        }
-        if (!reverse.Finish() || (write && !pictures.Commit())) {
-            if (reverse.WriteFailed() || reverse.Error().empty()) {
-                return writeFailed(pictures.Reason());
-            }
-            Print(err, "rastelle-cli: " + Shown(*input) + ":" + std::to_string(reverse.Line()) +
-                           ": " + reverse.Error() + "\n");
-            return kFailure;
-        }
-        if (write) {
-            pictures.Keep();
-        }
+    Texts texts(commandLine.inputs, out, folder ? nullptr : &single, inputs, standardInput, err);
+    if (!ConvertBack(settings, commandLine.inputs.size(), folder || !single.ReplacesWhole(),
+                     texts)) {
+        return kFailure;
     }
+    texts.Keep();
     return kSuccess;
 }
 

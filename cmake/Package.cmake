@@ -1,5 +1,6 @@
-# cmake --install: the command-line tool, its man page and bash completion, and the README and
-# licences. CPack makes the Debian package of the same files (scripts/package.sh).
+# cmake --install: the command-line tool, its man page and bash completion, and the README, the
+# guides of docs/ and the licences. CPack makes the Debian package of the same files
+# (scripts/package.sh).
 set(CMAKE_INSTALL_DOCDIR share/doc/rastelle CACHE PATH "README and licences")
 include(GNUInstallDirs)
 
@@ -26,6 +27,10 @@ install(FILES ${RASTELLE_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES share/rastelle-cli.bash RENAME rastelle-cli
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES README.md LICENSE THIRD-PARTY.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The guides beside the README, as its links name them (docs/user-guide.md ...), and the
+# screenshots they show.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+    FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 if(RASTELLE_DEBIAN_FILES)
     install(FILES share/copyright ${RASTELLE_CHANGELOG}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/rastelle-cli)

@@ -2,12 +2,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "ConverterDlg.h"
-#include "ImageSource.h"
-#include "PictureWriter.h"
-#include "RowEncoder.h"
-#include "ShapedPicture.h"
+#include "common/AssemblerSyntax.h"
+#include "conversion/Conversion.h"
 
 namespace {
 
@@ -54,41 +53,79 @@ class HookedSource : public rastelle::PixelSource {
     const rastelle::PixelSource& source_;
 };
 
+// The window's side of a conversion: the dialog hears of the image once it is open and
+// checked, and words what stops it there; the text goes to the board.
+class Events final : public rastelle::ConversionEvents {
+  public:
+    explicit Events(ConversionRun& run) : run_(run) {}
+
+    bool Open(std::size_t, rastelle::ImageSource& source) override {
+        const rastelle::ImageSource::OpenResult opened =
+            source.Open(std::filesystem::path(run_.inputFile));
+        report_.opened = opened.opened;
+        report_.completedPath = opened.completedPath;
+        if (!opened.opened) {
+            Send();
+        }
+        return opened.opened;
+    }
+
+    void Report(const rastelle::ConversionIssue& issue) override {
+        using Kind = rastelle::ConversionIssue::Kind;
+        if (issue.kind == Kind::TileCount) {
+            run_.tiles = issue.numbers[0];
+            ::PostMessageW(run_.dialog, WM_CONVERSION_TILES, 0, 0);
+        } else if (issue.stops && issue.kind != Kind::Refusal && issue.kind != Kind::SinkRefused) {
+            // Said before any text, as the dialog's answer to the opening.
+            report_.issue = issue;
+            Send();
+        }
+    }
+
+    // The dialog shows the completed path, keeps the text's size and reads the width unit.
+    // It answers 0 once the run is cancelled, and so does a window that no longer exists.
+    bool Ready(const rastelle::PixelSource&, std::uint64_t textBound,
+               rastelle::ConversionSettings& settings) override {
+        report_.textBytes = textBound;
+        if (Send() == 0 || run_.cancelled) {
+            return false;
+        }
+        settings.widthUnit = report_.widthUnit;
+        // The board's buffer is made for the whole text at once; the encoder hands over each
+        // line as soon as it is written, keeping only the line in hand, so the text exists once.
+        std::string text;
+        text.reserve(static_cast<std::size_t>(run_.textBytes));
+        run_.board.Start(std::move(text));
+        ::PostMessageW(run_.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
+        return true;
+    }
+
+    const rastelle::PixelSource& Watched(const rastelle::PixelSource& picture) override {
+        return hooked_.emplace(picture);
+    }
+
+  private:
+    LRESULT Send() {
+        return ::SendMessageW(run_.dialog, WM_CONVERSION_OPENED, reinterpret_cast<WPARAM>(&run_),
+                              reinterpret_cast<LPARAM>(&report_));
+    }
+
+    ConversionRun& run_;
+    OpenReport report_;
+    std::optional<HookedSource> hooked_;
+};
+
 void Convert(ConversionRun& run) {
-    rastelle::ImageSource source;
-    const rastelle::ImageSource::OpenResult opened =
-        source.Open(std::filesystem::path(run.inputFile));
-
-    // The dialog shows the completed path or the failure, checks the text's size and the
-    // cells and reads the width unit. It answers 0 once the run is cancelled, and so does a
-    // window that no longer exists.
-    const rastelle::ShapedPicture shaped(source, run.geometry, run.trim, run.settings);
-    const rastelle::PixelSource& picture = shaped.Picture();
-    OpenReport report{opened.opened, opened.completedPath, shaped.Error(), picture.Width(),
-                      picture.Height()};
-    const LRESULT goOn =
-        ::SendMessageW(run.dialog, WM_CONVERSION_OPENED, reinterpret_cast<WPARAM>(&run),
-                       reinterpret_cast<LPARAM>(&report));
-    if (!opened.opened || !report.shapeError.empty() || goOn == 0 || run.cancelled) {
-        return;
-    }
-    rastelle::ConversionSettings settings = shaped.Settings();
-    settings.widthUnit = report.widthUnit;
-
-    // The board's buffer is made for the whole text at once; the encoder hands over each line
-    // as soon as it is written, keeping only the line in hand, so the text exists once.
-    std::string text;
-    text.reserve(static_cast<std::size_t>(run.textBytes));
-    run.board.Start(std::move(text));
-    ::PostMessageW(run.dialog, WM_CONVERSION_PUBLISHED, 0, 0);
+    rastelle::ConversionRequest request;
+    request.labels = {run.label};
+    request.geometry = run.geometry;
+    request.trim = run.trim;
+    request.settings = run.settings;
+    request.syntax = run.syntax;
+    request.textLimit = OutputLimits::textBytes;
+    Events events(run);
     BoardSink sink(run);
-    rastelle::TileSet tiles(run.label);
-    const rastelle::PictureReport written = rastelle::WritePicture(
-        HookedSource(picture), settings, run.syntax, run.label, sink, false, &tiles);
-    if (settings.unique && written.written && written.refusal.empty()) {
-        run.tiles = tiles.Count();
-        ::PostMessageW(run.dialog, WM_CONVERSION_TILES, 0, 0);
-    }
+    rastelle::Convert(request, events, sink);
 }
 
 // Waits for `thread` to end. A worker may be blocked sending to this thread, so sent
@@ -102,36 +139,6 @@ void WaitServingSentMessages(HANDLE thread) {
 }
 
 }  // namespace
-
-std::uint64_t TextBound(std::int64_t width, std::int64_t height,
-                        const rastelle::ConversionSettings& settings,
-                        const rastelle::AssemblerSyntax& syntax, std::size_t labelBytes) {
-    using namespace rastelle;
-    const bool cells = settings.cellWidth > 0 && settings.cellHeight > 0;
-    const std::int64_t imageWidth = cells ? settings.cellWidth : width;
-    const std::int64_t imageHeight = cells ? settings.cellHeight : height;
-    const std::int64_t images = cells ? (width / imageWidth) * (height / imageHeight) : 1;
-    const bool mask = settings.mask != MaskSource::None;
-    const bool pages = settings.layout == ByteLayout::Pages;
-    // Pages: a line per 8 rows, a literal per column, the same as rows 8 times as wide.
-    std::int64_t lineBits = pages ? 8 * imageWidth : imageWidth;
-    const std::int64_t lines = pages ? (imageHeight + 7) / 8 : imageHeight;
-    if (mask && settings.maskLayout != MaskLayout::Block) {
-        lineBits = 16 * ((lineBits + 7) / 8);  // a mask byte beside each picture byte
-    }
-    // Labels (with a cell's number and "_mask"), their line ends and the empty lines between.
-    const std::uint64_t extra = cells || mask || labelBytes > 0 ? labelBytes + 32 : 0;
-    const std::uint64_t one =
-        RowEncoder::TextSize(lineBits, lines, settings.fill, syntax, settings) + extra;
-    const bool maskBlock = mask && settings.maskLayout == MaskLayout::Block;
-    // A tile map and its flips: at most 7 characters an entry, each row of cells a line.
-    const std::uint64_t map = settings.unique && cells
-                                  ? (static_cast<std::uint64_t>(images) * 8 +
-                                     static_cast<std::uint64_t>(height / imageHeight) * 16 + 256) *
-                                        (settings.mirror ? 2 : 1)
-                                  : 0;
-    return static_cast<std::uint64_t>(images) * one * (maskBlock ? 2 : 1) + map;
-}
 
 std::string PictureName(std::string typed, const rastelle::ConversionSettings& settings,
                         const std::wstring& inputFile) {

@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "AssemblerSyntax.h"
-#include "ConversionSettings.h"
-#include "GeometryStage.h"
 #include "PublicationBoard.h"
+#include "common/AssemblerSyntax.h"
+#include "common/ConversionSettings.h"
+#include "conversion/Conversion.h"
+#include "picture/GeometryStage.h"
 
 class CConverterDlg;
 
@@ -56,12 +58,6 @@ struct ConversionRun {
     std::atomic<std::int64_t> tiles{-1};  // with unique tiles, how many, once written
 };
 
-// An upper bound of the text's length (exact for a plain picture without label); labels named
-// after the file are counted as `labelBytes` long.
-std::uint64_t TextBound(std::int64_t width, std::int64_t height,
-                        const rastelle::ConversionSettings& settings,
-                        const rastelle::AssemblerSyntax& syntax, std::size_t labelBytes);
-
 // The label the text takes: the one typed, or for cells and a mask of its own, which are
 // labelled after the picture, one made from the file's name.
 std::string PictureName(std::string typed, const rastelle::ConversionSettings& settings,
@@ -70,9 +66,8 @@ std::string PictureName(std::string typed, const rastelle::ConversionSettings& s
 struct OpenReport {
     bool opened = false;
     bool completedPath = false;
-    std::string shapeError;  // why resizing, turning or trimming can't be done
-    std::int32_t width = 0;  // of the picture after them
-    std::int32_t height = 0;
+    std::optional<rastelle::ConversionIssue> issue;  // what stops the run before its text
+    std::uint64_t textBytes = 0;                     // the text's bound, once checked
     rastelle::WidthUnit widthUnit = rastelle::WidthUnit::Bits;  // filled in by the dialog
 };
 

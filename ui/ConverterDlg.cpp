@@ -1,11 +1,10 @@
 #include "ConverterDlg.h"
 
-#include <algorithm>
 #include <new>
 
 #include "ConversionWorker.h"
 #include "PreviewWorker.h"
-#include "RowEncoder.h"
+#include "text/RowEncoder.h"
 
 #include "resource.h"
 #include "win32/Application.h"
@@ -38,24 +37,14 @@ CConverterDlg::CConverterDlg(HWND parent)
     BindMessage(WM_DROPFILES, &CConverterDlg::OnDropFiles);
     BindCommand(IDC_OUTPUT, EN_ERRSPACE, &CConverterDlg::OnOutputErrSpace);
     BindClick(IDC_COPY, &CConverterDlg::OnCopy);
-    // Everything that changes the picture redraws the preview.
-    BindEditChange(IDC_INPUT_FILE, &CConverterDlg::OnOptionChange);
-    BindClick(IDC_CENTER_IMAGE, &CConverterDlg::OnOptionChange);
-    BindClick(IDC_INVERT, &CConverterDlg::OnOptionChange);
-    BindClick(IDC_UNIQUE, &CConverterDlg::OnTilesChange);
-    BindClick(IDC_MIRROR, &CConverterDlg::OnOptionChange);
-    BindEditChange(IDC_CELLS, &CConverterDlg::OnTilesChange);
-    BindEditChange(IDC_RESIZE, &CConverterDlg::OnOptionChange);
-    BindClick(IDC_TRIM, &CConverterDlg::OnOptionChange);
-    for (const int list : {IDC_DITHER, IDC_BYTES, IDC_MASK, IDC_FIT, IDC_ROTATE, IDC_FLIP}) {
-        BindCommand(list, CBN_SELCHANGE, &CConverterDlg::OnOptionChange);
-    }
-    BindCommand(IDC_TARGET, CBN_SELCHANGE, &CConverterDlg::OnTargetChange);
-    BindMessage(WM_SIZE, &CConverterDlg::OnSize);
-    BindMessage(WM_GETMINMAXINFO, &CConverterDlg::OnGetMinMaxInfo);
-    BindMessage(WM_HSCROLL, &CConverterDlg::OnHScroll);
-    BindMessage(WM_PREVIEW_READY, &CConverterDlg::OnPreviewReady);
-    BindMessage(WM_DESTROY, &CConverterDlg::OnDestroy);
+    // The panel's controls and messages, and the original controls that change the picture: the
+    // panel redraws the preview.
+    m_panel.Bind({[this](int control, WORD notification, CommandHandler handler) {
+                      BindCommand(control, notification, std::move(handler));
+                  },
+                  [this](UINT message, MessageHandler handler) {
+                      BindMessage(message, std::move(handler));
+                  }});
 }
 
 namespace {
@@ -87,24 +76,7 @@ void CConverterDlg::DoDataExchange(win32::DataExchange& exchange) {
     exchange.Radio(IDC_FILL_ZEROS, m_nFillZeros);
     exchange.Radio(IDC_FILL_ONES, m_nFillOnes);
     exchange.Text(IDC_THRESHOLD, m_nThreshold);
-    exchange.ComboIndex(IDC_SYNTAX, m_nSyntax);
-    exchange.Text(IDC_LABEL, m_strLabel);
-    exchange.Check(IDC_INVERT, m_bInvert);
-    exchange.ComboIndex(IDC_DITHER, m_nDither);
-    exchange.ComboIndex(IDC_BYTES, m_nBytes);
-    exchange.Text(IDC_CELLS, m_strCells);
-    exchange.ComboIndex(IDC_MASK, m_nMask);
-    exchange.Check(IDC_HEADER, m_bHeader);
-    exchange.Text(IDC_RESIZE, m_strResize);
-    exchange.ComboIndex(IDC_FIT, m_nFit);
-    exchange.ComboIndex(IDC_ROTATE, m_nRotate);
-    exchange.ComboIndex(IDC_FLIP, m_nFlip);
-    exchange.Check(IDC_TRIM, m_bTrim);
-    exchange.ComboIndex(IDC_RADIX, m_nRadix);
-    exchange.Check(IDC_COMMENT, m_bComment);
-    exchange.Check(IDC_UNIQUE, m_bUnique);
-    exchange.Check(IDC_MIRROR, m_bMirror);
-    exchange.ComboIndex(IDC_TARGET, m_nTarget);
+    m_panel.DoDataExchange(exchange);
 }
 
 bool CConverterDlg::OnInitDialog() {
@@ -130,126 +102,12 @@ bool CConverterDlg::OnInitDialog() {
     ::SendDlgItemMessageW(Window(), IDC_OUTPUT, EM_SETLIMITTEXT, 0, 0);
     ::DragAcceptFiles(Window(), TRUE);
 
-    FillOptionLists();
-    m_nSyntax = 0;
-    m_nDither = 0;
-    m_nBytes = 0;
-    m_nMask = 0;
-    m_bHeader = 1;
-    m_nFit = 0;
-    m_nRotate = 0;
-    m_nFlip = 0;
-    m_bTrim = 0;
-    m_nRadix = 0;
-    m_bComment = 0;
-    m_bUnique = 0;
-    m_bMirror = 0;
-    m_nTarget = 0;
-    LayOutForResizing();
-    m_preview = std::make_unique<PreviewWorker>(Window());
+    m_panel.Init();
 
     UpdateData(false);
-    EnableTileBoxes();
+    m_panel.EnableTileBoxes();
     return true;
 }
-
-void CConverterDlg::FillOptionLists() const {
-    const auto add = [&](int id, const std::wstring& text) {
-        ::SendDlgItemMessageW(Window(), id, CB_ADDSTRING, 0,
-                              reinterpret_cast<LPARAM>(text.c_str()));
-    };
-    const auto wide = [](std::string_view text) { return std::wstring(text.begin(), text.end()); };
-    for (const rastelle::SyntaxPreset& preset : rastelle::SyntaxPresets()) {
-        const rastelle::AssemblerSyntax& syntax = preset.syntax;
-        add(IDC_SYNTAX, wide(preset.name) + L":  " +
-                            (syntax.kind != rastelle::TextKind::Assembler
-                                 ? std::wstring(L"0x3C, 0xC3,")
-                                 : wide(syntax.directive) + L" " + wide(syntax.literalPrefix) +
-                                       L"00111100" + wide(syntax.literalSuffix)));
-    }
-    for (const wchar_t* text : {L"Binary", L"Hexadecimal", L"Decimal"}) {
-        add(IDC_RADIX, text);
-    }
-    add(IDC_TARGET, L"None");
-    for (const rastelle::DisplayTarget& target : rastelle::DisplayTargets()) {
-        add(IDC_TARGET, wide(target.name));
-    }
-    for (const wchar_t* text : {L"None", L"Ordered", L"Floyd\x2013Steinberg", L"Atkinson"}) {
-        add(IDC_DITHER, text);
-    }
-    for (const wchar_t* text :
-         {L"Rows, left pixel in bit 7", L"Rows, left pixel in bit 0", L"Pages of 8 rows"}) {
-        add(IDC_BYTES, text);
-    }
-    for (const wchar_t* text : {L"None", L"From transparency, before", L"From transparency, after",
-                                L"From transparency, as a block"}) {
-        add(IDC_MASK, text);
-    }
-    for (const wchar_t* text : {L"Contain, padded", L"Cover, cut", L"Stretch"}) {
-        add(IDC_FIT, text);
-    }
-    for (const wchar_t* text :
-         {L"None", L"90\x00b0 clockwise", L"180\x00b0", L"270\x00b0 clockwise"}) {
-        add(IDC_ROTATE, text);
-    }
-    for (const wchar_t* text : {L"None", L"Left to right", L"Top to bottom", L"Both"}) {
-        add(IDC_FLIP, text);
-    }
-}
-
-// The output field and the preview share the room the window gains; the panel moves with the
-// preview's left edge; every other control keeps its place and size.
-void CConverterDlg::LayOutForResizing() {
-    RECT window{};
-    ::GetWindowRect(Window(), &window);
-    m_minimumSize = {window.right - window.left, window.bottom - window.top};
-    m_anchors.Begin(Window());
-    RECT panel{};
-    ::GetWindowRect(Item(IDC_SYNTAX), &panel);
-    for (HWND child = ::GetWindow(Window(), GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-        RECT rect{};
-        ::GetWindowRect(child, &rect);
-        if (child == Item(IDC_OUTPUT)) {
-            m_anchors.Add(child, 0, 0, 50, 100);
-        } else if (child == Item(IDC_PREVIEW)) {
-            m_anchors.Add(child, 50, 0, 50, 100);
-        } else if (rect.left >= panel.left) {
-            m_anchors.Add(child, 50, 0, 0, 0);
-        }
-    }
-}
-
-namespace {
-
-// "8x8": whole numbers from 1 to the largest image side; with `oneSide`, either may be left
-// out (as 0), not both.
-bool ParseCells(const std::wstring& text, std::int32_t& width, std::int32_t& height,
-                bool oneSide = false) {
-    const std::size_t times = text.find_first_of(L"xX");
-    const auto side = [oneSide](std::wstring_view digits, std::int32_t& value) {
-        if (oneSide && digits.empty()) {
-            value = 0;
-            return true;
-        }
-        if (digits.empty() || digits.size() > 8) {
-            return false;
-        }
-        value = 0;
-        for (const wchar_t c : digits) {
-            if (c < L'0' || c > L'9') {
-                return false;
-            }
-            value = value * 10 + (c - L'0');
-        }
-        return value >= 1 && value <= 16777216;
-    };
-    const std::wstring_view all(text);
-    return times != std::wstring::npos && side(all.substr(0, times), width) &&
-           side(all.substr(times + 1), height) && (width > 0 || height > 0);
-}
-
-}  // namespace
 
 ChosenOptions CConverterDlg::Options() const {
     using namespace rastelle;
@@ -260,157 +118,14 @@ ChosenOptions CConverterDlg::Options() const {
                                             : FillMode::Zeros;
     settings.centre = m_bCenterImage != 0;
     settings.threshold = static_cast<std::uint8_t>(m_sliderThreshold.Position() & 0xFF);
-    settings.invert = m_bInvert != 0;
-    constexpr Dither kDithers[] = {Dither::None, Dither::Ordered, Dither::FloydSteinberg,
-                                   Dither::Atkinson};
-    settings.dither = kDithers[m_nDither >= 0 && m_nDither < 4 ? m_nDither : 0];
-    settings.layout = m_nBytes == 2 ? ByteLayout::Pages : ByteLayout::Rows;
-    settings.bitOrder = m_nBytes == 1 ? BitOrder::Bit0First : BitOrder::Default;
-    settings.mask = m_nMask > 0 ? MaskSource::Alpha : MaskSource::None;
-    constexpr MaskLayout kMaskLayouts[] = {MaskLayout::Before, MaskLayout::Before,
-                                           MaskLayout::After, MaskLayout::Block};
-    settings.maskLayout = kMaskLayouts[m_nMask > 0 && m_nMask < 4 ? m_nMask : 0];
-    settings.header = m_bHeader != 0;
-    const auto presets = SyntaxPresets();
-    options.syntax = presets[m_nSyntax > 0 && static_cast<std::size_t>(m_nSyntax) < presets.size()
-                                 ? static_cast<std::size_t>(m_nSyntax)
-                                 : 0]
-                         .syntax;
-    // Binary is each syntax's own default: hexadecimal in C.
-    constexpr Radix kRadixes[] = {Radix::Default, Radix::Hex, Radix::Decimal};
-    settings.radix = kRadixes[m_nRadix > 0 && m_nRadix < 3 ? m_nRadix : 0];
-    settings.comment = m_bComment != 0;
-    if (options.syntax.kind == TextKind::Xbm) {
-        // An X BitMap is whole bytes of rows, the left pixel in bit 0, after its size; its
-        // readers take no comment among the bytes.
-        settings.layout = ByteLayout::Rows;
-        settings.bitOrder = BitOrder::Bit0First;
-        settings.fill = settings.fill == FillMode::None ? FillMode::Zeros : settings.fill;
-        settings.centre = false;
-        settings.header = true;
-        settings.comment = false;
-        settings.mask = settings.maskLayout == MaskLayout::Block ? settings.mask : MaskSource::None;
-    }
-
-    if (!m_strCells.empty() && !ParseCells(m_strCells, settings.cellWidth, settings.cellHeight)) {
-        settings.cellWidth = settings.cellHeight = 0;
-        options.error =
-            L"Cells must be a width and a height in pixels, as 8x8, or empty for "
-            L"the whole picture.";
-    }
-    GeometrySettings& geometry = options.geometry;
-    if (!m_strResize.empty() &&
-        !ParseCells(m_strResize, geometry.resizeWidth, geometry.resizeHeight, true)) {
-        geometry.resizeWidth = geometry.resizeHeight = 0;
-        options.error =
-            L"Resize must be a width and a height in pixels, as 128x64, one of them (128x or "
-            L"x64) to keep the proportions, or empty for the size as it is.";
-    }
-    constexpr Fit kFits[] = {Fit::Contain, Fit::Cover, Fit::Stretch};
-    geometry.fit = kFits[m_nFit > 0 && m_nFit < 3 ? m_nFit : 0];
-    geometry.rotate = m_nRotate > 0 && m_nRotate < 4 ? 90 * m_nRotate : 0;
-    constexpr Flip kFlips[] = {Flip::None, Flip::Horizontal, Flip::Vertical, Flip::Both};
-    geometry.flip = kFlips[m_nFlip > 0 && m_nFlip < 4 ? m_nFlip : 0];
-    options.trim = m_bTrim != 0;
-    // Tiles are cells: without cells the boxes, greyed, change nothing.
-    settings.unique = m_bUnique != 0 && settings.cellWidth > 0;
-    settings.mirror = settings.unique && m_bMirror != 0;
-    for (const wchar_t c : m_strLabel) {
-        options.label += c < 0x80 ? static_cast<char>(c) : '?';
-    }
-    if (!options.label.empty() && !IsValidLabel(options.label)) {
-        options.error =
-            L"The label must be letters, digits and _, not starting with a digit, "
-            L"or empty for none.";
-    }
+    m_panel.Read(options);
     return options;
 }
 
-void CConverterDlg::RequestPreview() {
-    if (!m_preview) {
-        return;
-    }
+PreviewRequest CConverterDlg::PreviewSubject() {
     UpdateData(true);
-    RECT room{};
-    ::GetClientRect(Item(IDC_PREVIEW), &room);
     const ChosenOptions options = Options();
-    m_preview->Request({m_strInputFile, options.settings, options.geometry, options.trim,
-                        room.right, room.bottom});
-}
-
-void CConverterDlg::OnOptionChange() {
-    RequestPreview();
-}
-
-void CConverterDlg::OnTilesChange() {
-    RequestPreview();
-    EnableTileBoxes();
-}
-
-void CConverterDlg::EnableTileBoxes() {
-    UpdateData(true);
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    const bool cells = ParseCells(m_strCells, width, height);
-    ::EnableWindow(Item(IDC_UNIQUE), cells ? TRUE : FALSE);
-    ::EnableWindow(Item(IDC_MIRROR), cells && m_bUnique != 0 ? TRUE : FALSE);
-}
-
-// A target sets the controls it settles; they can be changed again afterwards.
-void CConverterDlg::OnTargetChange() {
-    UpdateData(true);
-    const auto targets = rastelle::DisplayTargets();
-    if (m_nTarget > 0 && static_cast<std::size_t>(m_nTarget) <= targets.size()) {
-        const rastelle::DisplayTarget& target = targets[static_cast<std::size_t>(m_nTarget) - 1];
-        m_nBytes = target.layout == rastelle::ByteLayout::Pages       ? 2
-                   : target.bitOrder == rastelle::BitOrder::Bit0First ? 1
-                                                                      : 0;
-        m_nRadix = target.radix == rastelle::Radix::Hex ? 1 : 0;
-        m_bInvert = target.invert ? 1 : 0;
-        const auto presets = rastelle::SyntaxPresets();
-        for (std::size_t i = 0; i < presets.size() && !target.syntax.empty(); ++i) {
-            m_nSyntax = presets[i].name == target.syntax ? static_cast<int>(i) : m_nSyntax;
-        }
-        UpdateData(false);
-    }
-    RequestPreview();
-}
-
-win32::MessageResult CConverterDlg::OnHScroll(WPARAM, LPARAM control) {
-    if (reinterpret_cast<HWND>(control) == m_sliderThreshold.Window()) {
-        RequestPreview();
-    }
-    return std::nullopt;
-}
-
-win32::MessageResult CConverterDlg::OnPreviewReady(WPARAM, LPARAM) {
-    if (m_preview) {
-        if (auto image = m_preview->Take()) {
-            win32::SetPixelImage(Item(IDC_PREVIEW), std::move(*image));
-        }
-    }
-    return 0;
-}
-
-win32::MessageResult CConverterDlg::OnSize(WPARAM type, LPARAM) {
-    if (m_preview && type != SIZE_MINIMIZED) {
-        m_anchors.Apply();
-        RequestPreview();
-    }
-    return std::nullopt;
-}
-
-win32::MessageResult CConverterDlg::OnGetMinMaxInfo(WPARAM, LPARAM info) {
-    if (m_minimumSize.cx == 0) {
-        return std::nullopt;
-    }
-    reinterpret_cast<MINMAXINFO*>(info)->ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy};
-    return 0;
-}
-
-win32::MessageResult CConverterDlg::OnDestroy(WPARAM, LPARAM) {
-    m_preview.reset();
-    return std::nullopt;
+    return {m_strInputFile, options.settings, options.geometry, options.trim, 0, 0};  // no room yet
 }
 
 // The run's own text, whatever the field shows of it, in one step.
@@ -513,32 +228,23 @@ win32::MessageResult CConverterDlg::OnConversionOpened(WPARAM runParameter,
         win32::ShowMessageBox(Window(), L"Could not open file", MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
-    if (!report->shapeError.empty()) {
-        win32::ShowMessageBox(
-            Window(), std::wstring(report->shapeError.begin(), report->shapeError.end()) + L".",
-            MB_OK | MB_ICONEXCLAMATION);
+    using Kind = rastelle::ConversionIssue::Kind;
+    if (const std::optional<rastelle::ConversionIssue>& issue = report->issue) {
+        const auto number = [&](std::size_t i) { return std::to_wstring(issue->numbers[i]); };
+        if (issue->kind == Kind::TextTooBig) {
+            SayTooBig(static_cast<std::uint64_t>(issue->numbers[0]));
+        } else {
+            const std::wstring text = issue->kind == Kind::CellRemainder
+                                          ? number(0) + L" x " + number(1) +
+                                                L" pixels are no whole number of " + number(2) +
+                                                L" x " + number(3) + L" cells: " + number(4) +
+                                                L" columns and " + number(5) + L" rows left over"
+                                          : std::wstring(issue->text.begin(), issue->text.end());
+            win32::ShowMessageBox(Window(), text + L".", MB_OK | MB_ICONEXCLAMATION);
+        }
         return 0;
     }
-    const rastelle::ConversionSettings& settings = run->settings;
-    if (settings.cellWidth > 0 &&
-        (report->width % settings.cellWidth != 0 || report->height % settings.cellHeight != 0)) {
-        win32::ShowMessageBox(
-            Window(),
-            std::to_wstring(report->width) + L" x " + std::to_wstring(report->height) +
-                L" pixels are no whole number of " + std::to_wstring(settings.cellWidth) + L" x " +
-                std::to_wstring(settings.cellHeight) + L" cells: " +
-                std::to_wstring(report->width % settings.cellWidth) + L" columns and " +
-                std::to_wstring(report->height % settings.cellHeight) + L" rows left over.",
-            MB_OK | MB_ICONEXCLAMATION);
-        return 0;
-    }
-    const std::uint64_t textBytes =
-        TextBound(report->width, report->height, settings, run->syntax, run->label.size());
-    if (textBytes > OutputLimits::textBytes) {
-        SayTooBig(textBytes);
-        return 0;
-    }
-    m_run->textBytes = textBytes;
+    m_run->textBytes = report->textBytes;
     UpdateData(true);
     if (report->completedPath) {
         // The field shows the file being converted, whatever was typed since.

@@ -6,27 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "AssemblerSyntax.h"
-#include "ConversionSettings.h"
-#include "GeometryStage.h"
-#include "win32/ControlAnchors.h"
+#include "OptionPanel.h"
 #include "win32/ControlText.h"
 #include "win32/Dialog.h"
 #include "win32/Handles.h"
 #include "win32/TrackbarControl.h"
 
 struct ConversionRun;
-class PreviewWorker;
-
-// The options shown, as the engine takes them.
-struct ChosenOptions {
-    rastelle::ConversionSettings settings;
-    rastelle::GeometrySettings geometry;
-    bool trim = false;
-    rastelle::AssemblerSyntax syntax;
-    std::string label;
-    std::wstring error;  // why they can't convert; empty when they can
-};
 
 // The main window: input path, options, threshold and output text.
 class CConverterDlg : public win32::Dialog {
@@ -48,25 +34,8 @@ class CConverterDlg : public win32::Dialog {
     int m_nFillZeros = -1;
     int m_nFillOnes = -1;
     std::uint8_t m_nThreshold = 0;
-    // The option panel.
-    int m_nSyntax = 0;
-    std::wstring m_strLabel;
-    int m_bInvert = 0;
-    int m_nDither = 0;
-    int m_nBytes = 0;
-    std::wstring m_strCells;
-    int m_nMask = 0;
-    int m_bHeader = 1;
-    std::wstring m_strResize;
-    int m_nFit = 0;
-    int m_nRotate = 0;
-    int m_nFlip = 0;
-    int m_bTrim = 0;
-    int m_nRadix = 0;  // binary, hexadecimal, decimal
-    int m_bComment = 0;
-    int m_bUnique = 0;  // with cells: each distinct cell once, and a map
-    int m_bMirror = 0;
-    int m_nTarget = 0;  // none, then rastelle::DisplayTargets()
+    // Exchanged after those; its preview shows PreviewSubject().
+    OptionPanel m_panel{*this, [this] { return PreviewSubject(); }};
 
     win32::IconHandle m_hIcon;
 
@@ -75,10 +44,6 @@ class CConverterDlg : public win32::Dialog {
     std::size_t m_nOutputShown = 0;
     bool m_bOutputOutOfSpace = false;
     DWORD m_dwOutputPainted = 0;
-
-    std::unique_ptr<PreviewWorker> m_preview;
-    win32::ControlAnchors m_anchors;
-    SIZE m_minimumSize{};
 
     // From the members, as the last UpdateData(true) took them.
     ChosenOptions Options() const;
@@ -99,18 +64,6 @@ class CConverterDlg : public win32::Dialog {
     void OnThresholdSetFocus();
     void OnClear();
     void OnCopy();
-    void OnOptionChange();
-    // Unique and Mirror greyed while they would change nothing: without cells, and Mirror
-    // without Unique.
-    void OnTilesChange();
-    void EnableTileBoxes();
-    void OnTargetChange();
-
-    win32::MessageResult OnSize(WPARAM, LPARAM);
-    win32::MessageResult OnGetMinMaxInfo(WPARAM, LPARAM info);
-    win32::MessageResult OnHScroll(WPARAM, LPARAM control);
-    win32::MessageResult OnPreviewReady(WPARAM, LPARAM);
-    win32::MessageResult OnDestroy(WPARAM, LPARAM);
 
     win32::MessageResult OnConversionOpened(WPARAM run, LPARAM report);
     win32::MessageResult OnConversionPublished(WPARAM paintFirst, LPARAM);
@@ -122,9 +75,8 @@ class CConverterDlg : public win32::Dialog {
 
   private:
     void AddAboutItem() const;
-    void FillOptionLists() const;
-    void LayOutForResizing();
-    void RequestPreview();
+    PreviewRequest PreviewSubject();
+    void RequestPreview() { m_panel.RequestPreview(); }
     void TakeNextPieceLater(bool paintFirst = false);
     void ReserveOutput(std::uint64_t chars) const;
     void SayTooBig(std::uint64_t textBytes) const;

@@ -4,9 +4,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "ImageSource.h"
-#include "PicturePreview.h"
-#include "ShapedPicture.h"
+#include "conversion/Conversion.h"
 
 struct PreviewWorker::Shared {
     HWND dialog = nullptr;
@@ -78,14 +76,9 @@ DWORD WINAPI PreviewThread(LPVOID parameter) noexcept {
                 }
             }
             rastelle::PicturePreview preview;
-            std::optional<rastelle::ShapedPicture> shaped;
-            if (source) {
-                shaped.emplace(*source, request->geometry, request->trim, request->settings);
-            }
-            if (shaped && shaped->Error().empty() &&
-                !rastelle::MakePicturePreview(shaped->Picture(), shaped->Settings(),
-                                              request->maxWidth, request->maxHeight, superseded,
-                                              preview)) {
+            if (source && !rastelle::PreviewPicture(*source, request->geometry, request->trim,
+                                                    request->settings, request->maxWidth,
+                                                    request->maxHeight, superseded, preview)) {
                 continue;
             }
             image = ToImage(preview);

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "ConversionSettings.h"
-#include "GeometryStage.h"
+#include "common/ConversionSettings.h"
+#include "picture/GeometryStage.h"
 #include "win32/Handles.h"
 #include "win32/PixelView.h"
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "AssemblerSyntax.h"
+#include "common/AssemblerSyntax.h"
 
 #include <algorithm>
 #include <csignal>

@@ -3,11 +3,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ImageSource.h"
-#include "RowEncoder.h"
-#include "bmp/BmpHeaders.h"
-#include "jpeg/JpegImage.h"
-#include "stb/StbLibrary.h"
+#include "common/TextSize.h"
+#include "image/ImageSource.h"
+#include "image/bmp/BmpHeaders.h"
+#include "image/jpeg/JpegImage.h"
+#include "image/stb/StbLibrary.h"
+#include "text/RowEncoder.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void Convert(const rastelle::ImageSource& image, std::uint8_t pick, std::uint8_t
     settings.threshold = threshold;
 
     if (rastelle::EncodeImage(image, settings).size() !=
-        rastelle::RowEncoder::TextSize(width, height, settings.fill)) {
+        rastelle::TextSize(width, height, settings.fill)) {
         std::abort();
     }
     // ColourAt must agree with the row it belongs to.

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "TextToPicture.h"
+#include "back/TextToPicture.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <gtest/gtest.h>
 
 #include "GuiDriver.h"
-#include "ImageSource.h"
 #include "OriginalDialog.h"
-#include "PictureWriter.h"
-#include "ShapedPicture.h"
+#include "image/ImageSource.h"
+#include "picture/ShapedPicture.h"
 #include "resource.h"
+#include "text/PictureWriter.h"
 #include "ui/ConversionWorker.h"
 #include "ui/ConverterDlg.h"
 #include "win32/Resources.h"

@@ -15,11 +15,10 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "ImageSource.h"
 #include "InputFile.h"
-#include "PicturePreview.h"
 #include "Run.h"
-#include "ShapedPicture.h"
+#include "conversion/Conversion.h"
+#include "image/ImageSource.h"
 
 namespace {
 
@@ -113,21 +112,14 @@ bool MakePreview(const std::vector<std::string_view>& arguments, Result& result)
     if (!source.Open(commandLine.inputs.front(), std::ref(reader)).opened) {
         return false;
     }
-    const rastelle::ShapedPicture shaped(source, commandLine.geometry, commandLine.trim,
-                                         commandLine.settings);
-    if (!shaped.Error().empty()) {
-        return false;
-    }
-    const rastelle::PixelSource& picture = shaped.Picture();
-    const rastelle::ConversionSettings& settings = shaped.Settings();
-    // Cells that don't tile the picture are refused by the conversion, in its words.
-    if (settings.cellWidth > 0 && (picture.Width() % settings.cellWidth != 0 ||
-                                   picture.Height() % settings.cellHeight != 0)) {
-        return false;
-    }
+    // Pictures the conversion refuses (cells that don't divide them, say) get no preview: the
+    // tool's own run then words why.
+    bool convertible = false;
     result.frames = source.FrameCount();
-    return rastelle::MakePicturePreview(picture, settings, kMostPreview, kMostPreview, {},
-                                        result.preview);
+    return rastelle::PreviewPicture(source, commandLine.geometry, commandLine.trim,
+                                    commandLine.settings, kMostPreview, kMostPreview, {},
+                                    result.preview, &convertible) &&
+           convertible;
 }
 
 }  // namespace
