@@ -395,24 +395,32 @@ std::string TextToPicture::BeginPicture(std::int64_t width, std::int64_t height)
         ++tiles_->count;
         return {};
     }
-    if (!settings_.label.empty() && settings_.label != label_) {
-        return {};
-    }
-    sawPicked_ = true;
     TextSink* sink = nullptr;
-    if (!settings_.write) {
-        if (target_.Plan(label_)) {
-            return {};
-        }
-    } else {
-        sink = target_.Open(label_);
-    }
-    if (sink == nullptr) {
-        writeFailed_ = true;
-        return "could not write the picture";
+    if (const Outlet outlet = OpenPicture(label_, sink); outlet != Outlet::Open) {
+        return outlet == Outlet::Failed ? "could not write the picture" : std::string{};
     }
     picture_ = std::make_unique<PictureFile>(settings_.format, w, h, settings, *sink);
     return {};
+}
+
+TextToPicture::Outlet TextToPicture::OpenPicture(const std::string& label, TextSink*& sink) {
+    sink = nullptr;
+    if (!settings_.label.empty() && settings_.label != label) {
+        return Outlet::Skipped;
+    }
+    sawPicked_ = true;
+    if (!settings_.write) {
+        if (target_.Plan(label)) {
+            return Outlet::Skipped;
+        }
+    } else {
+        sink = target_.Open(label);
+    }
+    if (sink == nullptr) {
+        writeFailed_ = true;
+        return Outlet::Failed;
+    }
+    return Outlet::Open;
 }
 
 std::string TextToPicture::EndImage() {
@@ -537,21 +545,9 @@ std::string TextToPicture::EndMap() {
 }
 
 std::string TextToPicture::DrawMap() {
-    if (!settings_.label.empty() && settings_.label != mapLabel_) {
-        return {};
-    }
-    sawPicked_ = true;
     TextSink* sink = nullptr;
-    if (!settings_.write) {
-        if (target_.Plan(mapLabel_)) {
-            return {};
-        }
-    } else {
-        sink = target_.Open(mapLabel_);
-    }
-    if (sink == nullptr) {
-        writeFailed_ = true;
-        return "could not write the picture";
+    if (const Outlet outlet = OpenPicture(mapLabel_, sink); outlet != Outlet::Open) {
+        return outlet == Outlet::Failed ? "could not write the picture" : std::string{};
     }
     const ConversionSettings& settings = settings_.settings;
     const auto cellWidth = static_cast<std::size_t>(settings.cellWidth);

@@ -100,6 +100,10 @@ class TextToPicture final : TextEvents {
     std::string MapValue(std::uint32_t value);
     std::string EndMap();
     std::string DrawMap();
+    // Where picture `label` goes: skipped when another label is picked or this pass only
+    // plans it (planned well); failed when it can't be written.
+    enum class Outlet { Open, Skipped, Failed };
+    Outlet OpenPicture(const std::string& label, TextSink*& sink);
 
     ReverseSettings settings_;
     PictureTarget& target_;
