@@ -95,7 +95,7 @@ for bits in 64 32; do
     [ "$(cd "$folder" && ls | tr '\n' ' ')" = "LICENSE.txt README.txt Rastelle.exe THIRD-PARTY.txt docs rastelle-cli.exe " ] ||
         fail "unexpected files in $zip: $(ls "$folder")"
     check_docs "$folder" "$zip"
-    for text in README.txt LICENSE.txt THIRD-PARTY.txt docs/*.txt; do
+    for text in README.txt LICENSE.txt THIRD-PARTY.txt $(cd "$folder" && ls docs/*.txt); do
         awk '!/\r$/ { bad = 1 } END { exit bad }' "$folder/$text" ||
             fail "$text does not end every line with CR LF"
     done
