@@ -7,10 +7,6 @@
 
 namespace rastelle::cli {
 
-std::string Shown(const std::filesystem::path& input) {
-    return input == "-" ? "standard input" : PrintablePath(input);
-}
-
 int Messages::WriteFailed(const std::string& reason) const {
     const std::string name =
         commandLine_.output ? PrintablePath(*commandLine_.output) : "standard output";

@@ -10,9 +10,6 @@
 
 namespace rastelle::cli {
 
-// How messages name an input.
-std::string Shown(const std::filesystem::path& input);
-
 // The command line's side of a conversion: it opens the inputs and words on the error stream
 // what the conversion finds.
 class Messages final : public ConversionEvents {

@@ -24,4 +24,9 @@ inline std::string PrintablePath(const std::filesystem::path& path) {
     return Printable(PathText(path));
 }
 
+// How messages name an input, a file or standard input ("-").
+inline std::string Shown(const std::filesystem::path& input) {
+    return input == "-" ? "standard input" : PrintablePath(input);
+}
+
 }  // namespace rastelle::cli

@@ -13,6 +13,7 @@
 #include "OutputFile.h"
 #include "PathText.h"
 #include "Run.h"
+#include "common/Ascii.h"
 #include "conversion/Conversion.h"
 
 namespace rastelle::cli {
@@ -22,16 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 bool EndsWithPbm(const fs::path& path) {
-    std::string extension = PathText(path.extension());
-    for (char& c : extension) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return extension == ".pbm";
-}
-
-// How messages name a text.
-std::string Shown(const fs::path& text) {
-    return text == "-" ? "standard input" : PrintablePath(text);
+    return AsciiLower(PathText(path.extension())) == ".pbm";
 }
 
 // The pictures' files: OUT itself, or LABEL.png in the folder OUT. Into a folder, every
@@ -151,13 +143,11 @@ class Pictures final : public PictureTarget {
 
     // Names that are one file: the same, and on Windows also in another case.
     static std::string Key(const fs::path& name) {
-        std::string key = PathText(name);
 #ifdef _WIN32
-        for (char& c : key) {
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
+        return AsciiLower(PathText(name));
+#else
+        return PathText(name);
 #endif
-        return key;
     }
 
     bool Several() {

@@ -1,10 +1,10 @@
 #include "back/TextReader.h"
 
 #include <algorithm>
-#include <array>
 #include <initializer_list>
 #include <utility>
 
+#include "common/Ascii.h"
 #include "common/AssemblerSyntax.h"
 #include "common/DecodeError.h"
 
@@ -12,38 +12,21 @@ namespace rastelle {
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsDirective(std::string_view word) {
-    constexpr std::array<std::string_view, 12> kDirectives{"db",   ".db",   "defb",  ".defb",
-                                                           "byte", ".byte", "!byte", "!by",
-                                                           "dc.b", ".dc.b", "fcb",   ".fcb"};
-    if (word.size() > 5) {
-        return false;
-    }
-    std::string lower;
-    for (const char c : word) {
-        lower += Lower(c);
-    }
-    for (const std::string_view directive : kDirectives) {
-        if (lower == directive) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool IsOneOf(std::string_view word, std::initializer_list<std::string_view> words) {
     for (const std::string_view known : words) {
         if (word.size() == known.size() &&
             std::equal(word.begin(), word.end(), known.begin(),
-                       [](char a, char b) { return Lower(a) == b; })) {
+                       [](char a, char b) { return AsciiLower(a) == b; })) {
             return true;
         }
     }
     return false;
+}
+
+// A table of bytes, the text's own and other assemblers' spellings.
+bool IsDirective(std::string_view word) {
+    return IsOneOf(word, {"db", ".db", "defb", ".defb", "byte", ".byte", "!byte", "!by", "dc.b",
+                          ".dc.b", "fcb", ".fcb"});
 }
 
 // What follows a name in an equate (NAME = 5, NAME: equ 5), or starts one (.equ NAME, 5).
@@ -57,7 +40,7 @@ bool IsWordDirective(std::string_view word) {
 }
 
 int DigitValue(char c) {
-    c = Lower(c);
+    c = AsciiLower(c);
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -70,15 +53,15 @@ bool ParseNumber(std::string_view word, std::uint64_t& value) {
         word.remove_prefix(1);
     }
     const auto startsWith = [&word](std::string_view prefix) {
-        return word.size() > prefix.size() && Lower(word[0]) == prefix[0] &&
-               (prefix.size() == 1 || Lower(word[1]) == prefix[1]);
+        return word.size() > prefix.size() && AsciiLower(word[0]) == prefix[0] &&
+               (prefix.size() == 1 || AsciiLower(word[1]) == prefix[1]);
     };
-    const char last = word.empty() ? '\0' : Lower(word.back());
+    const char last = word.empty() ? '\0' : AsciiLower(word.back());
     int base = 10;
     // A suffix 'h' wins over a prefix "0b": 0bh is eleven.
     if (startsWith("%") || startsWith("$") || startsWith("0x") ||
         (startsWith("0b") && last != 'h')) {
-        base = word[0] == '%' || (word[0] == '0' && Lower(word[1]) == 'b') ? 2 : 16;
+        base = word[0] == '%' || (word[0] == '0' && AsciiLower(word[1]) == 'b') ? 2 : 16;
         word.remove_prefix(word[0] == '0' ? 2 : 1);
     } else if (last == 'h' || last == 'b') {
         base = last == 'h' ? 16 : 2;

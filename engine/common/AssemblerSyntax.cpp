@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "common/Ascii.h"
+
 namespace rastelle {
 
 namespace {
@@ -143,15 +145,11 @@ constexpr DisplayTarget kTargets[] = {
      ByteLayout::Rows, BitOrder::Bit7First, true, Radix::Hex, ""},
 };
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     }
     return true;

@@ -1,14 +1,11 @@
 #include "text/LabelSet.h"
 
+#include "common/Ascii.h"
+
 namespace rastelle {
 
 std::string LabelSet::Add(const std::string& label, std::string source) {
-    std::string key = label;
-    if (preset_.labelsIgnoreCase) {
-        for (char& c : key) {
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
-    }
+    std::string key = preset_.labelsIgnoreCase ? AsciiLower(label) : label;
     const auto [before, added] = labels_.try_emplace(std::move(key), label, source);
     if (added) {
         return {};
