@@ -48,6 +48,7 @@ class Conversion {
     bool Image(bool tabled) {
         ImageSource source;
         frame_ = 0;
+        tally_ = {};
         if (!events_.Open(input_, source)) {
             return false;
         }
@@ -82,18 +83,15 @@ class Conversion {
             return false;
         }
         if (settings_.skipEmpty && settings_.cellWidth > 0 && text) {
-            Say(Kind::SkippedCells, {}, {skippedCells_}, false);
+            Say(Kind::SkippedCells, {}, {tally_.skippedCells}, false);
         }
         if (settings_.unique && text) {
-            Say(Kind::TileCount, {}, {tiles.Count(), mapCells_, mapWords_ ? 1 : 0}, false);
+            Say(Kind::TileCount, {}, {tiles.Count(), tally_.mapCells, tally_.mapWords ? 1 : 0},
+                false);
         }
-        if (settings_.mask != MaskSource::None && !sawTransparent_ && text) {
+        if (settings_.mask != MaskSource::None && !tally_.sawTransparent && text) {
             Say(Kind::OpaqueMask, {}, {}, false);
         }
-        skippedCells_ = 0;
-        mapCells_ = 0;
-        mapWords_ = false;
-        sawTransparent_ = false;
         return true;
     }
 
@@ -140,10 +138,10 @@ class Conversion {
             return Say(Kind::SinkRefused);
         }
         wroteImage_ = wroteImage_ || report.wroteImage;
-        skippedCells_ += report.skippedCells;
-        mapCells_ += report.mapCells;
-        mapWords_ = mapWords_ || report.mapWords;
-        sawTransparent_ = sawTransparent_ || report.sawTransparent;
+        tally_.skippedCells += report.skippedCells;
+        tally_.mapCells += report.mapCells;
+        tally_.mapWords = tally_.mapWords || report.mapWords;
+        tally_.sawTransparent = tally_.sawTransparent || report.sawTransparent;
         return true;
     }
 
@@ -177,10 +175,14 @@ class Conversion {
     std::size_t input_ = 0;
     std::int32_t frame_ = 0;
     bool wroteImage_ = false;  // images after the first follow an empty line
-    std::int64_t skippedCells_ = 0;
-    std::int64_t mapCells_ = 0;
-    bool mapWords_ = false;
-    bool sawTransparent_ = false;
+    // What the frames of the image in hand add up to, for its notices.
+    struct Tally {
+        std::int64_t skippedCells = 0;
+        std::int64_t mapCells = 0;
+        bool mapWords = false;
+        bool sawTransparent = false;
+    };
+    Tally tally_;
 };
 
 }  // namespace

@@ -81,5 +81,18 @@ TEST(Conversion, ChecksComeBackAsIssues) {
     }
 }
 
+// Each image's notices count that image alone: two pictures of two blank cells each.
+TEST(Conversion, NoticesCountEachImageAlone) {
+    ConversionRequest request;
+    request.labels = {"a", "b"};
+    request.settings.cellWidth = 2;
+    request.settings.cellHeight = 2;
+    request.settings.skipEmpty = true;
+    Recorder recorder("P1 4 2 0000 0000");
+    EXPECT_TRUE(Convert(request, recorder, recorder));
+    const Heard skipped{Kind::SkippedCells, false, 2, 0};
+    EXPECT_EQ(recorder.heard, (std::vector<Heard>{skipped, skipped}));
+}
+
 }  // namespace
 }  // namespace rastelle
