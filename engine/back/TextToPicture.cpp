@@ -397,7 +397,7 @@ std::string TextToPicture::BeginPicture(std::int64_t width, std::int64_t height)
     }
     TextSink* sink = nullptr;
     if (const Outlet outlet = OpenPicture(label_, sink); outlet != Outlet::Open) {
-        return outlet == Outlet::Failed ? "could not write the picture" : std::string{};
+        return outlet == Outlet::Failed ? Unwritten() : std::string{};
     }
     picture_ = std::make_unique<PictureFile>(settings_.format, w, h, settings, *sink);
     return {};
@@ -416,11 +416,12 @@ TextToPicture::Outlet TextToPicture::OpenPicture(const std::string& label, TextS
     } else {
         sink = target_.Open(label);
     }
-    if (sink == nullptr) {
-        writeFailed_ = true;
-        return Outlet::Failed;
-    }
-    return Outlet::Open;
+    return sink != nullptr ? Outlet::Open : Outlet::Failed;
+}
+
+std::string TextToPicture::Unwritten() {
+    writeFailed_ = true;
+    return "could not write the picture";
 }
 
 std::string TextToPicture::EndImage() {
@@ -447,11 +448,7 @@ std::string TextToPicture::EndImage() {
     const bool written = picture_->Finish();
     picture_.reset();
     ++pictures_;
-    if (!written) {
-        writeFailed_ = true;
-        return "could not write the picture";
-    }
-    return {};
+    return written ? std::string{} : Unwritten();
 }
 
 std::string TextToPicture::MapHeader(std::int64_t columns, std::int64_t rows) {
@@ -547,7 +544,7 @@ std::string TextToPicture::EndMap() {
 std::string TextToPicture::DrawMap() {
     TextSink* sink = nullptr;
     if (const Outlet outlet = OpenPicture(mapLabel_, sink); outlet != Outlet::Open) {
-        return outlet == Outlet::Failed ? "could not write the picture" : std::string{};
+        return outlet == Outlet::Failed ? Unwritten() : std::string{};
     }
     const ConversionSettings& settings = settings_.settings;
     const auto cellWidth = static_cast<std::size_t>(settings.cellWidth);
@@ -596,11 +593,7 @@ std::string TextToPicture::DrawMap() {
         picture.SetRow(static_cast<std::int32_t>(y), digits, mask);
     }
     ++pictures_;
-    if (!picture.Finish()) {
-        writeFailed_ = true;
-        return "could not write the picture";
-    }
-    return {};
+    return picture.Finish() ? std::string{} : Unwritten();
 }
 
 }  // namespace rastelle

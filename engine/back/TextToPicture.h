@@ -104,6 +104,8 @@ class TextToPicture final : TextEvents {
     // plans it (planned well); failed when it can't be written.
     enum class Outlet { Open, Skipped, Failed };
     Outlet OpenPicture(const std::string& label, TextSink*& sink);
+    // A picture that could not be written: the error, noted as a write failure.
+    std::string Unwritten();
 
     ReverseSettings settings_;
     PictureTarget& target_;
